@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages tav and bulkseal need to build (and, with --test, to run the
+# whole test suite and the benchmarks). Run as root or with sudo.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+build_pkgs=(
+    build-essential cmake pkg-config
+    libx11-dev libxt-dev libmotif-dev libxft-dev libfontconfig-dev
+    libpng-dev libjpeg62-turbo-dev libtiff-dev libssl-dev
+    xvfb x11-utils xauth fonts-dejavu-core xfonts-base
+)
+test_pkgs=(
+    googletest libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
+    netpbm imagemagick libjpeg-turbo-progs libtiff-tools openssl file binutils
+)
+
+pkgs=("${build_pkgs[@]}")
+if [ "${1:-}" = "--test" ]; then pkgs+=("${test_pkgs[@]}"); fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
