@@ -22,13 +22,11 @@
 // were drawn once from a cryptographic random generator and must never change.
 
 /// PBKDF2 salt for a user key given as a pass phrase.
-constexpr std::array<charu, 16> USER_KEY_SALT = {0x87, 0x36, 0x95, 0x6c, 0x1a, 0x8b,
-                                                 0xbe, 0x30, 0x81, 0x7c, 0x57, 0x94,
-                                                 0x74, 0xda, 0x9f, 0xc2};
+constexpr std::array<charu, 16> USER_KEY_SALT = {0x87, 0x36, 0x95, 0x6c, 0x1a, 0x8b, 0xbe, 0x30,
+                                                 0x81, 0x7c, 0x57, 0x94, 0x74, 0xda, 0x9f, 0xc2};
 /// PBKDF2 salt for a domain key given as a pass phrase.
-constexpr std::array<charu, 16> DOMAIN_KEY_SALT = {0x96, 0x0b, 0xb4, 0xeb, 0xa3, 0xce,
-                                                   0x62, 0xc5, 0x15, 0x08, 0x55, 0x00,
-                                                   0x7e, 0x8b, 0x5f, 0xb8};
+constexpr std::array<charu, 16> DOMAIN_KEY_SALT = {0x96, 0x0b, 0xb4, 0xeb, 0xa3, 0xce, 0x62, 0xc5,
+                                                   0x15, 0x08, 0x55, 0x00, 0x7e, 0x8b, 0x5f, 0xb8};
 /// Replaces weak generator seeds in INIT_DECORR_TABLE.
 constexpr int32u DECORR_SEED_C = 0x997bbe29u;
 
@@ -45,24 +43,24 @@ constexpr std::size_t KEY_MAX_CHARS = 66;
 /// Status codes of the key functions, CRYPT_BUFFER and cryptFile.
 enum : int32 {
     CRYPT_OK = 0,
-    KEY_NO_TEXT = -1,       ///< SET*KEY: no text (and, for the user key, none set before)
-    KEY_ALREADY_SET = -2,   ///< SETDOMAINKEY: a domain key or a user key is already set
-    KEY_BAD_LENGTH = -3,    ///< SETUSERKEY: key text outside 8-66 characters
-    KEY_BAD_HEX = -5,       ///< hexadecimal form without exactly 64 digits
-    KEY_DERIVE_FAIL = -6,   ///< hexadecimal conversion or PBKDF2 failed
-    KEY_AES_FAIL = -10,     ///< AES key setup failed
-    CRYPT_NO_KEY = -1,      ///< CRYPT_BUFFER: no key set
-    CRYPT_AES_ERROR = -12,  ///< CRYPT_BUFFER / cryptFile: the AES primitive reported an error
-    CF_NO_INPUT = -1,       ///< cryptFile: no input stream
-    CF_KEY_FAIL = -2,       ///< cryptFile: SETUSERKEY failed
-    CF_SEEK_IN = -3,        ///< cryptFile: input cannot be positioned at its start
-    CF_NAME_STATE = -4,     ///< cryptFile: name already marked (encrypt) or not marked (decrypt)
-    CF_NO_OUTPUT = -5,      ///< cryptFile: neither output stream nor output name
-    CF_SEEK_OUT = -6,       ///< cryptFile: output stream cannot be positioned at its start
-    CF_CREATE = -7,         ///< cryptFile: the output file cannot be created (or exists)
-    CF_NO_MEMORY = -8,      ///< cryptFile: chunk buffer not allocated
-    CF_READ = -9,           ///< cryptFile: read error on the input
-    CF_WRITE = -11,         ///< cryptFile: write, flush, fsync, close or rename failed
+    KEY_NO_TEXT = -1,      ///< SET*KEY: no text (and, for the user key, none set before)
+    KEY_ALREADY_SET = -2,  ///< SETDOMAINKEY: a domain key or a user key is already set
+    KEY_BAD_LENGTH = -3,   ///< SETUSERKEY: key text outside 8-66 characters
+    KEY_BAD_HEX = -5,      ///< hexadecimal form without exactly 64 digits
+    KEY_DERIVE_FAIL = -6,  ///< hexadecimal conversion or PBKDF2 failed
+    KEY_AES_FAIL = -10,    ///< AES key setup failed
+    CRYPT_NO_KEY = -1,     ///< CRYPT_BUFFER: no key set
+    CRYPT_AES_ERROR = -12, ///< CRYPT_BUFFER / cryptFile: the AES primitive reported an error
+    CF_NO_INPUT = -1,      ///< cryptFile: no input stream
+    CF_KEY_FAIL = -2,      ///< cryptFile: SETUSERKEY failed
+    CF_SEEK_IN = -3,       ///< cryptFile: input cannot be positioned at its start
+    CF_NAME_STATE = -4,    ///< cryptFile: name already marked (encrypt) or not marked (decrypt)
+    CF_NO_OUTPUT = -5,     ///< cryptFile: neither output stream nor output name
+    CF_SEEK_OUT = -6,      ///< cryptFile: output stream cannot be positioned at its start
+    CF_CREATE = -7,        ///< cryptFile: the output file cannot be created (or exists)
+    CF_NO_MEMORY = -8,     ///< cryptFile: chunk buffer not allocated
+    CF_READ = -9,          ///< cryptFile: read error on the input
+    CF_WRITE = -11,        ///< cryptFile: write, flush, fsync, close or rename failed
 };
 
 /// cryptFile / CRYPT_BUFFER mode that encrypts; any other value decrypts.
@@ -79,12 +77,15 @@ int HEXtoBIN(std::string_view text, std::span<charu> out, int wordLength);
 /// CF_NAME_STATE (name unchanged).
 int32 cryptName(std::string& name, int mode);
 
+/// Overwrites a text that held key material, then empties it.
+void wipeKeyText(std::string& text);
+
 /// True when the last path component of `name` carries the "#" mark.
 bool nameIsMarked(std::string_view name);
 
 /// One cipher state: keys, AES key schedule, chaining value, decorrelation table and walk.
 class FileCipher {
-public:
+  public:
     FileCipher();
     ~FileCipher();
     FileCipher(const FileCipher&) = delete;
@@ -123,7 +124,7 @@ public:
     /// The current CBC chaining value.
     std::array<charu, 16> chainingValue() const { return chain_; }
 
-private:
+  private:
     struct AesKey;
     void initDecorrTable();
     void resetDecorrState();

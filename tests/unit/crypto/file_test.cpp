@@ -1,0 +1,221 @@
+// cryptFile: round trips through chunk boundaries, the three output modes, the "#" naming
+// rule and every failure code.
+#include "cipher_util.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace cipher_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kKey = "'file test key'";
+
+Bytes encryptStream(FileCipher& fc, const Bytes& plain, const char* key = kKey)
+{
+    FilePtr in = streamWith(plain);
+    FilePtr out(std::tmpfile());
+    EXPECT_EQ(fc.cryptFile(in.get(), out.get(), nullptr, key, CRYPT_ENCRYPT), CRYPT_OK);
+    return streamBytes(out.get());
+}
+
+std::vector<std::string> dirEntries(const fs::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(CryptFile, RoundTripKeepsLength)
+{
+    std::vector<std::size_t> lens;
+    for (std::size_t n = 0; n <= 20; ++n)
+        lens.push_back(n);
+    for (std::size_t n : {100u, 127u, 128u, 129u, 130u, 255u, 256u, 257u})
+        lens.push_back(n);
+    const std::size_t c = CRYPT_CHUNK;
+    for (std::size_t n : {c - 1, c, c + 1, c + 128, c + 129, 2 * c + 15, 3 * c + 12345})
+        lens.push_back(n);
+    FileCipher fc;
+    for (std::size_t len : lens) {
+        const Bytes plain = sample(len, unsigned(len));
+        FilePtr in = streamWith(plain);
+        FilePtr enc(std::tmpfile());
+        FilePtr dec(std::tmpfile());
+        ASSERT_EQ(fc.cryptFile(in.get(), enc.get(), nullptr, kKey, CRYPT_ENCRYPT), CRYPT_OK) << len;
+        const Bytes sealed = streamBytes(enc.get());
+        ASSERT_EQ(sealed.size(), len);
+        if (len >= 16) {
+            EXPECT_NE(sealed, plain) << len;
+        }
+        ASSERT_EQ(fc.cryptFile(enc.get(), dec.get(), nullptr, kKey, CRYPT_DECRYPT), CRYPT_OK)
+            << len;
+        EXPECT_EQ(streamBytes(dec.get()), plain) << len;
+    }
+}
+
+TEST(CryptFile, TransformsInChunksFromTheInitialState)
+{
+    const Bytes plain = sample(CRYPT_CHUNK + 300, 8);
+    FileCipher fc;
+    const Bytes sealed = encryptStream(fc, plain);
+
+    FileCipher manual;
+    ASSERT_EQ(manual.setUserKey(kKey), CRYPT_OK);
+    Bytes b = plain;
+    manual.cryptBuffer(b.data(), CRYPT_CHUNK, CRYPT_ENCRYPT);
+    manual.cryptBuffer(b.data() + CRYPT_CHUNK, 300, CRYPT_ENCRYPT);
+    EXPECT_EQ(sealed, b);
+
+    // With the key text every call starts afresh; without it the state runs on.
+    EXPECT_EQ(encryptStream(fc, plain), sealed);
+    EXPECT_NE(encryptStream(fc, plain, nullptr), sealed);
+    EXPECT_EQ(encryptStream(fc, plain), sealed);
+}
+
+TEST(CryptFile, TenByteFileStaysAsItIs)
+{
+    FileCipher fc;
+    const Bytes plain = sample(10);
+    EXPECT_EQ(encryptStream(fc, plain), plain);
+}
+
+TEST(CryptFile, InPlaceEqualsSeparateOutput)
+{
+    const Bytes plain = sample(2 * CRYPT_CHUNK + 777, 3);
+    FileCipher fc;
+    const Bytes sealed = encryptStream(fc, plain);
+    FilePtr f = streamWith(plain);
+    ASSERT_EQ(fc.cryptFile(f.get(), f.get(), nullptr, kKey, CRYPT_ENCRYPT), CRYPT_OK);
+    EXPECT_EQ(std::ftell(f.get()), 0);
+    EXPECT_EQ(streamBytes(f.get()), sealed);
+    ASSERT_EQ(fc.cryptFile(f.get(), f.get(), nullptr, kKey, CRYPT_DECRYPT), CRYPT_OK);
+    EXPECT_EQ(streamBytes(f.get()), plain);
+}
+
+TEST(CryptFile, NameRule)
+{
+    struct Case {
+        const char* in;
+        int mode;
+        const char* out; // nullptr: refused
+        bool marked;
+    };
+    const Case cases[] = {
+        {"photo.png", CRYPT_ENCRYPT, "photo#.png", false},
+        {"scene", CRYPT_ENCRYPT, "scene#", false},
+        {"a.b.c", CRYPT_ENCRYPT, "a.b#.c", false},
+        {"./README", CRYPT_ENCRYPT, "./README#", false},
+        {"d.v2/file", CRYPT_ENCRYPT, "d.v2/file#", false},
+        {"my#dir/x.png", CRYPT_ENCRYPT, "my#dir/x#.png", false},
+        {"photo#.png", CRYPT_ENCRYPT, nullptr, true},
+        {"photo#.png", CRYPT_DECRYPT, "photo.png", true},
+        {"a#b#.png", CRYPT_DECRYPT, "a#b.png", true},
+        {"scene#", CRYPT_DECRYPT, "scene", true},
+        {"photo.png", CRYPT_DECRYPT, nullptr, false},
+        {"my#dir/x.png", CRYPT_DECRYPT, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        std::string name = c.in;
+        const int32 rc = cryptName(name, c.mode);
+        EXPECT_EQ(rc, c.out ? CRYPT_OK : CF_NAME_STATE) << c.in;
+        EXPECT_EQ(name, c.out ? c.out : c.in) << c.in;
+        EXPECT_EQ(nameIsMarked(c.in), c.marked) << c.in;
+    }
+    // Room for the mark is never a problem, however long the name.
+    std::string longName(255, 'n');
+    EXPECT_EQ(cryptName(longName, CRYPT_ENCRYPT), CRYPT_OK);
+    EXPECT_EQ(longName, std::string(255, 'n') + "#");
+
+    FileCipher fc;
+    FilePtr in = streamWith(sample(50));
+    FilePtr out(std::tmpfile());
+    std::string marked = "photo#.png", plainName = "photo.png";
+    EXPECT_EQ(fc.cryptFile(in.get(), out.get(), &marked, kKey, CRYPT_ENCRYPT), CF_NAME_STATE);
+    EXPECT_EQ(fc.cryptFile(in.get(), out.get(), &plainName, kKey, CRYPT_DECRYPT), CF_NAME_STATE);
+    EXPECT_EQ(fc.cryptFile(in.get(), out.get(), &plainName, kKey, CRYPT_ENCRYPT), CRYPT_OK);
+    EXPECT_EQ(plainName, "photo#.png");
+}
+
+TEST(CryptFile, CreatesTheMarkedFileAndNeverReplacesOne)
+{
+    TempDir dir;
+    const Bytes plain = sample(300000, 4);
+    writeFile(dir.path / "img.png", plain);
+    FileCipher fc;
+    const Bytes sealed = encryptStream(fc, plain);
+
+    const mode_t oldMask = ::umask(022);
+    FilePtr in(std::fopen((dir.path / "img.png").c_str(), "r"));
+    std::string name = (dir.path / "img.png").string();
+    ASSERT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CRYPT_OK);
+    ::umask(oldMask);
+    EXPECT_EQ(name, (dir.path / "img#.png").string());
+    EXPECT_EQ(readFile(name), sealed);
+    EXPECT_EQ(readFile(dir.path / "img.png"), plain);
+    struct stat st {};
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    // A second run finds the output there: refused, nothing replaced, no stray files.
+    writeFile(dir.path / "img#.png", sample(7));
+    name = (dir.path / "img.png").string();
+    EXPECT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_CREATE);
+    EXPECT_EQ(readFile(dir.path / "img#.png"), sample(7));
+    EXPECT_EQ(dirEntries(dir.path), (std::vector<std::string>{"img#.png", "img.png"}));
+
+    // Decrypting with given permissions.
+    fs::remove(dir.path / "img#.png");
+    fs::rename(dir.path / "img.png", dir.path / "keep.png");
+    writeFile(dir.path / "img#.png", sealed);
+    FilePtr sealedIn(std::fopen((dir.path / "img#.png").c_str(), "r"));
+    name = (dir.path / "img#.png").string();
+    ASSERT_EQ(fc.cryptFile(sealedIn.get(), nullptr, &name, kKey, CRYPT_DECRYPT, 0600), CRYPT_OK);
+    EXPECT_EQ(readFile(dir.path / "img.png"), plain);
+    ASSERT_EQ(::stat((dir.path / "img.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(CryptFile, FailureCodes)
+{
+    FileCipher fc;
+    FilePtr in = streamWith(sample(1000));
+    FilePtr out(std::tmpfile());
+    std::string name = "x.png";
+    EXPECT_EQ(fc.cryptFile(nullptr, out.get(), &name, kKey, CRYPT_ENCRYPT), CF_NO_INPUT);
+    EXPECT_EQ(fc.cryptFile(in.get(), out.get(), &name, "short", CRYPT_ENCRYPT), CF_KEY_FAIL);
+    EXPECT_EQ(fc.cryptFile(in.get(), nullptr, nullptr, kKey, CRYPT_ENCRYPT), CF_NO_OUTPUT);
+
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    FilePtr pipeIn(::fdopen(fds[0], "r"));
+    FilePtr pipeOut(::fdopen(fds[1], "w"));
+    EXPECT_EQ(fc.cryptFile(pipeIn.get(), out.get(), nullptr, kKey, CRYPT_ENCRYPT), CF_SEEK_IN);
+    EXPECT_EQ(fc.cryptFile(in.get(), pipeOut.get(), nullptr, kKey, CRYPT_ENCRYPT), CF_SEEK_OUT);
+
+    // A write that fails is reported, not taken for success.
+    if (FilePtr full{std::fopen("/dev/full", "w")}) {
+        EXPECT_EQ(fc.cryptFile(in.get(), full.get(), nullptr, kKey, CRYPT_ENCRYPT), CF_WRITE);
+    }
+
+    // A read that fails is reported, and the output file is not left behind half made.
+    TempDir dir;
+    fs::create_directory(dir.path / "sub.d");
+    FilePtr dirIn(std::fopen((dir.path / "sub.d").c_str(), "r"));
+    ASSERT_TRUE(dirIn);
+    name = (dir.path / "sub.d").string();
+    EXPECT_EQ(fc.cryptFile(dirIn.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_READ);
+    EXPECT_EQ(dirEntries(dir.path), std::vector<std::string>{"sub.d"});
+
+    // The output cannot be created: a missing folder, and a name too long for the system.
+    name = (dir.path / "missing" / "x.png").string();
+    EXPECT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_CREATE);
+    name = (dir.path / std::string(255, 'n')).string();
+    EXPECT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_CREATE);
+    EXPECT_EQ(dirEntries(dir.path), std::vector<std::string>{"sub.d"});
+}
