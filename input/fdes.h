@@ -83,4 +83,5 @@ struct fdes {
     double deres[2];       ///< x and y de-resolution factors (1.0 when off)
     shortu HDU;            ///< FITS header data unit (0 = automatic)
     shortu deresLevel;     ///< N of DERES (0 = none)
+    charu interlaced;      ///< 1 when the file stores its rows interlaced (GIF)
 };

@@ -84,7 +84,7 @@ TEST_F(Entry, OptionValueAsLastArgumentKeepsTheRedirectedScript)
 {
     RunResult r = tav({"-hdr", "full"}, "i=piped.pgm\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err.find("10: Fail opening file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("10: Fail opening file: full"), std::string::npos) << r.err;
     EXPECT_NE(log.find("Parsing: i=piped.pgm"), std::string::npos) << log;
 }
 
@@ -121,6 +121,31 @@ TEST_F(Entry, CommandStreamOnStandardInputReachesTheLoader)
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(log.find("Parsing: i=first.pgm"), std::string::npos) << log;
     EXPECT_NE(log.find("exit 0"), std::string::npos);
+}
+
+TEST_F(Entry, PipedScriptLoadsAndReportsNumberedMessages)
+{
+    std::string pgm = "P5\n32 24\n255\n";
+    for (int i = 0; i < 32 * 24; ++i)
+        pgm += char(i & 255);
+    const std::string img = writeFile(home.file("ramp.pgm"), pgm);
+    // A good load, then a script whose second command is refused: the sequence stops there.
+    RunResult r = tav({}, "i=" + img + "\nBXY=5,5 SETB=17 i=" + img + "\ni=never.pgm\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(log.find("FCOLS: 32   FROWS: 24"), std::string::npos) << log;
+    EXPECT_NE(r.err.find("\n\n42: Image buffer selection out-of-range\n"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(log.find("Parsing: i=never.pgm"), std::string::npos);
+
+    r = tav({}, "BAND=1,2 i=" + img + "\n");
+    EXPECT_NE(r.err.find("22: Invalid Image Band selection or overwrite"), std::string::npos)
+        << r.err;
+    r = tav({}, "CMD=" + home.file("missing.cmd") + "\n");
+    EXPECT_NE(r.err.find("13: Fail opening command file: " + home.file("missing.cmd")),
+              std::string::npos)
+        << r.err;
+    r = tav({}, "DERES=5 i=" + img + "\n");
+    EXPECT_NE(r.err.find("37: Invalid or out of range De-Resolution Level"), std::string::npos);
 }
 
 TEST(EntryDisplay, SixteenBitScreenFailsTheVisual)

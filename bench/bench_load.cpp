@@ -1,0 +1,180 @@
+// Load throughput (megapixels per second) of a 4096 x 4096 PPM and GIF through GETHEADER,
+// INIT_VSL and IMAGE_LOAD into an iBUFF. References on the same files: reading the bytes
+// (the bound) and ImageMagick decoding single-threaded (`convert x rgba:/dev/null`).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bufRecMgt.h"
+#include "get_vsl.h"
+
+namespace {
+
+constexpr int kSide = 4096;
+constexpr double kPixels = double(kSide) * kSide;
+
+std::string dir()
+{
+    static const std::string d = [] {
+        const char* env = std::getenv("TAV_BENCH_DIR");
+        std::string p = env && *env ? env : "/tmp/tav_bench_load";
+        std::string cmd = "mkdir -p '" + p + "'";
+        if (std::system(cmd.c_str()) != 0)
+            std::abort();
+        return p;
+    }();
+    return d;
+}
+
+// A picture of 216 colours, so that the GIF holds the same image as the PPM.
+const std::string& ppmPath()
+{
+    static const std::string p = [] {
+        const std::string path = dir() + "/load4096.ppm";
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            std::fclose(f);
+            return path;
+        }
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fprintf(f, "P6\n%d %d\n255\n", kSide, kSide);
+        std::vector<unsigned char> row(std::size_t(kSide) * 3);
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) {
+                // Smooth areas with some noise, so that LZW meets both long and short strings.
+                const unsigned h = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u);
+                const int c = int((x / 3) * 5 + (y / 2) * 11 + ((h >> 13) & 7)) % 216;
+                row[std::size_t(x) * 3] = static_cast<unsigned char>((c / 36) * 51);
+                row[std::size_t(x) * 3 + 1] = static_cast<unsigned char>(((c / 6) % 6) * 51);
+                row[std::size_t(x) * 3 + 2] = static_cast<unsigned char>((c % 6) * 51);
+            }
+            std::fwrite(row.data(), 1, row.size(), f);
+        }
+        std::fclose(f);
+        return path;
+    }();
+    return p;
+}
+
+const std::string& gifPath()
+{
+    static const std::string p = [] {
+        const std::string path = dir() + "/load4096.gif";
+        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+            std::fclose(f);
+            return path;
+        }
+        const std::string cmd = "ppmtogif '" + ppmPath() + "' > '" + path + "' 2>/dev/null";
+        if (std::system(cmd.c_str()) != 0)
+            std::abort();
+        return path;
+    }();
+    return p;
+}
+
+std::vector<int32u>& pixels()
+{
+    static std::vector<int32u> px(std::size_t(kSide) * kSide);
+    return px;
+}
+
+// The loader's part of a whole-file load, reduced to what the pipeline needs.
+int loadOnce(const std::string& path)
+{
+    std::FILE* fp = std::fopen(path.c_str(), "rb");
+    if (!fp)
+        return -100;
+    ides id;
+    initIdes(&id);
+    bufdes b{};
+    b.imgDes = &id;
+    fdes* fd = &id.fd[0];
+    int32 nAnc = 0;
+    charu* anc[4] = {};
+    int st = GETHEADER(fp, &b, path.c_str(), &nAnc, anc, false);
+    if (st != 0) {
+        std::fclose(fp);
+        return st;
+    }
+    fd->vslCtlm |= fd->bands > 1 ? VSL_RGB : (nAnc > 0 ? VSL_PALETTE : VSL_GREY);
+    fd->dBands = fd->bands > 1 ? fd->bands : 1;
+    for (int k = 0; k < fd->dBands; ++k)
+        fd->Bands[k] = static_cast<std::int16_t>(k + 1);
+    fd->lCols = fd->dCols = fd->fCols;
+    fd->lRows = fd->dRows = fd->fRows;
+    fd->deres[0] = fd->deres[1] = 1.0;
+    b.imgbuf = pixels().data();
+    b.width = kSide;
+    b.height = kSide;
+    st = INIT_VSL(fp, &b, anc, nAnc);
+    if (st == 0)
+        st = IMAGE_LOAD();
+    FREE_VSL();
+    return st;
+}
+
+void readBytes(benchmark::State& state, const std::string& path)
+{
+    std::vector<char> buf(1 << 20);
+    for (auto _ : state) {
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        std::size_t total = 0, n;
+        while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0)
+            total += n;
+        std::fclose(f);
+        benchmark::DoNotOptimize(total);
+    }
+    state.counters["MP/s"] =
+        benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void load(benchmark::State& state, const std::string& path)
+{
+    for (auto _ : state) {
+        const int st = loadOnce(path);
+        if (st != 0) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        benchmark::DoNotOptimize(pixels().data());
+    }
+    state.counters["MP/s"] =
+        benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void imageMagick(benchmark::State& state, const std::string& path)
+{
+    const std::string cmd = "MAGICK_THREAD_LIMIT=1 convert '" + path + "' rgba:/dev/null";
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("convert failed");
+            break;
+        }
+        const auto t1 = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    }
+    state.counters["MP/s"] =
+        benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_Ppm_ReadBytes(benchmark::State& s) { readBytes(s, ppmPath()); }
+void BM_Ppm_Load(benchmark::State& s) { load(s, ppmPath()); }
+void BM_Ppm_ImageMagick(benchmark::State& s) { imageMagick(s, ppmPath()); }
+void BM_Gif_ReadBytes(benchmark::State& s) { readBytes(s, gifPath()); }
+void BM_Gif_Load(benchmark::State& s) { load(s, gifPath()); }
+void BM_Gif_ImageMagick(benchmark::State& s) { imageMagick(s, gifPath()); }
+
+BENCHMARK(BM_Ppm_ReadBytes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ppm_Load)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ppm_ImageMagick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_Gif_ReadBytes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Gif_Load)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Gif_ImageMagick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();

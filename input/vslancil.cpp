@@ -1,0 +1,371 @@
+// Scanline conversion, de-resolution and byte swapping of the VSL pipeline.
+#include "vslancil.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "diag.h"
+#include "get_vsl.h"
+
+subsamplState SUBSMPL;
+
+namespace {
+
+// Output column j of a reduction from `in` to `out` covers the inputs i with
+// floor(i * out / in) == j: integer positions, so exactly `out` outputs, each at least one
+// input wide (out <= in), and the last one ends on the last input.
+inline std::int64_t runStart(std::int64_t j, std::int64_t in, std::int64_t out)
+{
+    return (j * in + out - 1) / out;
+}
+
+// True when input row r (0-based) is the last one of its output row.
+inline bool closesRun(std::int64_t r, std::int64_t in, std::int64_t out)
+{
+    return ((r + 1) * out) / in > (r * out) / in;
+}
+
+// Box average of the RGBA row into dest (8-bit horizontal step).
+void reduceRow8(const int32u* src, int32u* dest)
+{
+    const std::int64_t in = SUBSMPL.inCols, out = SUBSMPL.outCols;
+    const auto* s = reinterpret_cast<const charu*>(src);
+    auto* d = reinterpret_cast<charu*>(dest);
+    std::int64_t start = 0;
+    for (std::int64_t j = 0; j < out; ++j) {
+        const std::int64_t end = runStart(j + 1, in, out);
+        int32u sum[4] = {0, 0, 0, 0};
+        for (std::int64_t i = start; i < end; ++i)
+            for (int c = 0; c < 4; ++c)
+                sum[c] += s[i * 4 + c];
+        const auto n = static_cast<int32u>(end - start);
+        for (int c = 0; c < 4; ++c)
+            d[j * 4 + c] = static_cast<charu>(sum[c] / n);
+        start = end;
+    }
+}
+
+// 8-bit vertical step on an output-width row: sum it, or, on the row that closes the run,
+// write the averages. 0 for an output row, 1 otherwise.
+int32 verticalStep8(int32u* row)
+{
+    const std::int64_t cols = SUBSMPL.horiz ? SUBSMPL.outCols : SUBSMPL.inCols;
+    const std::int64_t r = SUBSMPL.rowsIn++;
+    auto* d = reinterpret_cast<charu*>(row);
+    int32u* sums = SUBSMPL.sums.get();
+    if (!closesRun(r, SUBSMPL.inRows, SUBSMPL.outRows)) {
+        for (std::int64_t k = 0; k < cols * 4; ++k)
+            sums[k] += d[k];
+        ++SUBSMPL.rowsSummed;
+        return PVSL_MORE;
+    }
+    const int32u n = static_cast<int32u>(SUBSMPL.rowsSummed) + 1;
+    for (std::int64_t k = 0; k < cols * 4; ++k) {
+        d[k] = static_cast<charu>((sums[k] + d[k]) / n);
+        sums[k] = 0;
+    }
+    SUBSMPL.rowsSummed = 0;
+    return PVSL_ROW_DONE;
+}
+
+int32 verticalStepHdr()
+{
+    const std::int64_t r = SUBSMPL.rowsIn++;
+    return closesRun(r, SUBSMPL.inRows, SUBSMPL.outRows) ? PVSL_ROW_DONE : PVSL_MORE;
+}
+
+// HDR horizontal step in place: keeps the last pixel of each run (no averaging).
+void decimateHdr(float* row, int32 samplesPerPixel, bool planes)
+{
+    const std::int64_t in = SUBSMPL.inCols, out = SUBSMPL.outCols;
+    if (!planes) {
+        for (std::int64_t j = 0; j < out; ++j) {
+            const std::int64_t pick = runStart(j + 1, in, out) - 1;
+            std::memmove(row + j * samplesPerPixel, row + pick * samplesPerPixel,
+                         sizeof(float) * std::size_t(samplesPerPixel));
+        }
+        return;
+    }
+    for (int32 p = 0; p < samplesPerPixel; ++p) {
+        const float* src = row + std::int64_t(p) * in;
+        float* dst = row + std::int64_t(p) * out;
+        for (std::int64_t j = 0; j < out; ++j)
+            dst[j] = src[runStart(j + 1, in, out) - 1];
+    }
+}
+
+float sampleToFloat(const charu* p, charu dataType)
+{
+    switch (dataType) {
+    case DT_INT16: {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        return static_cast<float>(v);
+    }
+    case DT_INT32: {
+        std::int32_t v;
+        std::memcpy(&v, p, 4);
+        return static_cast<float>(v);
+    }
+    case DT_FLOAT32: {
+        float v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    case DT_FLOAT64: {
+        double v;
+        std::memcpy(&v, p, 8);
+        return static_cast<float>(v);
+    }
+    default:
+        return 0.0f;
+    }
+}
+
+int32 processHdr(charu* scan)
+{
+    const fdes* fd = VSL.fd;
+    TAV_ASSERT(fd->quantiz > 8 && (fd->vslCtlm & vslIS_HDR));
+    const std::int64_t cols = fd->lCols;
+    const int bp = fd->bytsPixl;
+    const bool planes = fd->storMode == SM_SCAN_IL || (fd->vslCtlm & VSL_SCAN_IL);
+    const int nOut = fd->dBands;
+
+    // Swap exactly the samples this row uses.
+    const std::int64_t bytes = planes ? std::int64_t(nOut) * cols * bp : cols * VSL.pixStride;
+    if (fd->vslCtlm & VSL_BSWAP)
+        BSWAP(scan, bytes, bp);
+
+    // Only the selected bands reach the HDR row.
+    int32 src[4];
+    std::memcpy(src, VSL.srcSample, sizeof src);
+    if ((fd->vslCtlm & VSL_BGR2RGB) && fd->bands >= 3 && nOut >= 3)
+        std::swap(src[0], src[2]);
+    float* row = VSL.hdrRow.get();
+    if (planes) {
+        for (int k = 0; k < nOut; ++k)
+            for (std::int64_t i = 0; i < cols; ++i)
+                row[k * cols + i] = sampleToFloat(scan + (k * cols + i) * bp, fd->dataType);
+    } else {
+        for (std::int64_t i = 0; i < cols; ++i)
+            for (int k = 0; k < nOut; ++k)
+                row[i * nOut + k] =
+                    sampleToFloat(scan + i * VSL.pixStride + src[k] * bp, fd->dataType);
+    }
+
+    int32 result = PVSL_ROW_DONE;
+    if (SUBSMPL.vert)
+        result = verticalStepHdr();
+    if (result == PVSL_ROW_DONE) {
+        if (SUBSMPL.horiz)
+            decimateHdr(row, nOut, planes);
+        const vslHdrSink* sink = vslActiveHdrSink();
+        if (sink && sink->putRow)
+            sink->putRow(row, int32(fd->dCols));
+    }
+    return result;
+}
+
+} // namespace
+
+int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
+{
+    const fdes* fd = VSL.fd;
+    TAV_ASSERT(fd != nullptr);
+    if (fd->bytsPixl != 1)
+        return processHdr(scan);
+    TAV_ASSERT(fd->quantiz <= 8);
+
+    int32u* work = SUBSMPL.horiz ? VSL.rgbaRow.get() : dest;
+    auto* w = reinterpret_cast<charu*>(work);
+    const std::int64_t n = fd->lCols;
+    const std::int64_t stride = VSL.pixStride;
+    const int32u ctl = fd->vslCtlm;
+    const int32* src = VSL.srcSample;
+    const bool bgr = ctl & VSL_BGR2RGB;
+
+    if (fd->storMode == SM_BAND_SEQ) {
+        // One band per pass, into the gun of the pass.
+        TAV_ASSERT(gun >= 0 && gun < 4);
+        const int o = gunOfs[gun];
+        for (std::int64_t i = 0; i < n; ++i)
+            w[i * 4 + o] = scan[i];
+    } else if (ctl & VSL_RGB) {
+        if (fd->dBands != 3 && fd->dBands != 4)
+            return PVSL_BAD_BANDS;
+        if (fd->storMode == SM_SCAN_IL || (ctl & VSL_SCAN_IL)) {
+            // Plane 1 to blue, 2 green, 3 red (4 alpha); BGRtoRGB exchanges planes 1 and 3.
+            const int ofs[4] = {bgr ? 2 : 0, 1, bgr ? 0 : 2, 3};
+            for (int p = 0; p < fd->dBands; ++p) {
+                const charu* plane = scan + p * n;
+                for (std::int64_t i = 0; i < n; ++i)
+                    w[i * 4 + ofs[p]] = plane[i];
+            }
+        } else if (fd->dBands == 3) {
+            // Samples in red, green, blue order (blue, green, red with BGRtoRGB).
+            const int oR = bgr ? 0 : 2, oB = bgr ? 2 : 0;
+            const int s0 = src[0], s1 = src[1], s2 = src[2];
+            if (!bgr && s0 == 0 && s1 == 1 && s2 == 2 && stride == 3) {
+                // The common case, whole words at a time (alpha kept).
+                for (std::int64_t i = 0; i < n; ++i) {
+                    const charu* s = scan + i * 3;
+                    work[i] = (work[i] & 0xFF000000u) | int32u(s[0]) << 16 | int32u(s[1]) << 8 |
+                              int32u(s[2]);
+                }
+            } else
+                for (std::int64_t i = 0; i < n; ++i) {
+                    const charu* s = scan + i * stride;
+                    charu* d = w + i * 4;
+                    d[oR] = s[s0];
+                    d[1] = s[s1];
+                    d[oB] = s[s2];
+                }
+        } else {
+            // Four samples are the pixel's bytes in memory order (red first with BGRtoRGB).
+            const int o0 = bgr ? 2 : 0, o2 = bgr ? 0 : 2;
+            for (std::int64_t i = 0; i < n; ++i) {
+                const charu* s = scan + i * stride;
+                charu* d = w + i * 4;
+                d[o0] = s[src[0]];
+                d[1] = s[src[1]];
+                d[o2] = s[src[2]];
+                d[3] = s[src[3]];
+            }
+        }
+    } else if (ctl & VSL_ONE_GUN) {
+        TAV_ASSERT(gun >= 0 && gun < 4);
+        const int o = gunOfs[gun];
+        const charu* s = scan + src[0];
+        for (std::int64_t i = 0; i < n; ++i)
+            w[i * 4 + o] = s[i * stride];
+    } else if (ctl & VSL_GREY) {
+        const charu* s = scan + src[0];
+        for (std::int64_t i = 0; i < n; ++i) {
+            const charu v = s[i * stride];
+            charu* d = w + i * 4;
+            d[0] = v;
+            d[1] = v;
+            d[2] = v;
+        }
+    } else if (ctl & VSL_PALETTE) {
+        const charu* r = VSL.anc[0].get();
+        const charu* g = VSL.anc[1].get();
+        const charu* b = VSL.anc[2].get();
+        const charu* s = scan + src[0];
+        for (std::int64_t i = 0; i < n; ++i) {
+            const charu idx = s[i * stride];
+            charu* d = w + i * 4;
+            d[2] = r[idx];
+            d[1] = g[idx];
+            d[0] = b[idx];
+        }
+    } else {
+        TAV_ASSERT(false);
+    }
+
+    if (SUBSMPL.horiz)
+        reduceRow8(work, dest);
+    if (SUBSMPL.vert)
+        return verticalStep8(dest);
+    return PVSL_ROW_DONE;
+}
+
+int32 flushVerticalSum(int32u* dest)
+{
+    if (!SUBSMPL.vert || SUBSMPL.rowsSummed == 0 || !SUBSMPL.sums)
+        return 1;
+    const std::int64_t cols = SUBSMPL.horiz ? SUBSMPL.outCols : SUBSMPL.inCols;
+    auto* d = reinterpret_cast<charu*>(dest);
+    int32u* sums = SUBSMPL.sums.get();
+    const auto n = static_cast<int32u>(SUBSMPL.rowsSummed);
+    for (std::int64_t k = 0; k < cols * 4; ++k) {
+        d[k] = static_cast<charu>(sums[k] / n);
+        sums[k] = 0;
+    }
+    SUBSMPL.rowsSummed = 0;
+    return 0;
+}
+
+int32 iniSubsamplSized(int32 bands, int32u ctl, int32 cols, int32 rows, const double factors[2],
+                       int32 outCols, int32 outRows)
+{
+    freeSubsampl();
+    const bool horiz = ctl & VSL_DERES_X, vert = ctl & VSL_DERES_Y;
+    // Only a direction that is resampled needs a factor below one (SFACT=x,1 is legal).
+    if (bands < 1 || bands > 4 || cols <= 15 || rows < 16 || (!horiz && !vert) ||
+        (horiz && !(factors[0] > 0.0 && factors[0] <= 0.999)) ||
+        (vert && !(factors[1] > 0.0 && factors[1] <= 0.999)))
+        return SUBS_ARGS;
+    if ((horiz && (outCols < 1 || outCols > cols)) || (vert && (outRows < 1 || outRows > rows)))
+        return SUBS_ARGS;
+
+    SUBSMPL.bands = bands;
+    SUBSMPL.inCols = cols;
+    SUBSMPL.inRows = rows;
+    SUBSMPL.horiz = horiz;
+    SUBSMPL.vert = vert;
+    SUBSMPL.isHDR = ctl & vslIS_HDR;
+    SUBSMPL.isScanIL = ctl & VSL_SCAN_IL;
+    if (SUBSMPL.isScanIL)
+        DIAG(" ...isSCAN_IL");
+    if (SUBSMPL.isHDR)
+        DIAG("...isHDR");
+    SUBSMPL.fx = horiz ? factors[0] : 1.0;
+    SUBSMPL.fy = vert ? factors[1] : 1.0;
+    SUBSMPL.outCols = horiz ? outCols : cols;
+    SUBSMPL.outRows = vert ? outRows : rows;
+    if (vert) {
+        SUBSMPL.rowsIn = 0;
+        SUBSMPL.rowsSummed = 0;
+        if (!SUBSMPL.isHDR) {
+            const std::size_t n = std::size_t(SUBSMPL.outCols) * 4;
+            SUBSMPL.sums.reset(static_cast<int32u*>(std::calloc(n, sizeof(int32u))));
+            if (!SUBSMPL.sums) {
+                freeSubsampl();
+                return SUBS_NO_MEM;
+            }
+        }
+    }
+    return SUBS_OK;
+}
+
+int32 INI_SUBSAMPL(int32 bands, int32u ctl, int32 cols, int32 rows, const double factors[2])
+{
+    const bool horiz = ctl & VSL_DERES_X, vert = ctl & VSL_DERES_Y;
+    const int32 outCols = horiz ? static_cast<int32>(factors[0] * cols) : cols;
+    const int32 outRows = vert ? static_cast<int32>(factors[1] * rows) : rows;
+    return iniSubsamplSized(bands, ctl, cols, rows, factors, outCols, outRows);
+}
+
+void freeSubsampl() { SUBSMPL = {}; }
+
+void BSWAP(void* buf, std::int64_t nbytes, int bytsPixl)
+{
+    TAV_ASSERT(bytsPixl > 0 && !(nbytes % bytsPixl));
+    auto* p = static_cast<charu*>(buf);
+    switch (bytsPixl) {
+    case 2:
+        for (std::int64_t i = 0; i < nbytes; i += 2)
+            std::swap(p[i], p[i + 1]);
+        break;
+    case 4:
+        for (std::int64_t i = 0; i < nbytes; i += 4) {
+            std::uint32_t v;
+            std::memcpy(&v, p + i, 4);
+            v = __builtin_bswap32(v);
+            std::memcpy(p + i, &v, 4);
+        }
+        break;
+    case 8:
+        for (std::int64_t i = 0; i < nbytes; i += 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p + i, 8);
+            v = __builtin_bswap64(v);
+            std::memcpy(p + i, &v, 8);
+        }
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,258 @@
+// Load execution end to end through the command loop: geometry, placement, composition,
+// static buffers, memory refusal, encrypted files and header dumps, checked pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "bufRecMgt.h"
+#include "fcrypt.h"
+#include "ldrRequest.h"
+#include "loaddrv.h"
+
+namespace {
+
+struct Rgba {
+    charu r, g, b, a;
+};
+
+class LoadExec : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/tavload.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        loaddrv::reset();
+    }
+    void TearDown() override
+    {
+        RELEASE_BUFMGT();
+        setFreeMemSource(nullptr);
+        CLEAR_KEYS();
+        std::string cmd = "rm -rf '" + dir + "'";
+        if (std::system(cmd.c_str()) != 0)
+            ADD_FAILURE() << "cleanup";
+    }
+    // A grey ramp: value (x + 3 y) mod 256.
+    std::string pgm(const std::string& name, int w, int h)
+    {
+        std::string data = "P5\n# made by the test\n" + std::to_string(w) + " " +
+                           std::to_string(h) + "\n255\n";
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                data += char((x + 3 * y) & 255);
+        return write(name, data);
+    }
+    // Colour: r = x, g = y, b = 255 - x (mod 256).
+    std::string ppm(const std::string& name, int w, int h)
+    {
+        std::string data = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                data += char(x & 255);
+                data += char(y & 255);
+                data += char((255 - x) & 255);
+            }
+        return write(name, data);
+    }
+    std::string write(const std::string& name, const std::string& data)
+    {
+        const std::string p = dir + "/" + name;
+        std::ofstream(p, std::ios::binary) << data;
+        return p;
+    }
+    static Rgba at(int buf, int x, int y)
+    {
+        const bufdes& b = bufObjs[buf];
+        const auto* p = reinterpret_cast<const charu*>(b.imgbuf + size_t(y) * b.width + x);
+        return {p[2], p[1], p[0], p[3]};
+    }
+    loaddrv::Result load(const std::string& cmd, shortu cur = 0)
+    {
+        testing::internal::CaptureStderr();
+        loaddrv::Result r = loaddrv::runCommand(cmd, cur);
+        err = testing::internal::GetCapturedStderr();
+        return r;
+    }
+    std::string dir, err;
+};
+
+TEST_F(LoadExec, GreyImageLandsPixelForPixel)
+{
+    const std::string p = pgm("ramp.pgm", 40, 30);
+    auto r = load("i=" + p);
+    ASSERT_EQ(r.status, 0) << err;
+    const bufdes& b = bufObjs[0];
+    EXPECT_EQ(b.width, 40);
+    EXPECT_EQ(b.height, 30);
+    EXPECT_EQ(b.numImgs, 1);
+    EXPECT_TRUE(b.bufCtlm & bufLOADED);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const Rgba c = at(0, x, y);
+            const charu v = charu((x + 3 * y) & 255);
+            ASSERT_EQ(c.r, v) << x << "," << y;
+            ASSERT_EQ(c.g, v);
+            ASSERT_EQ(c.b, v);
+        }
+    EXPECT_NE(r.messages.find("FCOLS: 40   FROWS: 30"), std::string::npos) << r.messages;
+}
+
+TEST_F(LoadExec, PlacementGrowsTheBufferAndLeavesTheStripBlack)
+{
+    const std::string p = ppm("c.ppm", 32, 20);
+    auto r = load("BXY=100,50 i=" + p);
+    ASSERT_EQ(r.status, 0) << err;
+    EXPECT_EQ(bufObjs[0].width, 132);
+    EXPECT_EQ(bufObjs[0].height, 70);
+    const Rgba strip = at(0, 10, 10);
+    EXPECT_EQ(strip.r + strip.g + strip.b, 0);
+    const Rgba c = at(0, 100 + 7, 50 + 5);
+    EXPECT_EQ(c.r, 7);
+    EXPECT_EQ(c.g, 5);
+    EXPECT_EQ(c.b, 248);
+}
+
+TEST_F(LoadExec, SecondLoadReplacesUnlessComposed)
+{
+    const std::string a = pgm("a.pgm", 20, 20), big = ppm("big.ppm", 64, 48);
+    ASSERT_EQ(load("i=" + big).status, 0);
+    ASSERT_EQ(load("i=" + a).status, 0);
+    EXPECT_EQ(bufObjs[0].width, 20) << "replaced, not composed";
+    EXPECT_EQ(bufObjs[0].numImgs, 1);
+    ASSERT_EQ(load("BXY=30,10 i=" + big).status, 0) << err;
+    EXPECT_EQ(bufObjs[0].numImgs, 2);
+    EXPECT_EQ(bufObjs[0].width, 94);
+    EXPECT_EQ(bufObjs[0].height, 58);
+    EXPECT_EQ(at(0, 5, 5).r, charu(5 + 15)) << "first image kept after the growth";
+    EXPECT_EQ(at(0, 30 + 3, 10 + 2).g, 2);
+    EXPECT_EQ(at(0, 25, 40).r, 0) << "uncovered area cleared";
+}
+
+TEST_F(LoadExec, RegionAndColumnLimits)
+{
+    const std::string p = pgm("r.pgm", 64, 64);
+    auto r = load("FXY=10,20 COLS=500 ROWS=16 i=" + p);
+    ASSERT_EQ(r.status, 0) << err;
+    EXPECT_EQ(bufObjs[0].width, 54) << "COLS beyond the file is cut to the edge";
+    EXPECT_EQ(bufObjs[0].height, 16);
+    EXPECT_EQ(at(0, 0, 0).r, charu(10 + 60));
+
+    const std::string small = pgm("s.pgm", 16, 40);
+    r = load("i=" + small);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find("25: FXY Tag exceeds data dimensions"), std::string::npos) << err;
+}
+
+TEST_F(LoadExec, StaticCanvasClipsAndRefusesSlivers)
+{
+    const std::string p = ppm("w.ppm", 100, 30);
+    auto r = load("STATIC=640,480,<255,0,0> BXY=600,0 i=" + p);
+    ASSERT_EQ(r.status, 0) << err;
+    EXPECT_EQ(bufObjs[0].width, 640);
+    EXPECT_EQ(bufObjs[0].height, 480);
+    EXPECT_EQ(bufObjs[0].imgDes[0].width, 40) << "only the room right of BXY is loaded";
+    EXPECT_EQ(at(0, 639, 0).r, 39);
+    const Rgba red = at(0, 10, 400);
+    EXPECT_EQ(red.r, 255);
+    EXPECT_EQ(red.g, 0);
+    EXPECT_TRUE(bufObjs[0].bufCtlm & bufSTATIC);
+
+    loaddrv::reset();
+    r = load("STATIC=640,480 BXY=630,0 i=" + p);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find("45: STATIC iBUFF & BXY Tag clipped image too small"), std::string::npos);
+}
+
+TEST_F(LoadExec, GunLoadsComposeOneImage)
+{
+    const std::string a = pgm("a.pgm", 32, 32), c = ppm("c.ppm", 32, 32);
+    ASSERT_EQ(load("GUN=R i=" + a).status, 0) << err;
+    ASSERT_EQ(load("GUN=G i=" + a).status, 0) << err;
+    EXPECT_EQ(bufObjs[0].numImgs, 1);
+    const Rgba p = at(0, 4, 2);
+    EXPECT_EQ(p.r, 10);
+    EXPECT_EQ(p.g, 10);
+    EXPECT_EQ(p.b, 0);
+    EXPECT_EQ(bufObjs[0].imgDes[0].planeCount, 2);
+    auto r = load("GUN=B i=" + c);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find(" 2: Num luts not equal"), std::string::npos) << err;
+    ASSERT_EQ(load("BAND=3 GUN=B i=" + c).status, 0) << err;
+    EXPECT_EQ(at(0, 4, 2).b, 251);
+}
+
+TEST_F(LoadExec, MemoryRefusalIsErrorThirtyThree)
+{
+    setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
+        ram = 1000;
+        swap = 0;
+        return true;
+    });
+    auto r = load("i=" + pgm("m.pgm", 64, 64));
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find("33: Requested image buffer exceeds system resources. Declined."),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("Unsafe Memory request"), std::string::npos);
+    EXPECT_EQ(bufObjs[0].numImgs, 0);
+}
+
+TEST_F(LoadExec, MissingFileAndDumpHeader)
+{
+    auto r = load("i=" + dir + "/nothere.pgm");
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find("10: Fail opening file: " + dir + "/nothere.pgm"), std::string::npos);
+
+    const std::string p = pgm("d.pgm", 20, 20);
+    r = load("DUMPH i=" + p);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.messages.find("FILE:  d.pgm"), std::string::npos) << r.messages;
+    EXPECT_EQ(bufObjs[0].numImgs, 0) << "nothing loaded";
+}
+
+TEST_F(LoadExec, SixteenBitFileIsRefusedUntilTheAccumulatorExists)
+{
+    std::string data = "P5\n20 20\n65535\n";
+    for (int i = 0; i < 400; ++i) {
+        data += char(i >> 8);
+        data += char(i & 255);
+    }
+    auto r = load("i=" + write("deep.pgm", data));
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find("18: Virtual scanline INIT_VSL() fail; status="), std::string::npos) << err;
+    EXPECT_EQ(bufObjs[0].numImgs, 0);
+    EXPECT_EQ(r.pam, "") << "no pixels are left behind";
+}
+
+TEST_F(LoadExec, EncryptedFileDecryptsWithTheRightKeyOnly)
+{
+    const std::string plain = pgm("scene.pgm", 24, 24);
+    const std::string marked = dir + "/scene#.pgm";
+    ASSERT_EQ(SETUSERKEY("'correct horse battery'"), 0);
+    {
+        std::FILE* in = std::fopen(plain.c_str(), "rb");
+        std::string outName = plain;
+        ASSERT_EQ(cryptFile(in, nullptr, &outName, "'correct horse battery'", CRYPT_ENCRYPT), 0);
+        std::fclose(in);
+        ASSERT_EQ(outName, marked);
+    }
+    auto r = load("i=" + marked);
+    ASSERT_EQ(r.status, 0) << err;
+    EXPECT_EQ(at(0, 5, 1).r, 8);
+    EXPECT_NE(r.messages.find("Decrypting file..."), std::string::npos);
+
+    loaddrv::reset();
+    ASSERT_EQ(SETUSERKEY("'some other phrase'"), 0);
+    r = load("i=" + marked);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find("63: Decryption FAIL."), std::string::npos) << err;
+}
+
+} // namespace
