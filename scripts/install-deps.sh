@@ -10,7 +10,7 @@ build_pkgs=(
     build-essential cmake pkg-config
     libx11-dev libxt-dev libmotif-dev libxft-dev libfontconfig-dev
     libpng-dev libjpeg62-turbo-dev libtiff-dev libssl-dev
-    xvfb x11-utils xauth fonts-dejavu-core xfonts-base
+    xvfb x11-utils xauth fonts-dejavu-core xfonts-base fonts-liberation fonts-dancingscript
 )
 test_pkgs=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev

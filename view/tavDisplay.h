@@ -29,5 +29,8 @@ struct tavDisplayRec {
 /// The display record.
 extern tavDisplayRec tavDpy;
 
+/// X error handler of the view: counts errors, reports every 50th, never ends the program.
+int TAV_XERRH(Display* dpy, XErrorEvent* ev);
+
 /// Fills vis with the first 24-bit TrueColor visual (RGB masks, then BGR); 0 or -1.
 int get_tav_vis(XVisualInfo* vis, Display* dpy, int screen);

@@ -1,35 +1,22 @@
 #include "tav_wmgt.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include <X11/Shell.h>
+#include <X11/Xatom.h>
 #include <X11/StringDefs.h>
 
 #include "diag.h"
 #include "tavDisplay.h"
+#include "textwin_x.h"
 #include "viewDims.h"
 
 tavDisplayRec tavDpy{};
 
-namespace {
-
-// The matched visual's masks decide where each gun lives in a pixel word.
-void gunTableFromMasks(const XVisualInfo& v)
-{
-    auto byteOf = [](unsigned long mask) -> charu {
-        for (charu b = 0; b < 4; ++b)
-            if (mask == (0xFFul << (8 * b)))
-                return b;
-        return 0;
-    };
-    tavDpy.gunOfs[0] = byteOf(v.red_mask);
-    tavDpy.gunOfs[1] = byteOf(v.green_mask);
-    tavDpy.gunOfs[2] = byteOf(v.blue_mask);
-    tavDpy.gunOfs[3] = 3;
-}
-
-} // namespace
 
 const charu* gunByteTable() { return tavDpy.gunOfs; }
 
@@ -37,34 +24,25 @@ int get_tav_vis(XVisualInfo* vis, Display* dpy, int screen)
 {
     XVisualInfo tmpl{};
     tmpl.screen = screen;
-    tmpl.depth = 24;
-    tmpl.c_class = TrueColor;
-    tmpl.colormap_size = 256;
-    tmpl.bits_per_rgb = 8;
-    tmpl.red_mask = 0xff0000;
-    tmpl.green_mask = 0x00ff00;
-    tmpl.blue_mask = 0x0000ff;
-    const long mask = VisualScreenMask | VisualDepthMask | VisualClassMask |
-                      VisualColormapSizeMask | VisualBitsPerRGBMask | VisualRedMaskMask |
-                      VisualGreenMaskMask | VisualBlueMaskMask;
     int n = 0;
-    XVisualInfo* list = XGetVisualInfo(dpy, mask, &tmpl, &n);
-    if (!list || n < 1) {
-        if (list)
-            XFree(list);
-        tmpl.red_mask = 0x0000ff;
-        tmpl.blue_mask = 0xff0000;
-        list = XGetVisualInfo(dpy, mask, &tmpl, &n);
-        if (!list || n < 1) {
-            if (list)
-                XFree(list);
-            return -1;
-        }
-        DIAG("\n***get_tav_vis():Truecolor visual does not match H/W spec.");
+    XVisualInfo* list = XGetVisualInfo(dpy, VisualScreenMask, &tmpl, &n);
+    if (!list)
+        return -1;
+    std::vector<visualCand> cands(size_t(std::max(n, 0)));
+    for (int k = 0; k < n; ++k)
+        cands[size_t(k)] = visualCand{list[k].depth,         list[k].c_class,
+                                      list[k].colormap_size, list[k].bits_per_rgb,
+                                      list[k].red_mask,      list[k].green_mask,
+                                      list[k].blue_mask};
+    bool bgr = false;
+    const int pick = pickTrueColor(cands.data(), n, &bgr);
+    if (pick >= 0) {
+        if (bgr)
+            DIAG("\n***get_tav_vis():Truecolor visual does not match H/W spec.");
+        *vis = list[pick];
     }
-    *vis = list[0];
     XFree(list);
-    return 0;
+    return pick >= 0 ? 0 : -1;
 }
 
 int32 CONNECT_TAV_DISPL()
@@ -105,7 +83,190 @@ int32 CONNECT_TAV_DISPL()
         DIAG("\n***CONNECT_TAV_DISPL(): 24 bit (Truecolor) graphics fail\n");
         return -2;
     }
-    gunTableFromMasks(tavDpy.vis);
+    // The table is fixed here for the whole run: a visual with blue in the high byte moves
+    // red and blue so that colours still come out right.
+    gunBytesFromMasks(tavDpy.vis.red_mask, tavDpy.vis.green_mask, tavDpy.vis.blue_mask,
+                      tavDpy.gunOfs);
+    return 0;
+}
+
+bool viewIsOpen() { return tavDpy.viewOpen; }
+
+int TAV_XERRH(Display* dpy, XErrorEvent* ev)
+{
+    ++tavDpy.xErrors;
+    if (tavDpy.xErrors % 50 == 0) {
+        char text[241] = {};
+        XGetErrorText(dpy, ev->error_code, text, 240);
+        DIAG("\n***TAV_XERRH: %s Iter: %d", text, tavDpy.xErrors);
+    }
+    return 0;
+}
+
+bool GET_GEOMETRY()
+{
+    Window rootRet;
+    int x, y;
+    unsigned w = 0, h = 0, bw, depth;
+    const Window w0 = vDims.fullScreen ? tavDpy.root : tavDpy.view;
+    if (!w0 || !XGetGeometry(tavDpy.dpy, w0, &rootRet, &x, &y, &w, &h, &bw, &depth)) {
+        DIAG("\n***GET_GEOMETRY()-XGetGeometry() fail");
+        std::exit(1);
+    }
+    if (vDims.fullScreen)
+        h = h > 32 ? h - 32 : 1;
+    if (w == vDims.width && h == vDims.height)
+        return false;
+    vDims.width = w;
+    vDims.height = h;
+    tavDpy.box[0] = 0;
+    tavDpy.box[1] = 0;
+    tavDpy.box[2] = int32(w) - 1;
+    tavDpy.box[3] = int32(h) - 1;
+    tavDpy.rightAnchor = int32(w) - 258;
+    return true;
+}
+
+bool VIEW_DIM_CHANGED(int32u cols, int32u rows)
+{
+    const bool changed = GET_GEOMETRY();
+    return changed || vDims.width != cols || vDims.height != rows;
+}
+
+void GET_DISPLAY_BOX(int32 box[4]) { std::memcpy(box, tavDpy.box, sizeof tavDpy.box); }
+
+int32 TAV_VIEWINI()
+{
+    if (tavDpy.viewOpen) {
+        DIAG("\n---TAV_VIEWINI(): view window already open");
+        return 0;
+    }
+    Display* dpy = tavDpy.dpy;
+    if (!dpy) {
+        DIAG("\n***TAV_VIEWINI(): TAVdisplay Null\n");
+        return -1;
+    }
+    if (tavDpy.vis.depth != 24) {
+        DIAG("\n***TAV_VIEWINI(): 24 bit visual not found.\n");
+        return -2;
+    }
+    if (tavDpy.rootW < 768 || tavDpy.rootH < 768) {
+        DIAG("\n***TAV_VIEWINI(): root screen size is %d X %d", tavDpy.rootW, tavDpy.rootH);
+        return -3;
+    }
+    tavDpy.cmap = XCreateColormap(dpy, tavDpy.root, tavDpy.vis.visual, AllocNone);
+    if (!tavDpy.cmap) {
+        DIAG("\n***TAV_VIEWINI(): Colormap create fail.\n");
+        return -4;
+    }
+    vDims.screenW = tavDpy.rootW;
+    vDims.screenH = tavDpy.rootH;
+    SET_VIEW_DIM();
+    const int32 w = int32(vDims.width), h = int32(vDims.height);
+    int32 x, y;
+    viewPosition(w, h, tavDpy.rootW, tavDpy.rootH, vDims.fullScreen, &x, &y);
+
+    // Undo what was made so far; the view stays closed.
+    auto fail = [&](int32 code) {
+        textwinXClose();
+        if (tavDpy.gc)
+            XFreeGC(dpy, tavDpy.gc);
+        if (tavDpy.view)
+            XDestroyWindow(dpy, tavDpy.view);
+        XFreeColormap(dpy, tavDpy.cmap);
+        tavDpy.gc = nullptr;
+        tavDpy.view = 0;
+        tavDpy.cmap = 0;
+        return code;
+    };
+
+    XSetWindowAttributes a{};
+    a.background_pixel = 0;
+    a.border_pixel = 0xffffff;
+    a.save_under = False;
+    a.colormap = tavDpy.cmap;
+    a.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                   PointerMotionMask | ExposureMask | StructureNotifyMask;
+    tavDpy.view = XCreateWindow(dpy, tavDpy.root, x, y, unsigned(w), unsigned(h), 0, 24,
+                                InputOutput, tavDpy.vis.visual,
+                                CWBackPixel | CWBorderPixel | CWSaveUnder | CWColormap |
+                                    CWEventMask,
+                                &a);
+    if (!tavDpy.view) {
+        DIAG("\n***TAV_VIEWINI(): XCreateWindow() fail.\n");
+        return fail(-5);
+    }
+    XStoreName(dpy, tavDpy.view, "TAV Discovery Engine");
+    XClassHint ch;
+    char resName[] = "TAV", resClass[] = "TAV Discovery Engine";
+    ch.res_name = resName;
+    ch.res_class = resClass;
+    XSetClassHint(dpy, tavDpy.view, &ch);
+    XSizeHints sh{};
+    sh.flags = USPosition | USSize | PMinSize | PMaxSize | PBaseSize | PResizeInc;
+    sh.x = x;
+    sh.y = y;
+    sh.width = sh.min_width = sh.max_width = sh.base_width = w;
+    sh.height = sh.min_height = sh.max_height = sh.base_height = h;
+    sh.width_inc = sh.height_inc = 16;
+    XSetWMNormalHints(dpy, tavDpy.view, &sh);
+    XWMHints wh{};
+    wh.flags = InputHint | StateHint;
+    wh.input = True;
+    wh.initial_state = NormalState;
+    XSetWMHints(dpy, tavDpy.view, &wh);
+
+    if (vDims.fullScreen) {
+        const Atom state = XInternAtom(dpy, "_NET_WM_STATE", True);
+        const Atom full = XInternAtom(dpy, "_NET_WM_STATE_FULLSCREEN", True);
+        if (state == None || full == None) {
+            // Without a window manager that knows full screen the window already covers the
+            // screen at (0, 0); failing here would end the program and lose the buffers.
+            DIAG("\n---tav_wmgt|tav_viewini(): set FULLSCREEN fail");
+        } else {
+            XChangeProperty(dpy, tavDpy.view, state, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&full), 1);
+        }
+    }
+
+    if (!textwinXOpen()) {
+        DIAG("\nTAV_VIEWINI(): X11 text font open fail\n");
+        return fail(-7);
+    }
+    // The window manager's close button comes to the view as an event, never a kill.
+    Atom del = Atom(textwinXDeleteAtom());
+    XSetWMProtocols(dpy, tavDpy.view, &del, 1);
+
+    XGCValues gv{};
+    gv.foreground = 0xffffff;
+    gv.background = 0;
+    gv.line_width = 1;
+    gv.font = Font(textwinXFont());
+    gv.graphics_exposures = False;
+    tavDpy.gc = XCreateGC(dpy, tavDpy.view,
+                          GCForeground | GCBackground | GCLineWidth | GCGraphicsExposures |
+                              (gv.font ? GCFont : 0),
+                          &gv);
+    textwinXSetGC(tavDpy.gc);
+
+    XMapWindow(dpy, tavDpy.view);
+    XEvent ev;
+    do
+        XWindowEvent(dpy, tavDpy.view, ExposureMask, &ev);
+    while (ev.type != Expose);
+
+    vDims.width = vDims.height = 0;
+    GET_GEOMETRY();
+    tavDpy.viewOpen = true;
+    XSetErrorHandler(TAV_XERRH);
+    textwinDrawInit(tavDpy.gunOfs);
+    XSetInputFocus(dpy, tavDpy.view, RevertToParent, CurrentTime);
+    XSync(dpy, False);
+
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(dpy, tavDpy.view, tavDpy.root, 0, 0, &rx, &ry, &child);
+    testLog("view open %d %d %u %u", rx, ry, vDims.width, vDims.height);
     return 0;
 }
 
@@ -113,6 +274,7 @@ void TAV_VIEWEND(int closeDisplay)
 {
     if (tavDpy.viewOpen && tavDpy.dpy) {
         tavDpy.viewOpen = false;
+        textwinXClose();
         XUngrabPointer(tavDpy.dpy, CurrentTime);
         XUngrabKeyboard(tavDpy.dpy, CurrentTime);
         if (tavDpy.cmap)
@@ -124,6 +286,8 @@ void TAV_VIEWEND(int closeDisplay)
         tavDpy.cmap = 0;
         tavDpy.gc = nullptr;
         tavDpy.view = 0;
+        XSync(tavDpy.dpy, False);
+        testLog("view close");
     }
     if (closeDisplay && tavDpy.dpy) {
         if (tavDpy.shell)

@@ -57,3 +57,54 @@ void SET_VIEW_DIM()
     vDims.width = int32u(std::max(w, 768));
     vDims.height = int32u(std::max(h, 768));
 }
+
+void viewPosition(int32 w, int32 h, int32 scrW, int32 scrH, bool full, int32* x, int32* y)
+{
+    if (full) {
+        *x = *y = 0;
+        return;
+    }
+    *x = (scrW - w) / 2;
+    *y = (scrH - h) / 2;
+    if (*x + w >= scrW || *x < 0)
+        *x = 0;
+    if (*y + h >= scrH || *y < 0)
+        *y = 0;
+}
+
+int pickTrueColor(const visualCand* list, int n, bool* bgr)
+{
+    constexpr int trueColorClass = 4;
+    auto matches = [&](const visualCand& v, unsigned long r, unsigned long b) {
+        return v.depth == 24 && v.cls == trueColorClass && v.cmapSize == 256 && v.bitsRgb == 8 &&
+               v.redMask == r && v.greenMask == 0x00ff00 && v.blueMask == b;
+    };
+    *bgr = false;
+    for (int i = 0; i < n; ++i)
+        if (matches(list[i], 0xff0000, 0x0000ff))
+            return i;
+    for (int i = 0; i < n; ++i)
+        if (matches(list[i], 0x0000ff, 0xff0000)) {
+            *bgr = true;
+            return i;
+        }
+    return -1;
+}
+
+bool gunBytesFromMasks(unsigned long red, unsigned long green, unsigned long blue, charu out[4])
+{
+    auto byteOf = [](unsigned long mask) -> int {
+        for (int b = 0; b < 4; ++b)
+            if (mask == (0xFFul << (8 * b)))
+                return b;
+        return -1;
+    };
+    const int r = byteOf(red), g = byteOf(green), b = byteOf(blue);
+    if (r < 0 || g < 0 || b < 0 || r == g || g == b || r == b || r == 3 || g == 3 || b == 3)
+        return false;
+    out[0] = charu(r);
+    out[1] = charu(g);
+    out[2] = charu(b);
+    out[3] = 3;
+    return true;
+}

@@ -31,3 +31,24 @@ void SET_VIEW_LOCK(bool on);
 void SET_VIEW_DIM();
 /// The size adjustment of the size rules: v + v % 16.
 int32 viewSizeAdjust(int32 v);
+
+/// Top-left corner of the view on the screen: centred, each axis 0 where the window would
+/// reach the screen edge; (0, 0) for full screen.
+void viewPosition(int32 w, int32 h, int32 scrW, int32 scrH, bool full, int32* x, int32* y);
+
+/// One visual as the server describes it (the fields the view's visual must match).
+struct visualCand {
+    int depth;
+    int cls;       ///< visual class; TrueColor is 4
+    int cmapSize;  ///< colormap entries
+    int bitsRgb;   ///< bits per gun
+    unsigned long redMask, greenMask, blueMask;
+};
+
+/// Index of the first 24-bit TrueColor visual with red in the high byte; failing that the
+/// first with blue in the high byte (*bgr set); -1 when neither exists.
+int pickTrueColor(const visualCand* list, int n, bool* bgr);
+
+/// Byte position (0-3) of red, green and blue in a pixel from the visual's masks, alpha 3.
+/// False (table untouched) when a mask is not one whole byte.
+bool gunBytesFromMasks(unsigned long red, unsigned long green, unsigned long blue, charu out[4]);
