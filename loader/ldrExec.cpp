@@ -18,6 +18,17 @@ overlayPalette ldrOvlPalette{};
 
 namespace {
 
+// Re-encrypts a decrypted copy in place with the current user key (WIPE mode).
+void reencryptCopy(std::FILE* fp)
+{
+    std::fflush(fp);
+    std::rewind(fp);
+    const std::string key = fileCipher.keyText();
+    const int32 st = cryptFile(fp, fp, nullptr, key.c_str(), CRYPT_ENCRYPT);
+    if (st != 0)
+        DIAG("\n***tav_load: cryptFile() returns %d\n", st);
+}
+
 // The open image (or its decrypted copy) until the scanline pipeline takes it. Every path
 // that closes a decrypted copy in WIPE mode re-encrypts it first, failures included, so the
 // plain bytes do not linger in the scratch area.
@@ -33,12 +44,7 @@ public:
             return;
         if (announce && LDR_EXISTS())
             LDR_MSG("\nRe-encrypting temp file prior to deletion");
-        std::fflush(fp);
-        std::rewind(fp);
-        const std::string key = fileCipher.keyText();
-        const int32 st = cryptFile(fp, fp, nullptr, key.c_str(), CRYPT_ENCRYPT);
-        if (st != 0)
-            DIAG("\n***tav_load: cryptFile() returns %d\n", st);
+        reencryptCopy(fp);
     }
     void close(bool announce)
     {
@@ -413,16 +419,11 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     anc[0] = anc[1] = anc[2] = anc[3] = nullptr;
     nAnc = 0;
     auto wipeAndFree = [&]() -> int32 {
-        if (wipeCopy && ldrState.wipe && fileCipher.keySet()) {
-            std::fflush(fp);
-            std::rewind(fp);
-            const std::string key = fileCipher.keyText();
-            const int32 st = cryptFile(fp, fp, nullptr, key.c_str(), CRYPT_ENCRYPT);
-            if (st != 0)
-                DIAG("\n***tav_load: cryptFile() returns %d\n", st);
-        }
+        if (wipeCopy && ldrState.wipe && fileCipher.keySet())
+            reencryptCopy(fp);
         return FREE_VSL();
     };
+    setVslLoaderPane(LDR_EXISTS() ? LDR_MSG : nullptr);
     const int32 ist = INIT_VSL(fp, b, tables, nTables);
     if (ist != 0) {
         const short e = LDR_ERROR(18, strPrintf(" %d", ist));

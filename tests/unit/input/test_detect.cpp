@@ -88,10 +88,13 @@ TEST(FormatDetect, ExtensionDecidesWhenContentIsSilent)
 
 TEST(FormatDetect, UnbuiltReadersAnswerNotAvailable)
 {
+    // Formats whose readers come later are recognised and refused, never loaded as raw.
     int st = 0;
-    EXPECT_EQ(detect({0xFF, 0xD8, 0xFF}, "x", &st), FMT_JPEG);
+    const auto fits =
+        withText(withText(withText({' '}, "SIMPLE", 0), "BITPIX", 80), "NAXIS", 160);
+    EXPECT_EQ(detect(fits, "x", &st), FMT_FITS);
     EXPECT_EQ(st, HDR_NOT_AVAILABLE);
-    EXPECT_EQ(detect({'I', 'I', 0x2A, 0}, "x", &st), FMT_TIFF);
+    EXPECT_EQ(detect(withText({' '}, "ftypavif", 4), "x", &st), FMT_AVIF);
     EXPECT_EQ(st, HDR_NOT_AVAILABLE);
 }
 
