@@ -255,4 +255,72 @@ TEST_F(LoadExec, EncryptedFileDecryptsWithTheRightKeyOnly)
     EXPECT_NE(err.find("63: Decryption FAIL."), std::string::npos) << err;
 }
 
+
+// Each refusal of the load execution, provoked once: the numbered message, status 4, and an
+// iBUFF that keeps what it held before.
+TEST_F(LoadExec, RefusalsReportTheirNumbers)
+{
+    const std::string grey = pgm("g.pgm", 40, 40);
+    const std::string colour = ppm("c.ppm", 40, 40);
+    std::string deep = "P6\n20 20\n65535\n";
+    deep.append(20 * 20 * 6, char(1));
+    const std::string deepPpm = write("deep.ppm", deep);
+    std::string deepGrey = "P5\n20 20\n65535\n";
+    deepGrey.append(20 * 20 * 2, char(1));
+    const std::string deepPgm = write("deepg.pgm", deepGrey);
+    const std::string junk = write("junk.pgm", std::string(2000, 'z'));
+    std::string cut = "P5\n40 40\n255\n";
+    cut.append(100, char(9));
+    const std::string truncated = write("cut.pgm", cut);
+
+    struct Case {
+        std::string before; // loaded first (empty: none)
+        std::string cmd;
+        std::string want;
+    };
+    const std::vector<Case> cases = {
+        {"", "i=" + junk, "17: Non-standard image header or file error; status=: "},
+        {"", "SFACT=0.25 i=" + grey, " 3: Selected image area too small dcols, drows - 10 10"},
+        {"", "BAND=3 i=" + grey, "22: Invalid Image Band selection or overwrite"},
+        {"", "GIF2ALPHA i=" + grey, "44: GIF2ALPHA Tag defined but image not in GIF format"},
+        {"STATIC=64,64 i=" + grey, "BXY=40,40 i=" + colour, "19: STATIC Tag cannot resize"},
+        {"i=" + grey, "BXY=1,1 i=" + deepPgm, "24: Cannot mix HDR with non-HDR data in iBUFF."},
+        {"", "BXY=4,4 i=" + deepPgm, "20: HDR Prohibited Tags: BXY, MIRROR, FLIP, R180"},
+        {"", "HDR=R,PSEUDO,FULL i=" + deepPpm, "47: PSEUDOCOLOR scaling is defined only"},
+        {"", "i=" + truncated, "46: IMAGE_LOAD() fail; Status= "},
+    };
+    for (const auto& c : cases) {
+        loaddrv::reset();
+        int32 w = 0;
+        if (!c.before.empty()) {
+            ASSERT_EQ(load(c.before).status, 0) << c.before << err;
+            w = bufObjs[0].width;
+        }
+        auto r = load(c.cmd);
+        EXPECT_EQ(r.status, 4) << c.cmd;
+        EXPECT_NE(err.find(c.want), std::string::npos) << c.cmd << "\n" << err;
+        EXPECT_EQ(bufObjs[0].width, w) << c.cmd << ": the iBUFF keeps its earlier state";
+        if (c.before.empty()) {
+            EXPECT_EQ(bufObjs[0].numImgs, 0) << c.cmd;
+        }
+    }
+}
+
+TEST_F(LoadExec, PaletteGifRefusesAGunLoad)
+{
+    const std::string gif = dir + "/pal.gif";
+    const std::string cmd = "convert -size 32x32 gradient:red-blue -colors 16 " + gif +
+                            " >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) != 0)
+        GTEST_SKIP() << "ImageMagick not available";
+    auto r = load("GUN=R i=" + gif);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_TRUE(err.find("36: Cannot Pseudocolor > 1 chan or RGBA overwrite") != std::string::npos ||
+                err.find(" 2: Num luts not equal to num selected data bands") != std::string::npos)
+        << err;
+    r = load("i=" + gif);
+    EXPECT_EQ(r.status, 0) << err;
+    EXPECT_EQ(bufObjs[0].width, 32);
+}
+
 } // namespace
