@@ -34,9 +34,6 @@ int32 notAvailable(const char* name, fdes* fd)
     (void)fd;
     return HDR_NOT_AVAILABLE;
 }
-int32 jpegHdr(const vslHdrArgs& a) { return notAvailable("JPEG", a.fd); }
-int32 pngHdr(const vslHdrArgs& a) { return notAvailable("PNG", a.fd); }
-int32 tiffHdr(const vslHdrArgs& a) { return notAvailable("TIFF", a.fd); }
 int32 fitsHdr(const vslHdrArgs& a) { return notAvailable("FITS", a.fd); }
 int32 jp2Hdr(const vslHdrArgs& a) { return notAvailable("JPEG 2000", a.fd); }
 int32 webpHdr(const vslHdrArgs& a) { return notAvailable("WebP", a.fd); }
@@ -56,10 +53,10 @@ struct vslFormat {
 // Indexed by format code.
 const vslFormat formats[FMT_COUNT] = {
     {GENERIC_HDR, vslGENERIC_INI, GET_GENERIC_SL, FREE_GENERIC, VSL_GENERIC_INI},
-    {jpegHdr, noIni, noGet, noRelease, VSL_JPEG_INI},
+    {JPEG_HDR, vslJPEG_INI, GET_JPEG_SL, FREE_JPEG, VSL_JPEG_INI},
     {GIF_HDR, vslGIF_INI, GET_GIF_SL, FREE_GIF, VSL_GIF_INI},
-    {pngHdr, noIni, noGet, noRelease, VSL_PNG_INI},
-    {tiffHdr, noIni, noGet, noRelease, VSL_TIFF_INI},
+    {PNG_HDR, vslPNG_INI, GET_PNG_SL, FREE_PNG, VSL_PNG_INI},
+    {RD_TIF_HDR, vslTIFF_INI, GET_TIFF_SL, FREE_TIFF, VSL_TIFF_INI},
     {fitsHdr, noIni, noGet, noRelease, VSL_FITS_INI},
     {jp2Hdr, noIni, noGet, noRelease, VSL_JP2_INI},
     {webpHdr, noIni, noGet, noRelease, VSL_WEBP_INI},

@@ -39,3 +39,53 @@ int32 GIF_HDR(const vslHdrArgs& a);
 int32 vslGIF_INI();
 int32 GET_GIF_SL(charu* buf, int gun, int skip);
 void FREE_GIF();
+
+/// PNG header statuses.
+enum : int32 {
+    PNG_OK = 0,
+    PNG_NO_READ_STRUCT = -1, ///< png_create_read_struct failed
+    PNG_NO_INFO_STRUCT = -2, ///< png_create_info_struct failed
+    PNG_LIB_ERROR = -3,      ///< libpng raised an error while the header was read
+    PNG_GREY_ALPHA = -4,     ///< two channels (grey with alpha) are not read
+    PNG_BAD_IHDR = -5,       ///< IHDR unusable: depth not 1-16, narrower than 16 or 15 rows or less
+    PNG_BAD_PALETTE = -6     ///< palette file without 1-256 entries (or tables not allocated)
+};
+
+int32 PNG_HDR(const vslHdrArgs& a);
+int32 vslPNG_INI();
+int32 GET_PNG_SL(charu* buf, int gun, int skip);
+void FREE_PNG();
+
+/// JPEG header statuses.
+enum : int32 {
+    JPEG_OK = 0,
+    JPEG_NO_OBJECT = -1,     ///< the decompression object was not allocated
+    JPEG_NO_ERRMGR = -2,     ///< the error manager was not allocated
+    JPEG_LIB_ERROR = -3,     ///< no image header, or libjpeg raised an error on it
+    JPEG_TWO_COMPONENTS = -4 ///< the decompressor delivers 2 (or more than 4) components
+};
+
+int32 JPEG_HDR(const vslHdrArgs& a);
+int32 vslJPEG_INI();
+int32 GET_JPEG_SL(charu* buf, int gun, int skip);
+void FREE_JPEG();
+
+/// TIFF header statuses.
+enum : int32 {
+    TIF_OK = 0,
+    TIF_NO_OPEN = -1,        ///< libtiff could not open the stream's descriptor
+    TIF_NO_WIDTH = -2,       ///< ImageWidth missing (or zero / unusable size, tile size)
+    TIF_NO_LENGTH = -3,      ///< ImageLength missing
+    TIF_NO_PHOTOMETRIC = -4, ///< Photometric missing
+    TIF_BAD_BITS = -5,       ///< BitsPerSample not a power of two up to 32 (64 for floats)
+    TIF_NO_SAMPLES = -6,     ///< SamplesPerPixel missing
+    TIF_BAD_SAMPLES = -7,    ///< SamplesPerPixel not 1, 3 or 4
+    TIF_BAD_TYPE = -8,       ///< depth and sample format not readable together
+    TIF_NO_COLORMAP = -9,    ///< palette file without ColorMap
+    TIF_NO_PALETTE_MEM = -10 ///< colour tables not allocated
+};
+
+int32 RD_TIF_HDR(const vslHdrArgs& a);
+int32 vslTIFF_INI();
+int32 GET_TIFF_SL(charu* buf, int gun, int skip);
+void FREE_TIFF();

@@ -1,0 +1,253 @@
+// Load throughput (megapixels per second) of a 4096 x 4096 JPEG, PNG and TIFF (uncompressed
+// and LZW) through GETHEADER, INIT_VSL and IMAGE_LOAD into an iBUFF. References on the same
+// files: the library's own row loop (libjpeg, libpng, libtiff) and ImageMagick decoding
+// single-threaded (`convert x rgba:/dev/null`).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+#include <png.h>
+#define TIFF_DISABLE_DEPRECATED
+#include <tiffio.h>
+
+#include "bufRecMgt.h"
+#include "get_vsl.h"
+
+namespace {
+
+constexpr int kSide = 4096;
+constexpr double kPixels = double(kSide) * kSide;
+
+std::string dir()
+{
+    static const std::string d = [] {
+        const char *env = std::getenv("TAV_BENCH_DIR");
+        std::string p = env && *env ? env : "/tmp/tav_bench_readers";
+        if (std::system(("mkdir -p '" + p + "'").c_str()) != 0)
+            std::abort();
+        return p;
+    }();
+    return d;
+}
+
+bool exists(const std::string &p)
+{
+    std::FILE *f = std::fopen(p.c_str(), "rb");
+    if (f)
+        std::fclose(f);
+    return f != nullptr;
+}
+
+// A smooth picture with some noise, made once.
+const std::string &ppmPath()
+{
+    static const std::string p = [] {
+        const std::string path = dir() + "/src4096.ppm";
+        if (exists(path))
+            return path;
+        std::FILE *f = std::fopen(path.c_str(), "wb");
+        std::fprintf(f, "P6\n%d %d\n255\n", kSide, kSide);
+        std::vector<unsigned char> row(std::size_t(kSide) * 3);
+        for (int y = 0; y < kSide; ++y) {
+            for (int x = 0; x < kSide; ++x) {
+                const unsigned h = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u);
+                row[std::size_t(x) * 3] = static_cast<unsigned char>(x / 16 + ((h >> 13) & 7));
+                row[std::size_t(x) * 3 + 1] = static_cast<unsigned char>(y / 16);
+                row[std::size_t(x) * 3 + 2] = static_cast<unsigned char>((x + y) / 32);
+            }
+            std::fwrite(row.data(), 1, row.size(), f);
+        }
+        std::fclose(f);
+        return path;
+    }();
+    return p;
+}
+
+std::string made(const std::string &name, const std::string &cmd)
+{
+    const std::string path = dir() + "/" + name;
+    if (!exists(path) && std::system((cmd + " '" + path + "'").c_str()) != 0)
+        std::abort();
+    return path;
+}
+const std::string &jpegPath()
+{
+    static const std::string p = made("l.jpg", "cjpeg -quality 90 '" + ppmPath() + "' >");
+    return p;
+}
+const std::string &pngPath()
+{
+    static const std::string p = made("l.png", "pnmtopng '" + ppmPath() + "' >");
+    return p;
+}
+const std::string &tiffPath()
+{
+    static const std::string p = made("l.tif", "convert '" + ppmPath() + "' -compress none");
+    return p;
+}
+const std::string &lzwPath()
+{
+    static const std::string p = made("lzw.tif", "convert '" + ppmPath() + "' -compress lzw");
+    return p;
+}
+
+std::vector<int32u> &pixels()
+{
+    static std::vector<int32u> px(std::size_t(kSide) * kSide);
+    return px;
+}
+
+int loadOnce(const std::string &path)
+{
+    std::FILE *fp = std::fopen(path.c_str(), "rb");
+    if (!fp)
+        return -100;
+    ides id;
+    initIdes(&id);
+    bufdes b{};
+    b.imgDes = &id;
+    fdes *fd = &id.fd[0];
+    int32 nAnc = 0;
+    charu *anc[4] = {};
+    int st = GETHEADER(fp, &b, path.c_str(), &nAnc, anc, false);
+    if (st != 0) {
+        std::fclose(fp);
+        return st;
+    }
+    fd->vslCtlm |= fd->bands > 1 ? VSL_RGB : (nAnc > 0 ? VSL_PALETTE : VSL_GREY);
+    fd->dBands = fd->bands > 1 ? fd->bands : 1;
+    for (int k = 0; k < fd->dBands; ++k)
+        fd->Bands[k] = static_cast<std::int16_t>(k + 1);
+    fd->lCols = fd->dCols = fd->fCols;
+    fd->lRows = fd->dRows = fd->fRows;
+    fd->deres[0] = fd->deres[1] = 1.0;
+    b.imgbuf = pixels().data();
+    b.width = kSide;
+    b.height = kSide;
+    st = INIT_VSL(fp, &b, anc, nAnc);
+    if (st == 0)
+        st = IMAGE_LOAD();
+    FREE_VSL();
+    return st;
+}
+
+void rate(benchmark::State &state)
+{
+    state.counters["MP/s"] =
+        benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void load(benchmark::State &state, const std::string &path)
+{
+    for (auto _ : state)
+        if (loadOnce(path) != 0) {
+            state.SkipWithError("load failed");
+            break;
+        }
+    rate(state);
+}
+
+void imageMagick(benchmark::State &state, const std::string &path)
+{
+    const std::string cmd = "MAGICK_THREAD_LIMIT=1 convert '" + path + "' rgba:/dev/null";
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("convert failed");
+            break;
+        }
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    rate(state);
+}
+
+// The libraries' own row loops (their defaults: errors end the benchmark run).
+void libJpeg(benchmark::State &state)
+{
+    std::vector<unsigned char> row(std::size_t(kSide) * 4);
+    for (auto _ : state) {
+        std::FILE *f = std::fopen(jpegPath().c_str(), "rb");
+        jpeg_decompress_struct d{};
+        jpeg_error_mgr e{};
+        d.err = jpeg_std_error(&e);
+        jpeg_create_decompress(&d);
+        jpeg_stdio_src(&d, f);
+        jpeg_read_header(&d, TRUE);
+        jpeg_start_decompress(&d);
+        JSAMPROW r[1] = {row.data()};
+        while (d.output_scanline < d.output_height)
+            jpeg_read_scanlines(&d, r, 1);
+        jpeg_finish_decompress(&d);
+        jpeg_destroy_decompress(&d);
+        std::fclose(f);
+        benchmark::DoNotOptimize(row.data());
+    }
+    rate(state);
+}
+
+void libPng(benchmark::State &state)
+{
+    std::vector<unsigned char> row(std::size_t(kSide) * 8);
+    for (auto _ : state) {
+        std::FILE *f = std::fopen(pngPath().c_str(), "rb");
+        png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop i = png_create_info_struct(p);
+        png_init_io(p, f);
+        png_read_info(p, i);
+        const png_uint_32 h = png_get_image_height(p, i);
+        for (png_uint_32 y = 0; y < h; ++y)
+            png_read_row(p, row.data(), nullptr);
+        png_destroy_read_struct(&p, &i, nullptr);
+        std::fclose(f);
+        benchmark::DoNotOptimize(row.data());
+    }
+    rate(state);
+}
+
+void libTiff(benchmark::State &state, const std::string &path)
+{
+    for (auto _ : state) {
+        TIFF *t = TIFFOpen(path.c_str(), "r");
+        std::vector<unsigned char> row(std::size_t(TIFFScanlineSize64(t)));
+        std::uint32_t h = 0;
+        TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
+        for (std::uint32_t y = 0; y < h; ++y)
+            TIFFReadScanline(t, row.data(), y, 0);
+        TIFFClose(t);
+        benchmark::DoNotOptimize(row.data());
+    }
+    rate(state);
+}
+
+void BM_Jpeg_Load(benchmark::State &s) { load(s, jpegPath()); }
+void BM_Jpeg_LibLoop(benchmark::State &s) { libJpeg(s); }
+void BM_Jpeg_ImageMagick(benchmark::State &s) { imageMagick(s, jpegPath()); }
+void BM_Png_Load(benchmark::State &s) { load(s, pngPath()); }
+void BM_Png_LibLoop(benchmark::State &s) { libPng(s); }
+void BM_Png_ImageMagick(benchmark::State &s) { imageMagick(s, pngPath()); }
+void BM_Tiff_Load(benchmark::State &s) { load(s, tiffPath()); }
+void BM_Tiff_LibLoop(benchmark::State &s) { libTiff(s, tiffPath()); }
+void BM_Tiff_ImageMagick(benchmark::State &s) { imageMagick(s, tiffPath()); }
+void BM_TiffLzw_Load(benchmark::State &s) { load(s, lzwPath()); }
+void BM_TiffLzw_LibLoop(benchmark::State &s) { libTiff(s, lzwPath()); }
+void BM_TiffLzw_ImageMagick(benchmark::State &s) { imageMagick(s, lzwPath()); }
+
+#define TAV_BENCH_FORMAT(F)                                                                        \
+    BENCHMARK(BM_##F##_Load)->Unit(benchmark::kMillisecond);                                       \
+    BENCHMARK(BM_##F##_LibLoop)->Unit(benchmark::kMillisecond);                                    \
+    BENCHMARK(BM_##F##_ImageMagick)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3)
+
+TAV_BENCH_FORMAT(Jpeg);
+TAV_BENCH_FORMAT(Png);
+TAV_BENCH_FORMAT(Tiff);
+TAV_BENCH_FORMAT(TiffLzw);
+
+} // namespace
+
+BENCHMARK_MAIN();
