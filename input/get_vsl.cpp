@@ -478,14 +478,20 @@ int32 IMAGE_LOAD()
             int32u* dest = b->imgbuf + row * width + fd->bXofs;
             bool done = false;
             while (!done && rowsRead < fd->lRows) {
+                // A getter that holds whole rows may lend one instead of copying it into the
+                // scan buffer: it then points rowView at its row.
+                VSL.rowView = scanBuf;
                 if (GET_VSL(scanBuf, VSL.scanCount, 0) != 0) {
+                    VSL.rowView = nullptr;
                     DIAG("\n***GET_VSL(): error at scan %lld",
                          static_cast<long long>(VSL.scanCount));
                     return endLoad(LOAD_SCAN);
                 }
                 ++VSL.scanCount;
                 ++rowsRead;
-                const int32 r = PROCESS_VSL(dest, line, fd->gun);
+                charu* src = VSL.rowView + (line - scanBuf);
+                VSL.rowView = nullptr;
+                const int32 r = PROCESS_VSL(dest, src, fd->gun);
                 if (r < 0) {
                     DIAG("\n***GET_VSL(): error at scan %lld",
                          static_cast<long long>(VSL.scanCount));

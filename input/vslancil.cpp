@@ -1,9 +1,14 @@
 // Scanline conversion, de-resolution and byte swapping of the VSL pipeline.
 #include "vslancil.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "diag.h"
 #include "get_vsl.h"
@@ -67,6 +72,70 @@ int32 verticalStep8(int32u* row)
     }
     SUBSMPL.rowsSummed = 0;
     return PVSL_ROW_DONE;
+}
+
+// Red, green, blue samples (three bytes a pixel) into whole pixels. `keepAlpha` keeps the alpha
+// byte already in the row (an earlier image of the buffer); otherwise alpha is 0 and the row
+// is only written, never read.
+void rgbToPixelsScalar(int32u* dest, const charu* s, std::int64_t n, bool keepAlpha)
+{
+    if (keepAlpha)
+        for (std::int64_t i = 0; i < n; ++i, s += 3)
+            dest[i] = (dest[i] & 0xFF000000u) | int32u(s[0]) << 16 | int32u(s[1]) << 8 |
+                      int32u(s[2]);
+    else
+        for (std::int64_t i = 0; i < n; ++i, s += 3)
+            dest[i] = int32u(s[0]) << 16 | int32u(s[1]) << 8 | int32u(s[2]);
+}
+
+#if defined(__x86_64__)
+// Four pixels per shuffle. A row that is only written (alpha 0) goes to memory with streaming
+// stores: a whole picture does not fit in the cache, and reading its lines first for
+// ownership doubles the memory traffic of a load.
+__attribute__((target("ssse3"))) void rgbToPixelsSsse3(int32u* dest, const charu* s,
+                                                       std::int64_t n, bool keepAlpha)
+{
+    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
+    std::int64_t i = 0;
+    if (keepAlpha) {
+        const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+        // 16 bytes are loaded for the 12 of four pixels: stop while they lie inside the row.
+        for (; i + 6 <= n; i += 4) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 3));
+            __m128i* d = reinterpret_cast<__m128i*>(dest + i);
+            const __m128i old = _mm_and_si128(_mm_loadu_si128(d), alpha);
+            _mm_storeu_si128(d, _mm_or_si128(old, _mm_shuffle_epi8(v, order)));
+        }
+        rgbToPixelsScalar(dest + i, s + i * 3, n - i, true);
+        return;
+    }
+    // Streaming stores need 16-byte alignment.
+    for (; i < n && (reinterpret_cast<std::uintptr_t>(dest + i) & 15) != 0; ++i)
+        dest[i] = int32u(s[i * 3]) << 16 | int32u(s[i * 3 + 1]) << 8 | int32u(s[i * 3 + 2]);
+    for (; i + 6 <= n; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 3));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dest + i), _mm_shuffle_epi8(v, order));
+    }
+    _mm_sfence();
+    rgbToPixelsScalar(dest + i, s + i * 3, n - i, false);
+}
+
+bool haveSsse3()
+{
+    static const bool yes = __builtin_cpu_supports("ssse3");
+    return yes;
+}
+#endif
+
+void rgbToPixels(int32u* dest, const charu* s, std::int64_t n, bool keepAlpha)
+{
+#if defined(__x86_64__)
+    if (haveSsse3()) {
+        rgbToPixelsSsse3(dest, s, n, keepAlpha);
+        return;
+    }
+#endif
+    rgbToPixelsScalar(dest, s, n, keepAlpha);
 }
 
 int32 verticalStepHdr()
@@ -184,6 +253,9 @@ int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
     const int32u ctl = fd->vslCtlm;
     const int32* src = VSL.srcSample;
     const bool bgr = ctl & VSL_BGR2RGB;
+    // The row of an untouched placement is written whole: its alpha is 0, and nothing of it is
+    // read (the de-resolution row starts zeroed and is written whole into dest).
+    const bool fresh = VSL.destUnset && work == dest;
 
     if (fd->storMode == SM_BAND_SEQ) {
         // One band per pass, into the gun of the pass.
@@ -197,6 +269,8 @@ int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
         if (fd->storMode == SM_SCAN_IL || (ctl & VSL_SCAN_IL)) {
             // Plane 1 to blue, 2 green, 3 red (4 alpha); BGRtoRGB exchanges planes 1 and 3.
             const int ofs[4] = {bgr ? 2 : 0, 1, bgr ? 0 : 2, 3};
+            if (fresh && fd->dBands == 3)
+                std::memset(work, 0, std::size_t(n) * 4);
             for (int p = 0; p < fd->dBands; ++p) {
                 const charu* plane = scan + p * n;
                 for (std::int64_t i = 0; i < n; ++i)
@@ -207,12 +281,8 @@ int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
             const int oR = bgr ? 0 : 2, oB = bgr ? 2 : 0;
             const int s0 = src[0], s1 = src[1], s2 = src[2];
             if (!bgr && s0 == 0 && s1 == 1 && s2 == 2 && stride == 3) {
-                // The common case, whole words at a time (alpha kept).
-                for (std::int64_t i = 0; i < n; ++i) {
-                    const charu* s = scan + i * 3;
-                    work[i] = (work[i] & 0xFF000000u) | int32u(s[0]) << 16 | int32u(s[1]) << 8 |
-                              int32u(s[2]);
-                }
+                // The common case, whole words at a time.
+                rgbToPixels(work, scan, n, !fresh);
             } else
                 for (std::int64_t i = 0; i < n; ++i) {
                     const charu* s = scan + i * stride;
@@ -220,6 +290,8 @@ int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
                     d[oR] = s[s0];
                     d[1] = s[s1];
                     d[oB] = s[s2];
+                    if (fresh)
+                        d[3] = 0;
                 }
         } else {
             // Four samples are the pixel's bytes in memory order (red first with BGRtoRGB).
@@ -237,17 +309,20 @@ int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
         TAV_ASSERT(gun >= 0 && gun < 4);
         const int o = gunOfs[gun];
         const charu* s = scan + src[0];
-        for (std::int64_t i = 0; i < n; ++i)
-            w[i * 4 + o] = s[i * stride];
+        if (fresh)
+            for (std::int64_t i = 0; i < n; ++i)
+                work[i] = int32u(s[i * stride]) << (8 * o);
+        else
+            for (std::int64_t i = 0; i < n; ++i)
+                w[i * 4 + o] = s[i * stride];
     } else if (ctl & VSL_GREY) {
         const charu* s = scan + src[0];
-        for (std::int64_t i = 0; i < n; ++i) {
-            const charu v = s[i * stride];
-            charu* d = w + i * 4;
-            d[0] = v;
-            d[1] = v;
-            d[2] = v;
-        }
+        if (fresh)
+            for (std::int64_t i = 0; i < n; ++i)
+                work[i] = int32u(s[i * stride]) * 0x010101u;
+        else
+            for (std::int64_t i = 0; i < n; ++i)
+                work[i] = (work[i] & 0xFF000000u) | int32u(s[i * stride]) * 0x010101u;
     } else if (ctl & VSL_PALETTE) {
         const charu* r = VSL.anc[0].get();
         const charu* g = VSL.anc[1].get();
@@ -255,10 +330,8 @@ int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
         const charu* s = scan + src[0];
         for (std::int64_t i = 0; i < n; ++i) {
             const charu idx = s[i * stride];
-            charu* d = w + i * 4;
-            d[2] = r[idx];
-            d[1] = g[idx];
-            d[0] = b[idx];
+            const int32u old = fresh ? 0u : work[i] & 0xFF000000u;
+            work[i] = old | int32u(r[idx]) << 16 | int32u(g[idx]) << 8 | b[idx];
         }
     } else {
         TAV_ASSERT(false);

@@ -218,8 +218,13 @@ int32 GET_GENERIC_SL(charu* buf, int gun, int skip)
         if (R.have < n)
             return std::ferror(fp) ? -1 : 1;
     }
-    if (!skip)
-        std::memcpy(buf, R.chunk.get() + R.pos, n);
+    if (!skip) {
+        // IMAGE_LOAD takes the row where it lies in the chunk (used before the next call).
+        if (buf == VSL.rowView)
+            VSL.rowView = R.chunk.get() + R.pos;
+        else
+            std::memcpy(buf, R.chunk.get() + R.pos, n);
+    }
     R.pos += n;
     return 0;
 }

@@ -352,8 +352,12 @@ int32 GET_TIFF_SL(charu *buf, int gun, int skip)
     const bool signed16 = g.bits == 16 && g.sfmt == SAMPLEFORMAT_INT;
     const bool bgr = g.bands == 4 && bytes == 1;
     if (!signed16 && !bgr && !invert && g.bands == g.spp) {
-        // Rows already as delivered: the common case, kept to one copy.
-        std::memcpy(buf, raw, std::uint64_t(g.w) * g.spp * bytes);
+        // Rows already as delivered: the common case, lent to IMAGE_LOAD where they lie
+        // (the row stays untouched until the next call), copied for other callers.
+        if (buf == VSL.rowView)
+            VSL.rowView = const_cast<charu *>(raw);
+        else
+            std::memcpy(buf, raw, std::uint64_t(g.w) * g.spp * bytes);
         return 0;
     }
     const int outBytes = signed16 ? 4 : bytes;

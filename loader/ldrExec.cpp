@@ -85,6 +85,30 @@ bool appendSpareIdes(bufdes* b)
 
 int32 truncScaled(double f, int64_t v) { return int32(f * double(v)); }
 
+// A fresh block is filled only around the placement when the transfer writes every pixel of
+// the placement whole (8-bit grey, palette or colour rows: alpha 0): filling what is then
+// overwritten costs a pass over the whole picture. One-gun and band-sequential loads write a
+// byte per pixel and HDR loads none, so their blocks are filled in full.
+bool writesWholePixels(const fdes& f)
+{
+    return f.quantiz <= 8 && f.bytsPixl == 1 && f.storMode != SM_BAND_SEQ &&
+           !(f.vslCtlm & (vslIS_HDR | VSL_DIRECT | VSL_ONE_GUN)) &&
+           (f.vslCtlm & (VSL_RGB | VSL_GREY | VSL_PALETTE));
+}
+
+void fillAround(int32u* px, int64_t w, int64_t h, int64_t x0, int64_t y0, int64_t cols,
+                int64_t rows, int32u value)
+{
+    FILL_iBUFF(px, int32(w), int32(y0), value);
+    for (int64_t y = y0; y < y0 + rows; ++y) {
+        int32u* row = px + y * w;
+        std::fill(row, row + x0, value);
+        std::fill(row + x0 + cols, row + w, value);
+    }
+    const int64_t below = h - (y0 + rows);
+    FILL_iBUFF(px + (y0 + rows) * w, int32(w), int32(below), value);
+}
+
 } // namespace
 
 int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
@@ -336,6 +360,7 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
 
     // Pixel memory.
     std::string guardMsg;
+    bool placementUnset = false; // the placement's pixels are left for the transfer to write
     if (b->numImgs > 0) {
         if (b->bufCtlm & bufIS_HDR) {
             if (truncScaled(fx, lCols) != b->width || truncScaled(fy, lRows) != b->height)
@@ -378,7 +403,12 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
                 return LDR_ERROR(33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f",
                                                double(newBytes) / 1e6));
         }
-        FILL_iBUFF(px, int32(W), int32(H), req.isStatic ? (req.staticColor & 0xFFFFFFu) : 0u);
+        const int32u fillValue = req.isStatic ? (req.staticColor & 0xFFFFFFu) : 0u;
+        placementUnset = writesWholePixels(f) && bX + dCols <= W && bY + dRows <= H;
+        if (placementUnset)
+            fillAround(px, W, H, bX, bY, dCols, dRows, fillValue);
+        else
+            FILL_iBUFF(px, int32(W), int32(H), fillValue);
         b->imgbuf = px;
         b->width = int32(W);
         b->height = int32(H);
@@ -432,6 +462,7 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
             CLEAR_iBUFF(b);
         return e;
     }
+    VSL.destUnset = placementUnset;
     if (LDR_EXISTS() && fR > 10000 && fC > 2048)
         LDR_GUI(false);
     const int32 lst = IMAGE_LOAD();

@@ -208,6 +208,7 @@ loadResult runLoad(const std::string& path, const loadTags& t)
     L.fd = *fd;
 
     L.init = INIT_VSL(fp, &b, anc, nAnc);
+    VSL.destUnset = t.unset;
     if (L.init == 0)
         L.load = IMAGE_LOAD();
     FREE_VSL();

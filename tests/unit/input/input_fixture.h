@@ -48,6 +48,7 @@ struct loadTags {
     int gun = -1;              ///< GUN (0-3), -1 none
     bool flip = false, mirr = false, r180 = false, bgr = false, gif2alpha = false;
     std::uint32_t fill = 0; ///< initial value of every buffer pixel
+    bool unset = false;     ///< the placement is declared unset (VSL.destUnset), as a fresh block
     int lRowsOverride = 0;  ///< region height forced past the loader's clipping
 };
 

@@ -173,8 +173,9 @@ TEST(AllFormatsHostile, RandomDamageNeverEscapesTheReader)
 TEST(AllFormatsHostile, HeaderClaimingGigapixelsIsReadOnlyAsFarAsItGoes)
 {
     std::string head = "P6\n65535 65535\n255\n";
-    std::vector<std::uint8_t> bytes(head.begin(), head.end());
-    bytes.resize(bytes.size() + 65535 * 3 * 2, 1);
+    // Built in one piece: GCC 12 at -O2 misreads a resize of the header copy as an overrun.
+    std::vector<std::uint8_t> bytes(head.size() + 65535 * 3 * 2, 1);
+    std::copy(head.begin(), head.end(), bytes.begin());
     loadTags t;
     t.cols = 16;
     t.rows = 100;

@@ -1,0 +1,259 @@
+// Reader statuses that the independent tools cannot provoke: files written here with the
+// fields that matter (a minimal strip TIFF, a two-component JPEG, a palette PNG without its
+// PLTE), and the header description of the HDR TIFF kinds whose loads wait for the
+// accumulator. Also the first load into a reused block: nothing the block held shows.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "bufRecMgt.h"
+#include "readers_fixture.h"
+#include "vslReaders.h"
+
+namespace rdtest {
+namespace {
+
+class ReaderStatuses : public Readers {};
+
+// One strip, little-endian, uncompressed. Tags with value 0 are left out.
+struct tiffSpec {
+    std::uint32_t w = 20, h = 18;
+    std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0;
+};
+
+void writeTiff(const std::string &path, const tiffSpec &t)
+{
+    std::vector<std::uint8_t> f;
+    auto u16 = [&](std::uint32_t v) {
+        f.push_back(std::uint8_t(v));
+        f.push_back(std::uint8_t(v >> 8));
+    };
+    auto u32 = [&](std::uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    const std::uint32_t bitsPerRow = t.w * t.spp * t.bits;
+    const std::uint32_t stripBytes = (bitsPerRow + 7) / 8 * t.h;
+    struct tag {
+        std::uint16_t id, type;
+        std::uint32_t value;
+    };
+    // Sample data right after the 8-byte header; the directory after it (word aligned).
+    const std::uint32_t dataOfs = 8;
+    std::vector<tag> tags = {{256, 4, t.w},       {257, 4, t.h}, {258, 3, t.bits},
+                             {259, 3, 1},         {262, 3, t.photometric},
+                             {273, 4, dataOfs},   {277, 3, t.spp},
+                             {278, 4, t.h},       {279, 4, stripBytes}};
+    if (t.sampleFormat)
+        tags.push_back({339, 3, t.sampleFormat});
+    f.insert(f.end(), {'I', 'I', 42, 0});
+    const std::uint32_t ifd = (dataOfs + stripBytes + 1) & ~1u;
+    u32(ifd);
+    for (std::uint32_t i = 0; i < stripBytes; ++i)
+        f.push_back(std::uint8_t(i * 37));
+    while (f.size() < ifd)
+        f.push_back(0);
+    u16(std::uint32_t(tags.size()));
+    for (const tag &g : tags) {
+        u16(g.id);
+        u16(g.type);
+        u32(1);
+        if (g.type == 3) {
+            u16(g.value);
+            u16(0);
+        } else {
+            u32(g.value);
+        }
+    }
+    u32(0);
+    // Padded to the kilobyte that format detection reads.
+    f.resize(std::max<std::size_t>(f.size(), 1024), 0);
+    std::FILE *out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(std::fwrite(f.data(), 1, f.size(), out), f.size());
+    std::fclose(out);
+}
+
+TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
+{
+    fdes fd{};
+    tiffSpec twelve;
+    twelve.bits = 12;
+    writeTiff(path("twelve.tif"), twelve);
+    EXPECT_EQ(header(path("twelve.tif"), fd), TIF_BAD_BITS) << err;
+    auto r = load("i=\"" + path("twelve.tif") + "\"");
+    EXPECT_NE(r.messages.find("17: "), std::string::npos) << r.messages;
+
+    // A packed palette file without its map: the library refuses to open it (its directory
+    // lacks a required field), so the reader reports the open, never a garbage palette.
+    tiffSpec packed;
+    packed.bits = 4;
+    packed.photometric = 3;
+    writeTiff(path("nomap4.tif"), packed);
+    const int st4 = header(path("nomap4.tif"), fd);
+    EXPECT_TRUE(st4 == TIF_NO_OPEN || st4 == TIF_NO_COLORMAP) << st4;
+
+    // An 8-bit one is taken by the library as grey; if it ever reaches the reader as a
+    // palette file, the missing map is -9. Either way no palette is handed over.
+    tiffSpec eight;
+    eight.photometric = 3;
+    writeTiff(path("nomap8.tif"), eight);
+    int32 nAnc = -1;
+    const int st8 = header(path("nomap8.tif"), fd, &nAnc);
+    EXPECT_TRUE(st8 == TIF_NO_COLORMAP || (st8 == TIF_OK && fd.colorClass == CC_GREY))
+        << st8 << " class " << int(fd.colorClass);
+    EXPECT_EQ(nAnc, 0);
+}
+
+TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
+{
+    fdes fd{};
+    tiffSpec s16;
+    s16.bits = 16;
+    s16.spp = 3;
+    s16.photometric = 2;
+    s16.sampleFormat = 2; // signed
+    writeTiff(path("s16.tif"), s16);
+    ASSERT_EQ(header(path("s16.tif"), fd), TIF_OK) << err;
+    // Widened to 32 bits in the getter so that negative values stay negative.
+    EXPECT_EQ(fd.dataType, DT_INT32);
+    EXPECT_EQ(fd.bytsPixl, 4);
+    EXPECT_EQ(fd.quantiz, 16);
+    EXPECT_EQ(fd.bands, 3);
+    EXPECT_EQ(fd.slBytes, 4 * 3 * 20);
+    EXPECT_TRUE(fd.vslCtlm & vslIS_HDR);
+
+    tiffSpec f64;
+    f64.bits = 64;
+    f64.sampleFormat = 3;
+    writeTiff(path("f64.tif"), f64);
+    ASSERT_EQ(header(path("f64.tif"), fd), TIF_OK) << err;
+    EXPECT_EQ(fd.dataType, DT_FLOAT64);
+    EXPECT_EQ(fd.bytsPixl, 8);
+    EXPECT_EQ(fd.bands, 1);
+    EXPECT_EQ(fd.slBytes, 8 * 20);
+    EXPECT_TRUE(fd.vslCtlm & vslIS_HDR);
+    // Until the accumulator exists the load ends with a loader error, not a picture.
+    auto r = load("i=\"" + path("f64.tif") + "\"");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.messages.find("18: "), std::string::npos) << r.messages;
+
+    // 64-bit integers are not read.
+    tiffSpec i64;
+    i64.bits = 64;
+    writeTiff(path("i64.tif"), i64);
+    EXPECT_EQ(header(path("i64.tif"), fd), TIF_BAD_BITS);
+}
+
+// A JPEG with two components (colour space unknown): libjpeg decodes it to two samples a
+// pixel, which no conversion takes.
+TEST_F(ReaderStatuses, TwoComponentJpegIsRefused)
+{
+    const std::string f = path("two.jpg");
+    std::FILE *out = std::fopen(f.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    jpeg_compress_struct c{};
+    jpeg_error_mgr e{};
+    c.err = jpeg_std_error(&e);
+    jpeg_create_compress(&c);
+    jpeg_stdio_dest(&c, out);
+    c.image_width = 40;
+    c.image_height = 24;
+    c.input_components = 2;
+    c.in_color_space = JCS_UNKNOWN;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, JCS_UNKNOWN);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<JSAMPLE> row(40 * 2);
+    for (std::size_t i = 0; i < row.size(); ++i)
+        row[i] = JSAMPLE(i * 3);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::fclose(out);
+    damage(f, path("two1k.jpg"), slurp(f).size()); // padded to the sniffed kilobyte
+
+    fdes fd{};
+    EXPECT_EQ(header(path("two1k.jpg"), fd), JPEG_TWO_COMPONENTS) << err;
+    auto r = load("i=\"" + path("two1k.jpg") + "\"");
+    EXPECT_NE(r.messages.find("17: "), std::string::npos) << r.messages;
+    EXPECT_NE(r.messages.find("-4"), std::string::npos) << r.messages;
+}
+
+// libpng itself refuses a palette file whose PLTE is missing (an error on the header, -3):
+// the reader's own -6 is then only its allocation failure.
+TEST_F(ReaderStatuses, PalettePngWithoutPlteIsALibraryError)
+{
+    ASSERT_TRUE(sh("convert -size 32x20 gradient:red-blue -type Palette PNG8:" + path("p.png")));
+    std::string png = slurp(path("p.png"));
+    const std::size_t at = png.find("PLTE");
+    ASSERT_NE(at, std::string::npos);
+    // Length, type, data and CRC of the chunk go.
+    const std::uint32_t len = std::uint32_t(std::uint8_t(png[at - 4])) << 24 |
+                              std::uint32_t(std::uint8_t(png[at - 3])) << 16 |
+                              std::uint32_t(std::uint8_t(png[at - 2])) << 8 |
+                              std::uint8_t(png[at - 1]);
+    png.erase(at - 4, 12 + len);
+    std::FILE *out = std::fopen(path("noplte.png").c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(png.data(), 1, png.size(), out);
+    std::fclose(out);
+    damage(path("noplte.png"), path("noplte1k.png"), png.size());
+    fdes fd{};
+    int32 nAnc = -1;
+    const int st = header(path("noplte1k.png"), fd, &nAnc);
+    EXPECT_TRUE(st == PNG_LIB_ERROR || st == PNG_BAD_PALETTE) << st << err;
+    EXPECT_EQ(nAnc, 0);
+}
+
+// The first image of a buffer is written whole into the block (not filled first): a block kept
+// from an earlier picture with alpha must not show through, the area around a placement is
+// still cleared, and an image composed over an earlier one keeps that one's alpha.
+TEST_F(ReaderStatuses, FirstLoadIntoAReusedBlockShowsNothingOfIt)
+{
+    writeNetpbm(path("a.pam"), pattern(40, 30, 4));
+    ASSERT_TRUE(sh("convert " + path("a.pam") + " PNG32:" + path("a.png")));
+    writeNetpbm(path("c.ppm"), pattern(40, 30, 3));
+    const image rgb = pattern(40, 30, 3);
+
+    ASSERT_EQ(load("i=\"" + path("a.png") + "\"").status, 0) << err;
+    ASSERT_EQ(load("i=\"" + path("c.ppm") + "\"").status, 0) << err;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const int32u p = bufObjs[0].imgbuf[y * bufObjs[0].width + x];
+            ASSERT_EQ(p >> 24, 0u) << x << "," << y;
+        }
+    EXPECT_TRUE(sameAs(rgb, 0, 0, 40, 30, false));
+
+    loaddrv::reset();
+    ASSERT_EQ(load("i=\"" + path("a.png") + "\"").status, 0) << err;
+    ASSERT_EQ(load("BXY=8,6 i=\"" + path("c.ppm") + "\"").status, 0) << err;
+    const image rgba = pattern(40, 30, 4);
+    for (int y = 6; y < 30; ++y)
+        for (int x = 8; x < 40; ++x) {
+            const int32u p = bufObjs[0].imgbuf[y * bufObjs[0].width + x];
+            ASSERT_EQ(p >> 24, rgba.px[(std::size_t(y) * 40 + x) * 4 + 3]) << x << "," << y;
+        }
+    EXPECT_TRUE(sameAs(rgb, 0, 0, 40 - 8, 30 - 6, false, 8, 6));
+
+    loaddrv::reset();
+    ASSERT_EQ(load("BXY=5,3 i=\"" + path("c.ppm") + "\"").status, 0) << err;
+    const int w = bufObjs[0].width;
+    ASSERT_EQ(w, 45);
+    for (int y = 0; y < 33; ++y)
+        for (int x = 0; x < 45; ++x) {
+            if (x < 5 || y < 3) {
+                ASSERT_EQ(bufObjs[0].imgbuf[y * w + x], 0u) << x << "," << y;
+            }
+        }
+    EXPECT_TRUE(sameAs(rgb, 0, 0, 40, 30, false, 5, 3));
+}
+
+} // namespace
+} // namespace rdtest
