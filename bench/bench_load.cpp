@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "bufRecMgt.h"
+#include "benchLoad.h"
 #include "get_vsl.h"
 
 namespace {
 
-constexpr int kSide = 4096;
+using benchload::kSide;
+using benchload::loadOnce;
+using benchload::pixels;
 constexpr double kPixels = double(kSide) * kSide;
 
 std::string dir()
@@ -75,49 +78,6 @@ const std::string& gifPath()
         return path;
     }();
     return p;
-}
-
-std::vector<int32u>& pixels()
-{
-    static std::vector<int32u> px(std::size_t(kSide) * kSide);
-    return px;
-}
-
-// The loader's part of a whole-file load, reduced to what the pipeline needs.
-int loadOnce(const std::string& path)
-{
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
-    if (!fp)
-        return -100;
-    ides id;
-    initIdes(&id);
-    bufdes b{};
-    b.imgDes = &id;
-    fdes* fd = &id.fd[0];
-    int32 nAnc = 0;
-    charu* anc[4] = {};
-    int st = GETHEADER(fp, &b, path.c_str(), &nAnc, anc, false);
-    if (st != 0) {
-        std::fclose(fp);
-        return st;
-    }
-    fd->vslCtlm |= fd->bands > 1 ? VSL_RGB : (nAnc > 0 ? VSL_PALETTE : VSL_GREY);
-    fd->dBands = fd->bands > 1 ? fd->bands : 1;
-    for (int k = 0; k < fd->dBands; ++k)
-        fd->Bands[k] = static_cast<std::int16_t>(k + 1);
-    fd->lCols = fd->dCols = fd->fCols;
-    fd->lRows = fd->dRows = fd->fRows;
-    fd->deres[0] = fd->deres[1] = 1.0;
-    b.imgbuf = pixels().data();
-    b.width = kSide;
-    b.height = kSide;
-    st = INIT_VSL(fp, &b, anc, nAnc);
-    // As the loader does for the first image of a fresh block that the image covers whole.
-    VSL.destUnset = true;
-    if (st == 0)
-        st = IMAGE_LOAD();
-    FREE_VSL();
-    return st;
 }
 
 void readBytes(benchmark::State& state, const std::string& path)
