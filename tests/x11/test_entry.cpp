@@ -27,6 +27,7 @@ protected:
         o.env["DISPLAY"] = server->display();
         o.env["HOME"] = home.path();
         o.env["TAV_TESTLOG"] = home.file("events.log");
+        o.env["TAV_TESTLOADER"] = "exit"; // no user: the loader window's wait ends as File/Exit
         RunResult r = run(tavPath(), o);
         log = readFile(home.file("events.log"));
         return r;

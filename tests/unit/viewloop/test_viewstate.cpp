@@ -1,0 +1,74 @@
+// The view state's pure rules: gamma tables, the ancillary column's boxes, and which LUT
+// each gun shows.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tav_view.h"
+
+namespace {
+
+TEST(Gamma, TableFollowsThePowerLawAndReplacesOutOfRangeValues)
+{
+    charu t[256];
+    gammaTable(1.0, t);
+    for (int i = 0; i < 256; ++i)
+        ASSERT_EQ(t[i], i);
+    gammaTable(1.7, t);
+    EXPECT_EQ(t[0], 0);
+    EXPECT_EQ(t[255], 255);
+    EXPECT_EQ(t[128], charu(std::trunc(0.5 + 255.0 * std::pow(128 / 255.0, 1.7))));
+    EXPECT_EQ(t[128], 79);
+    charu bad[256];
+    for (double g : {0.05, 5.5, std::nan("")}) {
+        gammaTable(g, bad);
+        for (int i = 0; i < 256; ++i)
+            ASSERT_EQ(bad[i], t[i]) << "g " << g << " is taken as 1.7";
+    }
+    gammaTable(0.1, bad);
+    EXPECT_EQ(bad[1], 147) << "0.1 is inside the range";
+}
+
+TEST(ViewState, AncillaryBoxesSitInTheRightColumn)
+{
+    viewState vs;
+    ancillaryBoxes(1024, 768, &vs);
+    EXPECT_EQ(vs.ancColumn.x0, 1024 - 258);
+    EXPECT_EQ(vs.ancColumn.x1, 1023);
+    EXPECT_EQ(vs.roamBox.y1 - vs.roamBox.y0 + 1, 224);
+    EXPECT_EQ(vs.roamBox.y1, 767);
+    EXPECT_EQ(vs.graphBox.y1 - vs.graphBox.y0 + 1, 256);
+    EXPECT_EQ(vs.graphBox.y1 + 1, vs.roamBox.y0);
+    EXPECT_EQ(vs.topBox.y0, 1);
+    EXPECT_EQ(vs.topBox.y1 + 1, vs.graphBox.y0);
+    EXPECT_FALSE(vs.smallScreen);
+    ancillaryBoxes(800, 700, &vs);
+    EXPECT_TRUE(vs.smallScreen);
+    EXPECT_EQ(vs.topBox.y1, 699) << "a low view gives the top box the full height";
+}
+
+TEST(ViewState, GunsShowTheirTransformLutOnlyWhenBothMaskAndFlagAllow)
+{
+    viewState vs;
+    for (int g = 0; g < 3; ++g)
+        for (int i = 0; i < 256; ++i) {
+            vs.dfltLut[g][i] = charu(i);
+            vs.tranLut[g][i] = charu(255 - i);
+        }
+    vs.gunMask = 7;
+    vs.dfltLutOn = false;
+    EXPECT_FALSE(loadDisplayLuts(&vs)) << "mask 7: no transform";
+    EXPECT_EQ(vs.dispLut[0][10], 10);
+
+    vs.gunMask = 5; // green shows its transform LUT
+    EXPECT_TRUE(loadDisplayLuts(&vs));
+    EXPECT_EQ(vs.dispLut[0][10], 10);
+    EXPECT_EQ(vs.dispLut[1][10], 245);
+    EXPECT_EQ(vs.dispLut[2][10], 10);
+
+    vs.dfltLutOn = true; // the middle button's default LUTs win over the mask
+    EXPECT_FALSE(loadDisplayLuts(&vs));
+    EXPECT_EQ(vs.dispLut[1][10], 10);
+}
+
+} // namespace

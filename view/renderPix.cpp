@@ -1,0 +1,476 @@
+#include "renderPix.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "diag.h"
+#include "fit.h"
+#include "textwin.h"
+
+bool RenderPix::lutFlag_ = false;
+int32u RenderPix::gunMask_ = 0xffffffffu;
+bool RenderPix::masked_ = false;
+charu RenderPix::luts_[3][256] = {};
+
+namespace {
+
+constexpr int gunByte[4] = {2, 1, 0, 3}; // red, green, blue, alpha
+
+void viewBox(aoiRec* b)
+{
+    int32 d[4] = {0, 0, curTransl.viewW - 1, curTransl.viewH - 1};
+    if (twBack)
+        twBack->displayBox(d);
+    *b = aoiRec{d[0], d[1], d[2], d[3]};
+}
+
+twBox asTw(const aoiRec& r)
+{
+    return twBox{r.x0, r.y0, r.x1, r.y1};
+}
+
+int32u* allocPixels(std::int64_t w, std::int64_t h)
+{
+    if (w <= 0 || h <= 0)
+        return nullptr;
+    std::string msg;
+    if (!SAFE_MEM_REQ_WH(w, h + 1, &msg))
+        return nullptr;
+    return static_cast<int32u*>(std::malloc(std::size_t(w) * std::size_t(h + 1) * 4u));
+}
+
+} // namespace
+
+RenderPix::RenderPix(const aoiRec* rect, int32u kind) : kind_(kind)
+{
+    const translState& t = curTransl;
+    zoom_ = t.zoom;
+    bx_ = t.x;
+    by_ = t.y;
+    cols_ = t.cols;
+    rows_ = t.rows;
+    image_ = t.pixels;
+    lutFlag_ = false;
+    gunMask_ = 0xffffffffu;
+    masked_ = false;
+    switch (kind) {
+    case RP_VIEW: {
+        aoiRec d;
+        viewBox(&d);
+        r_ = rect ? aoiRec{std::max(rect->x0, d.x0), std::max(rect->y0, d.y0),
+                           std::min(rect->x1, d.x1), std::min(rect->y1, d.y1)}
+                  : d;
+        break;
+    }
+    case RP_BUFFER: {
+        aoiRec d;
+        viewBox(&d);
+        bufMapping m{};
+        if (!DXY_TO_BUF(rect ? *rect : d, &m)) {
+            noMapping_ = true;
+            r_ = rect ? *rect : d;
+        } else {
+            r_ = m.view;
+            buf_ = m.buf;
+            at_ = const_cast<int32u*>(m.at);
+        }
+        break;
+    }
+    default:
+        r_ = aoiRec{0, 0, cols_ - 1, rows_ - 1};
+        at_ = image_;
+        break;
+    }
+    if (kind == RP_BUFFER && !noMapping_) {
+        w_ = buf_.x1 - buf_.x0 + 1;
+        h_ = buf_.y1 - buf_.y0 + 1;
+    } else {
+        w_ = std::max(0, r_.x1 - r_.x0 + 1);
+        h_ = std::max(0, r_.y1 - r_.y0 + 1);
+    }
+    nextRead_ = nextWrite_ = r_.y0;
+}
+
+RenderPix::~RenderPix()
+{
+    if (!notOwned_)
+        std::free(scratch_);
+}
+
+bool RenderPix::rect(aoiRec* r) const
+{
+    if (noMapping_)
+        return false;
+    *r = r_;
+    return true;
+}
+
+bool RenderPix::size(int32* w, int32* h) const
+{
+    if (noMapping_)
+        return false;
+    *w = w_;
+    *h = h_;
+    return true;
+}
+
+bool RenderPix::bufferBox(aoiRec* b) const
+{
+    if (kind_ != RP_BUFFER || noMapping_)
+        return false;
+    *b = buf_;
+    return true;
+}
+
+bool RenderPix::placeInTarget()
+{
+    if (kind_ == RP_BUFFER) {
+        bufMapping m{};
+        noMapping_ = !DXY_TO_BUF(r_, &m);
+        at_ = noMapping_ ? nullptr : const_cast<int32u*>(m.at);
+        if (!noMapping_)
+            buf_ = m.buf;
+    } else if (kind_ == RP_IMAGE_RECT && image_) {
+        at_ = image_ + std::size_t(r_.y0) * std::size_t(cols_) + std::size_t(r_.x0);
+    }
+    return !noMapping_;
+}
+
+void RenderPix::moveTo(int32 x, int32 y)
+{
+    if (kind_ == RP_IMAGE)
+        return;
+    x = std::max(x, 0);
+    y = std::max(y, 0);
+    const int32 w = r_.x1 - r_.x0, h = r_.y1 - r_.y0;
+    if (kind_ == RP_VIEW) {
+        aoiRec d;
+        viewBox(&d);
+        x = std::max(0, std::min(x, d.x1 - w));
+        y = std::max(0, std::min(y, d.y1 - h));
+    } else if (kind_ == RP_IMAGE_RECT) {
+        x = std::max(0, std::min(x, cols_ - 1 - w));
+        y = std::max(0, std::min(y, rows_ - 1 - h));
+    }
+    r_ = aoiRec{x, y, x + w, y + h};
+    placeInTarget();
+    nextRead_ = nextWrite_ = r_.y0;
+}
+
+int32u* RenderPix::takeScratch()
+{
+    notOwned_ = true;
+    return scratch_;
+}
+
+void RenderPix::giveScratch(int32u* s)
+{
+    if (!notOwned_)
+        std::free(scratch_);
+    scratch_ = s;
+    notOwned_ = true;
+}
+
+void RenderPix::setGunMask(int gunBits)
+{
+    gunMask_ = 0;
+    for (int g = 0; g < 4; ++g)
+        if (gunBits & (1 << g))
+            gunMask_ |= 0xffu << (8 * gunByte[g]);
+    masked_ = (gunBits & 0xf) != 0xf;
+}
+
+void RenderPix::setLutFlag(bool on)
+{
+    lutFlag_ = on;
+}
+
+void RenderPix::setDisplayLuts(const charu luts[3][256])
+{
+    std::memcpy(luts_, luts, sizeof luts_);
+}
+
+void RenderPix::applyLuts(int32u* px, std::size_t n) const
+{
+    if (!lutFlag_)
+        return;
+    for (std::size_t i = 0; i < n; ++i) {
+        int32u p = px[i];
+        for (int g = 0; g < 3; ++g) {
+            const int sh = 8 * gunByte[g];
+            p = (p & ~(0xffu << sh)) | (int32u(luts_[g][(p >> sh) & 0xff]) << sh);
+        }
+        px[i] = p;
+    }
+}
+
+void RenderPix::writeMasked(int32u* dst, const int32u* src, std::size_t n) const
+{
+    if (!masked_) {
+        std::memcpy(dst, src, n * 4u);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        dst[i] = (dst[i] & ~gunMask_) | (src[i] & gunMask_);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+RenderArea::RenderArea(const aoiRec* rect, int32u kind, int32u** scratch) : RenderPix(rect, kind)
+{
+    if (kind == RP_BUFFER && !at_ && !noMapping_)
+        DIAG("\n***WARN:RenderPix-DXY_TO_BUF() returns NULL\n");
+    if (scratch && *scratch) {
+        scratch_ = *scratch;
+        notOwned_ = true;
+        return;
+    }
+    scratch_ = allocPixels(w_, h_);
+    if (scratch)
+        *scratch = scratch_;
+}
+
+int32u* RenderArea::read()
+{
+    if (!scratch_ || noMapping_ || w_ <= 0 || h_ <= 0)
+        return nullptr;
+    const std::size_t n = std::size_t(w_) * std::size_t(h_);
+    switch (kind_) {
+    case RP_VIEW:
+        if (!twBack || !twBack->getPixels(asTw(r_), scratch_))
+            return nullptr;
+        break;
+    case RP_IMAGE:
+        if (!image_)
+            return nullptr;
+        std::memcpy(scratch_, image_, n * 4u);
+        break;
+    default:
+        if (!at_)
+            return nullptr;
+        for (int32 y = 0; y < h_; ++y)
+            std::memcpy(scratch_ + std::size_t(y) * std::size_t(w_),
+                        at_ + std::size_t(y) * std::size_t(cols_), std::size_t(w_) * 4u);
+        break;
+    }
+    applyLuts(scratch_, n);
+    return scratch_;
+}
+
+void RenderArea::write()
+{
+    if (!scratch_ || noMapping_ || w_ <= 0 || h_ <= 0)
+        return;
+    const std::size_t n = std::size_t(w_) * std::size_t(h_);
+    switch (kind_) {
+    case RP_VIEW: {
+        if (!twBack)
+            return;
+        applyLuts(scratch_, n);
+        if (!masked_) {
+            twBack->putPixels(asTw(r_), scratch_);
+            return;
+        }
+        int32u* under = allocPixels(w_, h_);
+        if (!under)
+            return;
+        if (twBack->getPixels(asTw(r_), under)) {
+            writeMasked(under, scratch_, n);
+            twBack->putPixels(asTw(r_), under);
+        }
+        std::free(under);
+        return;
+    }
+    case RP_IMAGE:
+        if (image_)
+            writeMasked(image_, scratch_, n);
+        return;
+    default:
+        if (!at_)
+            return;
+        for (int32 y = 0; y < h_; ++y)
+            writeMasked(at_ + std::size_t(y) * std::size_t(cols_),
+                        scratch_ + std::size_t(y) * std::size_t(w_), std::size_t(w_));
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+RenderScanL::RenderScanL(const aoiRec* rect, int32u kind) : RenderPix(rect, kind)
+{
+    if (kind == RP_BUFFER && !noMapping_ && !at_)
+        DIAG("\n***WARN:RenderScanL::_setAtts() returns NULL\n");
+    scratch_ = allocPixels(w_, 1);
+}
+
+int32u* RenderScanL::readNext()
+{
+    if (!scratch_ || noMapping_ || nextRead_ > r_.y1)
+        return nullptr;
+    const int32 row = nextRead_ - r_.y0;
+    switch (kind_) {
+    case RP_VIEW:
+        if (!twBack || !twBack->getPixels(twBox{r_.x0, nextRead_, r_.x1, nextRead_}, scratch_))
+            return nullptr;
+        break;
+    case RP_BUFFER:
+        // A buffer row shows on zoom view rows.
+        if (!at_ || row / zoom_ >= h_)
+            return nullptr;
+        std::memcpy(scratch_, at_ + std::size_t(row / zoom_) * std::size_t(cols_),
+                    std::size_t(w_) * 4u);
+        break;
+    default:
+        if (!at_ || row >= rows_)
+            return nullptr;
+        std::memcpy(scratch_, at_ + std::size_t(row) * std::size_t(cols_), std::size_t(w_) * 4u);
+        break;
+    }
+    ++nextRead_;
+    applyLuts(scratch_, std::size_t(w_));
+    return scratch_;
+}
+
+bool RenderScanL::writeNext()
+{
+    if (!scratch_ || noMapping_ || nextWrite_ > r_.y1)
+        return false;
+    const int32 row = nextWrite_ - r_.y0;
+    ++nextWrite_;
+    switch (kind_) {
+    case RP_VIEW: {
+        if (!twBack)
+            return false;
+        const twBox b{r_.x0, r_.y0 + row, r_.x1, r_.y0 + row};
+        applyLuts(scratch_, std::size_t(w_));
+        if (masked_) {
+            int32u* under = allocPixels(w_, 1);
+            if (!under)
+                return false;
+            if (twBack->getPixels(b, under)) {
+                writeMasked(under, scratch_, std::size_t(w_));
+                twBack->putPixels(b, under);
+            }
+            std::free(under);
+        } else {
+            twBack->putPixels(b, scratch_);
+        }
+        return true;
+    }
+    case RP_BUFFER:
+        if (!at_ || row / zoom_ >= h_)
+            return false;
+        writeMasked(at_ + std::size_t(row / zoom_) * std::size_t(cols_), scratch_, std::size_t(w_));
+        return true;
+    default:
+        if (!at_ || row >= rows_)
+            return true; // rows past the image are ignored
+        writeMasked(at_ + std::size_t(row) * std::size_t(cols_), scratch_, std::size_t(w_));
+        return true;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+int32u* replicateZoom(const int32u* src, int32 w, int32 h, int32 zoom)
+{
+    if (!src || w <= 0 || h <= 0 || zoom < 1)
+        return nullptr;
+    const std::int64_t ow = std::int64_t(w) * zoom, oh = std::int64_t(h) * zoom;
+    int32u* out = allocPixels(ow, oh);
+    if (!out)
+        return nullptr;
+    for (std::int64_t y = 0; y < oh; ++y) {
+        const int32u* s = src + std::size_t(y / zoom) * std::size_t(w);
+        int32u* d = out + std::size_t(y) * std::size_t(ow);
+        for (std::int64_t x = 0; x < ow; ++x)
+            d[x] = s[x / zoom];
+    }
+    return out;
+}
+
+void CLEAR_VIEW()
+{
+    if (!twBack)
+        return;
+    aoiRec d;
+    viewBox(&d);
+    twBack->fillRect(asTw(d), 0);
+}
+
+int32 DRAW_GLOBAL_VIEW()
+{
+    const translState& t = curTransl;
+    aoiRec d;
+    viewBox(&d);
+    const int32 vw = d.x1 - d.x0 + 1, vh = d.y1 - d.y0 + 1;
+    const aoiRec g = globalViewBox(t.cols, t.rows, vw, vh);
+    const int32 gw = g.x1 - g.x0 + 1, gh = g.y1 - g.y0 + 1;
+    RenderScanL in(nullptr, RP_IMAGE);
+    RenderScanL out(&g, RP_VIEW);
+    globalReducer red(t.cols, t.rows, gw, gh);
+    int32u* dst = out.takeScratch();
+    if (!red.ok() || !dst) {
+        std::free(dst);
+        return VMEM_NO_SCRATCH;
+    }
+    out.giveScratch(dst);
+    int32 outRow = 0;
+    while (const int32u* row = in.readNext())
+        if (red.addRow(row, dst, &outRow))
+            out.writeNext();
+    std::free(dst);
+    return VMEM_OK;
+}
+
+int32 VIEW_MEM(const aoiRec* viewBox, bool globalView)
+{
+    if (globalView)
+        return DRAW_GLOBAL_VIEW();
+    RenderArea src(viewBox, RP_BUFFER);
+    aoiRec vr;
+    int32 w = 0, h = 0;
+    if (!src.rect(&vr) || !src.size(&w, &h)) {
+        TEXTMSG("VIEW_MEM(): no Mapping to iBUFF\nCancelled.", MSG_ACK);
+        return VMEM_NO_MAPPING;
+    }
+    int32u* img = src.read();
+    if (!img)
+        return VMEM_NO_SCRATCH;
+    const int32 z = curTransl.zoom;
+    if (z > 1) {
+        int32u* big = replicateZoom(img, w, h, z);
+        if (!big) {
+            DIAG("\n%s  nc,nr= %d %d", "VIEW_MEM(): WARP() returns NULL", w, h);
+            TEXTMSG("VIEW_MEM(): WARP() returns NULL", MSG_ACK);
+            return VMEM_NO_ZOOM;
+        }
+        // The magnified area may run past the box by part of a buffer pixel: write the box
+        // only, row by row from the magnified image.
+        const int32 bw = w * z;
+        RenderScanL out(&vr, RP_VIEW);
+        int32u* row = out.takeScratch();
+        if (row) {
+            const int32 ow = vr.x1 - vr.x0 + 1;
+            const int32 sx = (vr.x0 % z), sy = (vr.y0 % z);
+            for (int32 y = 0; y <= vr.y1 - vr.y0 && y + sy < h * z; ++y) {
+                std::memcpy(row, big + std::size_t(y + sy) * std::size_t(bw) + std::size_t(sx),
+                            std::size_t(std::min(ow, bw - sx)) * 4u);
+                out.writeNext();
+            }
+            std::free(row);
+        }
+        std::free(big);
+        return VMEM_OK;
+    }
+    int32u* scratch = src.takeScratch();
+    {
+        RenderArea dst(&vr, RP_VIEW, &scratch);
+        dst.write();
+    }
+    std::free(scratch);
+    return VMEM_OK;
+}
