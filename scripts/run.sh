@@ -19,7 +19,7 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
     export DISPLAY=":$n"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     echo "No X display was available: tav runs on a virtual display (Xvfb) at $DISPLAY."
-    echo "Look at it with, for example: xwd -root -display $DISPLAY | convert xwd:- shot.png"
+    echo "Take a screenshot of it with, for example: import -display $DISPLAY -window root shot.png"
 fi
 
 args=("$@")

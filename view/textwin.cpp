@@ -1100,7 +1100,13 @@ std::string TEXTMSG(const std::string& text, int32 flags)
         logIdle("prompt");
         const std::string a = TEXTWIN_GET(msgId, std::max<size_t>(256, text.size() + 1), 1, 0);
         TEXTMSG_CLEAR();
-        testLog("prompt answer %s", a.empty() ? "none" : ("\"" + logText(a) + "\"").c_str());
+        std::string shown = "none";
+        if (!a.empty()) {
+            shown = '"';
+            shown += logText(a);
+            shown += '"';
+        }
+        testLog("prompt answer %s", shown.c_str());
         return a;
     }
     if (flags & (MSG_BRIEF | MSG_ACK)) {
@@ -1450,7 +1456,8 @@ int32 xDEFPUP(const char* def)
             } else if (c == 'x') {
                 it.value = parseInt(upToBar(s, p), 16);
             } else if (c == '%') {
-                it.text += "%" + upToBar(s, p);
+                it.text += '%';
+                it.text += upToBar(s, p);
                 it.value = ordinal;
             } else {
                 DIAG("\nxDEFPUP() token error: %s", def);
