@@ -306,6 +306,7 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         vs.ancil = vs.savedAncil;
         vs.bufferDiffers = vs.savedBuf != b->bufNum;
     }
+    testLog("view dmode %X", unsigned(vs.dmode));
     initLutStates(&vs);
 
     // 4. New data.

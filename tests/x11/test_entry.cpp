@@ -2,22 +2,14 @@
 // X connection failures, on a private Xvfb.
 #include <gtest/gtest.h>
 
-#include "harness.h"
+#include "session.h"
 
 using namespace tavtest;
 
 namespace {
 
-class Entry : public ::testing::Test {
+class Entry : public OnXvfb {
 protected:
-    static void SetUpTestSuite() { server = new Xvfb(24); }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(server->ok()) << "Xvfb did not start"; }
-
     RunResult tav(std::vector<std::string> args, std::string input = {}, bool tty = false)
     {
         RunOptions o;
@@ -33,12 +25,9 @@ protected:
         return r;
     }
 
-    static Xvfb* server;
     TempDir home;
     std::string log;
 };
-
-Xvfb* Entry::server = nullptr;
 
 TEST_F(Entry, UsageForFirstArgumentOnlyInAnyCase)
 {

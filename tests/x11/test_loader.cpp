@@ -2,100 +2,11 @@
 // selectors, driven through XTest and followed through the event log.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
-
-#include <poll.h>
-
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-#include <X11/keysym.h>
-
-#include "harness.h"
-#include "xdriver.h"
+#include "session.h"
 
 using namespace tavtest;
 
 namespace {
-
-constexpr int waitMs = 15000;
-
-/// A rectangle the log reported, with its label.
-struct Item {
-    int x = 0, y = 0, w = 0, h = 0;
-    bool found = false;
-};
-
-/// Types any printable ASCII text, pressing Shift where the keymap needs it.
-class Typist {
-public:
-    explicit Typist(const std::string& display) : d_(XOpenDisplay(display.c_str())) {}
-    ~Typist()
-    {
-        if (d_)
-            XCloseDisplay(d_);
-    }
-    Typist(const Typist&) = delete;
-    Typist& operator=(const Typist&) = delete;
-    bool ok() const { return d_ != nullptr; }
-
-    void type(const std::string& text)
-    {
-        const KeyCode shift = XKeysymToKeycode(d_, XK_Shift_L);
-        for (unsigned char c : text) {
-            // Printable Latin-1 characters are their own keysyms.
-            const KeySym ks = c == '\n' ? XK_Return : KeySym(c);
-            const KeyCode kc = XKeysymToKeycode(d_, ks);
-            if (!kc)
-                continue;
-            const bool shifted = XkbKeycodeToKeysym(d_, kc, 0, 0) != ks;
-            if (shifted)
-                XTestFakeKeyEvent(d_, shift, True, CurrentTime);
-            XTestFakeKeyEvent(d_, kc, True, CurrentTime);
-            XTestFakeKeyEvent(d_, kc, False, CurrentTime);
-            if (shifted)
-                XTestFakeKeyEvent(d_, shift, False, CurrentTime);
-            XSync(d_, False);
-        }
-    }
-
-    /// What a window manager sends when the user closes a window.
-    void closeWindow(unsigned long window)
-    {
-        XEvent ev{};
-        ev.xclient.type = ClientMessage;
-        ev.xclient.window = window;
-        ev.xclient.message_type = XInternAtom(d_, "WM_PROTOCOLS", False);
-        ev.xclient.format = 32;
-        ev.xclient.data.l[0] = long(XInternAtom(d_, "WM_DELETE_WINDOW", False));
-        ev.xclient.data.l[1] = CurrentTime;
-        XSendEvent(d_, window, False, NoEventMask, &ev);
-        XSync(d_, False);
-    }
-
-    /// The viewable child of the root at a place and size (0 when none).
-    unsigned long topWindowAt(int x, int y, int w, int h)
-    {
-        Window root = DefaultRootWindow(d_), parent = 0, *kids = nullptr, found = 0;
-        unsigned n = 0;
-        XQueryTree(d_, root, &root, &parent, &kids, &n);
-        for (unsigned k = 0; k < n; ++k) {
-            XWindowAttributes wa{};
-            XGetWindowAttributes(d_, kids[k], &wa);
-            if (wa.map_state == IsViewable && wa.x == x && wa.y == y && wa.width == w &&
-                wa.height == h)
-                found = kids[k];
-        }
-        if (kids)
-            XFree(kids);
-        return found;
-    }
-
-private:
-    Display* d_;
-};
 
 std::string pgm(int w, int h)
 {
@@ -105,97 +16,14 @@ std::string pgm(int w, int h)
     return s;
 }
 
-class LoaderX : public ::testing::Test {
+class LoaderX : public Session {
 protected:
-    static void SetUpTestSuite() { server = new Xvfb(24); }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
-        drv = std::make_unique<XDriver>(server->display());
-        ASSERT_TRUE(drv->ok()) << "no XTest on the test server";
-        keys = std::make_unique<Typist>(server->display());
-        ASSERT_TRUE(keys->ok());
+        ASSERT_NO_FATAL_FAILURE(Session::SetUp());
         // Both selectors start in the test folder.
         writeFile(home.file("TAVdefaults.txt"),
                   "IMAGE_PATH=" + home.path() + "/\nSCRIPT_PATH=" + home.path() + "/\n");
-    }
-    void TearDown() override
-    {
-        if (HasFailure() && drv && drv->ok()) {
-            const std::string shot = home.file("screen.ppm");
-            XDriver::savePPM(drv->grab(0, 0, 1920, 1080), shot);
-            home.keep();
-            std::fprintf(stderr, "screen kept in %s; event log %s\n", shot.c_str(),
-                         home.file("events.log").c_str());
-        }
-        proc.kill();
-        keys.reset();
-        drv.reset();
-    }
-
-    /// Starts tav and waits until the loader window waits for the user.
-    bool start(const std::vector<std::string>& args = {})
-    {
-        const std::map<std::string, std::string> env = {{"DISPLAY", server->display()},
-                                                        {"HOME", home.path()},
-                                                        {"TAV_TESTLOG", home.file("events.log")}};
-        if (!proc.start(tavPath(), args, env, home.file("stderr.txt")))
-            return false;
-        const std::vector<std::string> f = fields(log.waitFor("loader shown", waitMs));
-        if (f.size() != 3)
-            return false;
-        window = std::stoul(f[2], nullptr, 16);
-        return !log.waitFor("idle loader", waitMs).empty();
-    }
-
-    /// The latest rectangle logged for a group and label.
-    Item item(const std::string& group, const std::string& label)
-    {
-        Item it;
-        const std::string head = "loader item " + group + " ";
-        for (const std::string& l : log.lines()) {
-            if (l.rfind(head, 0) != 0)
-                continue;
-            const std::vector<std::string> f = fields(l);
-            if (f.size() < 8)
-                continue;
-            // The label is what follows the four numbers (it may hold blanks).
-            size_t p = head.size();
-            for (int k = 0; k < 4; ++k)
-                p = l.find(' ', p) + 1;
-            if (l.substr(p) != label)
-                continue;
-            it.x = std::stoi(f[3]);
-            it.y = std::stoi(f[4]);
-            it.w = std::stoi(f[5]);
-            it.h = std::stoi(f[6]);
-            it.found = true;
-        }
-        return it;
-    }
-
-    void clickAt(const Item& it)
-    {
-        drv->move(it.x + it.w / 2, it.y + it.h / 2);
-        drv->press(1);
-        drv->release(1);
-    }
-
-    /// Opens a menu of the menu bar and chooses an entry.
-    void choose(const std::string& menu, const std::string& entry)
-    {
-        const Item cascade = item("main", menu);
-        ASSERT_TRUE(cascade.found) << menu;
-        clickAt(cascade);
-        ASSERT_FALSE(log.waitFor("loader menu " + menu, waitMs).empty()) << menu;
-        const Item it = item(menu, entry);
-        ASSERT_TRUE(it.found) << entry;
-        clickAt(it);
     }
 
     /// Opens a selector and types the full name of a file of the test folder.
@@ -211,7 +39,7 @@ protected:
         drv->key("End");
         for (int k = 0; k < 160; ++k)
             drv->key("BackSpace");
-        keys->type(home.file(name));
+        drv->type(home.file(name));
     }
 
     void pressSelector(const std::string& button)
@@ -221,43 +49,11 @@ protected:
         clickAt(b);
     }
 
-    /// Types into the command line and presses Enter.
-    void enterCommand(const std::string& text)
-    {
-        clickAt(item("main", "cmdW"));
-        keys->type(text);
-        keys->type("\n");
-    }
-
     /// Ends tav from the File menu and checks the normal end.
     void exitFromMenu()
     {
         choose("File", "Exit");
         expectNormalExit();
-    }
-
-    void expectNormalExit()
-    {
-        EXPECT_FALSE(log.waitFor("exit 0", waitMs).empty());
-        EXPECT_EQ(proc.wait(waitMs), 0);
-        EXPECT_NE(readFile(home.file("stderr.txt")).find("\ntavMain: normal exit\n"),
-                  std::string::npos);
-    }
-
-    /// Waits until the log holds a text (messages span lines) after what was found before.
-    bool waitText(const std::string& needle, int timeoutMs = waitMs)
-    {
-        for (int waited = 0;; waited += 10) {
-            const std::string all = log.text();
-            const size_t p = all.find(needle, seen);
-            if (p != std::string::npos) {
-                seen = p + needle.size();
-                return true;
-            }
-            if (waited > timeoutMs)
-                return false;
-            poll(nullptr, 0, 10);
-        }
     }
 
     /// After a load the view runs; closing it through the window manager's protocol brings
@@ -283,26 +79,15 @@ protected:
         ASSERT_EQ(open.size(), 6u);
         const int x = std::stoi(open[2]), y = std::stoi(open[3]), w = std::stoi(open[4]),
                   h = std::stoi(open[5]);
-        keys->closeWindow(keys->topWindowAt(x, y, w, h));
+        drv->closeWindow(drv->topWindowAt(x, y, w, h));
     }
-
-    static Xvfb* server;
-    TempDir home;
-    EventLog log{home.file("events.log")};
-    BgProcess proc;
-    std::unique_ptr<XDriver> drv;
-    std::unique_ptr<Typist> keys;
-    unsigned long window = 0;
-    size_t seen = 0; ///< log offset waitText has reached
 };
-
-Xvfb* LoaderX::server = nullptr;
 
 TEST_F(LoaderX, ShowsMemoryLineAndQueuedMessagesThenExitsFromTheMenu)
 {
     // The refused argument is reported before the window is shown: it is queued and
     // appears after the free-memory line.
-    ASSERT_TRUE(start({"/no/such/scene.png"}));
+    ASSERT_TRUE(startInLoader({"/no/such/scene.png"}));
     const std::string text = log.text();
     const size_t mem = text.find("loader message \n\n     [MBytes] Free Ram= ");
     ASSERT_NE(mem, std::string::npos) << text;
@@ -333,7 +118,7 @@ TEST_F(LoaderX, ShowsMemoryLineAndQueuedMessagesThenExitsFromTheMenu)
 TEST_F(LoaderX, EnterCollectsLinesAndExploitLoadsThemAll)
 {
     const std::string img = writeFile(home.file("ramp.pgm"), pgm(32, 24));
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startInLoader());
 
     // An empty list cannot be exploited while the iBUFF is empty.
     choose("File", "Exploit");
@@ -375,7 +160,7 @@ TEST_F(LoaderX, ImageSelectorRefusesScriptsAndQuotesDoubleQuotes)
     writeFile(home.file("job.cmd"), "i=" + home.file("ramp.pgm") + "\n");
     writeFile(home.file("ramp.pgm"), pgm(32, 24));
     writeFile(home.file("say \"hi\".pgm"), pgm(20, 18));
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startInLoader());
 
     selectorName("Image", "image", "job.cmd");
     pressSelector("Exploit");
@@ -406,14 +191,14 @@ TEST_F(LoaderX, ImageSelectorRefusesScriptsAndQuotesDoubleQuotes)
 TEST_F(LoaderX, EditAddPutsTheNameOnTheCommandLineForTags)
 {
     writeFile(home.file("ramp.pgm"), pgm(32, 24));
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startInLoader());
     selectorName("Image", "image", "ramp.pgm");
     pressSelector("Edit/Add");
     ASSERT_TRUE(waitText("loader message \nClick Commandline to edit. ENTER when done."));
     // The cursor is at the end of the field: tags typed there follow the name.
     clickAt(item("main", "cmdW"));
     drv->key("End");
-    keys->type("DERES=1\n");
+    drv->type("DERES=1\n");
     const std::string line = "i=\"" + home.file("ramp.pgm") + "\" DERES=1";
     ASSERT_FALSE(log.waitFor("loader message " + line, waitMs).empty());
     choose("File", "Exploit");
@@ -434,7 +219,7 @@ TEST_F(LoaderX, EditAddPutsTheNameOnTheCommandLineForTags)
 
 TEST_F(LoaderX, DisplayAndHelpMenusAndABoundedCommandLine)
 {
-    ASSERT_TRUE(start());
+    ASSERT_TRUE(startInLoader());
     // The command line keeps 255 characters, whatever is typed.
     enterCommand(std::string(300, 'a'));
     const std::string got = log.waitFor("loader message a", waitMs);
@@ -464,8 +249,8 @@ TEST_F(LoaderX, DisplayAndHelpMenusAndABoundedCommandLine)
 
 TEST_F(LoaderX, ClosingTheWindowActsAsExit)
 {
-    ASSERT_TRUE(start());
-    keys->closeWindow(window);
+    ASSERT_TRUE(startInLoader());
+    drv->closeWindow(loaderWindow);
     expectNormalExit();
 }
 

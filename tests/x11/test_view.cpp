@@ -2,88 +2,20 @@
 // followed through the event log.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-#include "harness.h"
-#include "xdriver.h"
+#include "session.h"
 
 using namespace tavtest;
 
 namespace {
 
-constexpr int waitMs = 15000;
-
-class ViewX : public ::testing::Test {
+class ViewX : public Session {
 protected:
-    static void SetUpTestSuite() { server = new Xvfb(24); }
-    static void TearDownTestSuite()
-    {
-        delete server;
-        server = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
-        drv = std::make_unique<XDriver>(server->display());
-        ASSERT_TRUE(drv->ok()) << "no XTest on the test server";
-    }
-    void TearDown() override
-    {
-        if (HasFailure() && drv && drv->ok()) {
-            const std::string shot = home.file("screen.ppm");
-            XDriver::savePPM(drv->grab(0, 0, 1920, 1080), shot);
-            home.keep();
-            std::fprintf(stderr, "screen kept in %s; event log %s\n", shot.c_str(),
-                         home.file("events.log").c_str());
-        }
-        proc.kill();
-        drv.reset();
-    }
-
-    std::map<std::string, std::string> env()
-    {
-        return {{"DISPLAY", server->display()},
-                {"HOME", home.path()},
-                {"TAV_TESTLOG", home.file("events.log")}};
-    }
-    // Starts the demo and returns the view's place and size from the log.
+    // Starts the demo and takes the view's place and size from the log.
     bool start(const std::vector<std::string>& args)
     {
-        if (!proc.start(VIEWDEMO_PATH, args, env(), home.file("stderr.txt")))
-            return false;
-        const std::vector<std::string> f = fields(log.waitFor("view open", waitMs));
-        if (f.size() != 6)
-            return false;
-        vx = std::stoi(f[2]);
-        vy = std::stoi(f[3]);
-        vw = std::stoi(f[4]);
-        vh = std::stoi(f[5]);
-        return true;
+        return launch(VIEWDEMO_PATH, args) && takeViewOpen();
     }
-    void click(int button, int x, int y)
-    {
-        drv->move(vx + x, vy + y);
-        drv->press(button);
-        drv->release(button);
-    }
-    Shot view() { return drv->grab(vx, vy, vw, vh); }
-    void finish()
-    {
-        ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
-        click(1, 5, 5);
-        EXPECT_FALSE(log.waitFor("exit 0", waitMs).empty());
-        EXPECT_EQ(proc.wait(waitMs), 0) << readFile(home.file("stderr.txt"));
-    }
-
-    static Xvfb* server;
-    TempDir home;
-    EventLog log{home.file("events.log")};
-    BgProcess proc;
-    std::unique_ptr<XDriver> drv;
-    int vx = 0, vy = 0, vw = 0, vh = 0;
 };
-
-Xvfb* ViewX::server = nullptr;
 
 TEST_F(ViewX, OpensAtTheSizeAndPlaceOfTheSizeRules)
 {
@@ -231,12 +163,7 @@ TEST_F(ViewX, MenuTreeCascadesAndRestoresTheView)
     ASSERT_FALSE(log.waitFor("menu hilite", waitMs).empty());
     ASSERT_FALSE(log.waitFor("menu show", waitMs).empty());
     drv->move(vx + again[2] + 10, vy + again[5] + 60);
-    drv->release(3);
-    const std::vector<std::string> d = fields(log.waitFor("menu done", waitMs));
-    ASSERT_GE(d.size(), 4u);
-    EXPECT_EQ(d[3], "1") << "outside";
-    ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
-    EXPECT_TRUE(view() == before);
+    ASSERT_NO_FATAL_FAILURE(releaseOutside(before));
     click(1, 5, 5);
     EXPECT_FALSE(log.waitFor("exit 0", waitMs).empty());
     EXPECT_EQ(proc.wait(waitMs), 0);

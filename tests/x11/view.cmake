@@ -3,11 +3,7 @@ add_executable(viewdemo ${CMAKE_CURRENT_LIST_DIR}/viewdemo.cpp)
 target_link_libraries(viewdemo PRIVATE tav_view_x tav_ldrwin_console tav_loader tav_ldrwin_console
                       tav_warnings)
 
-add_library(tav_xdriver STATIC ${CMAKE_CURRENT_LIST_DIR}/xdriver.cpp)
-target_include_directories(tav_xdriver PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(tav_xdriver PUBLIC tav_x11_harness PRIVATE X11::Xtst X11::X11 tav_warnings)
-
 tav_add_test(NAME x11_view SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_view.cpp
-             LIBS tav_xdriver tav_x11_harness LABELS x11 TIMEOUT 600)
+             LIBS tav_x11_session LABELS x11 TIMEOUT 600)
 target_compile_definitions(x11_view PRIVATE VIEWDEMO_PATH="$<TARGET_FILE:viewdemo>")
 add_dependencies(x11_view viewdemo)

@@ -13,9 +13,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 namespace tavtest {
 
@@ -180,8 +182,55 @@ void XDriver::key(const std::string& name)
 
 void XDriver::type(const std::string& text)
 {
-    for (char c : text)
-        key(c == ' ' ? std::string("space") : std::string(1, c));
+    Display* d = D(dpy_);
+    const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
+    for (unsigned char c : text) {
+        // Printable Latin-1 characters are their own keysyms.
+        const KeySym ks = c == '\n' ? XK_Return : KeySym(c);
+        const KeyCode kc = XKeysymToKeycode(d, ks);
+        if (!kc)
+            continue;
+        const bool shifted = XkbKeycodeToKeysym(d, kc, 0, 0) != ks;
+        if (shifted)
+            XTestFakeKeyEvent(d, shift, True, CurrentTime);
+        XTestFakeKeyEvent(d, kc, True, CurrentTime);
+        XTestFakeKeyEvent(d, kc, False, CurrentTime);
+        if (shifted)
+            XTestFakeKeyEvent(d, shift, False, CurrentTime);
+        XSync(d, False);
+    }
+}
+
+unsigned long XDriver::topWindowAt(int x, int y, int w, int h)
+{
+    Display* d = D(dpy_);
+    Window root = DefaultRootWindow(d), parent = 0, *kids = nullptr, found = 0;
+    unsigned n = 0;
+    XQueryTree(d, root, &root, &parent, &kids, &n);
+    for (unsigned k = 0; k < n; ++k) {
+        XWindowAttributes wa{};
+        XGetWindowAttributes(d, kids[k], &wa);
+        if (wa.map_state == IsViewable && wa.x == x && wa.y == y && wa.width == w &&
+            wa.height == h)
+            found = kids[k];
+    }
+    if (kids)
+        XFree(kids);
+    return found;
+}
+
+void XDriver::closeWindow(unsigned long window)
+{
+    Display* d = D(dpy_);
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = window;
+    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, window, False, NoEventMask, &ev);
+    XSync(d, False);
 }
 
 Shot XDriver::grab(int x, int y, int w, int h)

@@ -4,6 +4,8 @@
 // Event log (TAV_TESTLOG), one line per event, fields separated by blanks:
 //   view open X Y W H                 the view window's place on the screen and size
 //   view close
+//   view dmode HEX                    the view mode word at the loop's start (zoom kind in
+//                                     the low four bits, 0x800 sticky menus)
 //   idle WHAT                         waiting for input: main, msg, prompt, menu, dialog;
 //                                     everything drawn before is on the server
 //   msg show X0 Y0 X1 Y1 FLAGS TEXT   message box (view pixels, inclusive); \n in TEXT is a
@@ -87,8 +89,12 @@ public:
     void release(int button);
     /// A key by keysym name ("a", "Return", "BackSpace", "Delete").
     void key(const std::string& keysymName);
-    /// Types lower-case letters, digits and blanks.
+    /// Types printable ASCII text ('\n' as Return), pressing Shift where the keymap needs it.
     void type(const std::string& text);
+    /// The viewable child of the root at a place and size (0 when none).
+    unsigned long topWindowAt(int x, int y, int w, int h);
+    /// Sends what a window manager sends when the user closes a window.
+    void closeWindow(unsigned long window);
     /// Grabs a screen rectangle.
     Shot grab(int x, int y, int w, int h);
     /// Writes a shot as a binary PPM.
