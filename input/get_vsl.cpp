@@ -180,12 +180,27 @@ bool bandsUsable(const fdes* fd, int32 nAnc)
 // Which file sample feeds each output slot (slot k = k-th selected band).
 void mapSamples(const fdes* fd, int32 src[4])
 {
+    // PNG and TIFF hand four 8-bit samples over in the iBUFF's memory order (blue, green, red,
+    // alpha) so that the plain conversion shows true colours; a band named by its number in
+    // the file (1 red ... 4 alpha) is taken from where the reader put it.
+    const bool memOrder = (fd->format == FMT_PNG || fd->format == FMT_TIFF) && fd->bands == 4 &&
+                          fd->bytsPixl == 1;
+    static constexpr int32 memPos[4] = {2, 1, 0, 3};
+    const auto at = [memOrder](int band) { return memOrder ? memPos[band - 1] : band - 1; };
     int first = -1;
     for (int k = 0; k < 4; ++k)
         if (fd->Bands[k] > 0 && first < 0)
-            first = fd->Bands[k] - 1;
+            first = at(fd->Bands[k]);
     for (int k = 0; k < 4; ++k)
-        src[k] = fd->Bands[k] > 0 ? fd->Bands[k] - 1 : k;
+        src[k] = fd->Bands[k] > 0 ? at(fd->Bands[k]) : k;
+    if (memOrder && fd->dBands == 4) {
+        // The four-sample conversion fills the bytes blue, green, red, alpha: each takes the
+        // band named for its gun.
+        for (int j = 0; j < 4; ++j) {
+            const int gunOfByte = memPos[j];
+            src[j] = fd->Bands[gunOfByte] > 0 ? at(fd->Bands[gunOfByte]) : j;
+        }
+    }
     // A one-band load takes the one named band, wherever the loader put it in the list.
     if (fd->dBands == 1 || (fd->vslCtlm & (VSL_GREY | VSL_ONE_GUN | VSL_PALETTE)))
         src[0] = first < 0 ? 0 : first;

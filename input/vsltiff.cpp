@@ -221,10 +221,13 @@ int32 RD_TIF_HDR(const vslHdrArgs &a)
 
 namespace {
 
-charu *allocChecked(std::uint64_t bytes)
+// A block of count x size bytes; the product is checked, since both factors come from tags.
+charu *allocChecked(std::uint64_t size, std::uint64_t count = 1)
 {
+    std::uint64_t bytes = 0;
     std::string msg;
-    if (bytes == 0 || bytes > (std::uint64_t(1) << 40) || !SAFE_MEM_REQ(bytes, &msg))
+    if (__builtin_mul_overflow(size, count, &bytes) || bytes == 0 ||
+        bytes > (std::uint64_t(1) << 40) || !SAFE_MEM_REQ(bytes, &msg))
         return nullptr;
     return static_cast<charu *>(std::calloc(bytes, 1));
 }
@@ -280,10 +283,16 @@ int32 vslTIFF_INI()
     T.rawBytes = g.bits < 8 ? std::max<std::uint64_t>(TIFFScanlineSize64(T.tif), rowAll) : rowAll;
     if (g.tiled) {
         T.planeBytes = std::uint64_t(TIFFTileSize64(T.tif));
-        const std::uint64_t want =
-            std::uint64_t(g.tw) * g.th * bytes * (g.planar == PLANARCONFIG_SEPARATE ? 1 : g.spp);
+        std::uint64_t want = 0;
+        if (__builtin_mul_overflow(std::uint64_t(g.tw) * g.th,
+                                   std::uint64_t(bytes) *
+                                       (g.planar == PLANARCONFIG_SEPARATE ? 1 : g.spp),
+                                   &want)) {
+            releaseState(T);
+            return -1;
+        }
         T.planeBytes = std::max(T.planeBytes, want);
-        T.cache = allocChecked(T.rawBytes * g.th);
+        T.cache = allocChecked(T.rawBytes, g.th);
         if (!T.cache) {
             releaseState(T);
             return -1;

@@ -95,6 +95,36 @@ TEST_F(PngReader, FourChannelRowsShowTrueColoursAndBgrTagSwapsRedAndBlue)
     EXPECT_TRUE(sameAs(ref, 0, 0, W, H, true));
 }
 
+// Band numbers name the file's bands (1 red ... 4 alpha), whatever order the reader hands
+// its four-sample rows over in.
+TEST_F(PngReader, BandSelectionOnFourChannelRowsPicksTheNamedBands)
+{
+    sources();
+    const std::string f = make("rgba.png", "convert %d/src.pam PNG32:%o");
+    const image ref = magickRgba(f, W, H);
+    ASSERT_FALSE(ref.px.empty());
+    struct bandCase {
+        const char *tag;
+        int fromBand[3]; // file band (0-based) expected in red, green, blue
+    };
+    const bandCase cases[] = {{"BAND=1", {0, 0, 0}},
+                              {"BAND=3", {2, 2, 2}},
+                              {"BAND=1,2,3", {0, 1, 2}},
+                              {"BAND=3,2,1", {2, 1, 0}},
+                              {"BAND=1,2,3,4", {0, 1, 2}}};
+    for (const bandCase &c : cases) {
+        SCOPED_TRACE(c.tag);
+        loaddrv::reset();
+        const auto r = load(std::string(c.tag) + " i=\"" + f + "\"");
+        ASSERT_EQ(r.status, 0) << r.messages << err;
+        image want = ref;
+        for (std::size_t i = 0; i < want.px.size(); i += 4)
+            for (int k = 0; k < 3; ++k)
+                want.px[i + k] = ref.px[i + std::size_t(c.fromBand[k])];
+        EXPECT_TRUE(sameAs(want, 0, 0, W, H, false));
+    }
+}
+
 TEST_F(PngReader, HeadersDescribeThePaletteAndSixteenBitFiles)
 {
     sources();

@@ -77,6 +77,30 @@ TEST_F(TiffReader, LayoutsMatchTheIndependentDecoderPixelForPixel)
     }
 }
 
+TEST_F(TiffReader, BandSelectionOnFourSampleRowsPicksTheNamedBands)
+{
+    writeNetpbm(path("src.pam"), pattern(W, H, 4));
+    const std::string f = path("rgba.tif");
+    ASSERT_TRUE(sh("convert " + path("src.pam") + " -compress none TIFF:" + f));
+    const image ref = magickRgba(f, W, H);
+    ASSERT_FALSE(ref.px.empty());
+    const struct {
+        const char *tag;
+        int fromBand[3]; // file band (0-based) expected in red, green, blue
+    } cases[] = {{"BAND=1", {0, 0, 0}}, {"BAND=3,2,1", {2, 1, 0}}, {"BAND=4,1,2,3", {3, 0, 1}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tag);
+        loaddrv::reset();
+        const auto r = load(std::string(c.tag) + " i=\"" + f + "\"");
+        ASSERT_EQ(r.status, 0) << r.messages << err;
+        image want = ref;
+        for (std::size_t i = 0; i < want.px.size(); i += 4)
+            for (int k = 0; k < 3; ++k)
+                want.px[i + k] = ref.px[i + std::size_t(c.fromBand[k])];
+        EXPECT_TRUE(sameAs(want, 0, 0, W, H, false));
+    }
+}
+
 TEST_F(TiffReader, HeadersOfHdrAndRefusedFiles)
 {
     writeNetpbm(path("src.ppm"), pattern(W, H, 3));
