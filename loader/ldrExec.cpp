@@ -85,6 +85,38 @@ bool appendSpareIdes(bufdes* b)
 
 int32 truncScaled(double f, int64_t v) { return int32(f * double(v)); }
 
+// A load that fails leaves the buffer's record as it found it: no HDR or static mark from a
+// file that never arrived (the next load into the empty buffer would inherit it), no image
+// descriptor describing that file, the current image unchanged. Pixels already moved by a
+// failed transfer are the business of the failure path itself.
+class recordRollback {
+public:
+    recordRollback(bufdes* b, int32 idx)
+        : b_(b), idx_(idx), ctlm_(b->bufCtlm), cur_(b->curImg), saved_(b->imgDes[idx])
+    {
+    }
+    ~recordRollback()
+    {
+        if (!armed_)
+            return;
+        b_->bufCtlm = ctlm_;
+        b_->curImg = cur_;
+        if (b_->imgDes && idx_ <= b_->numImgs)
+            b_->imgDes[idx_] = saved_;
+    }
+    recordRollback(const recordRollback&) = delete;
+    recordRollback& operator=(const recordRollback&) = delete;
+    void keep() { armed_ = false; }
+
+private:
+    bufdes* b_;
+    int32 idx_;
+    int32u ctlm_;
+    int32 cur_;
+    ides saved_;
+    bool armed_ = true;
+};
+
 // A fresh block is filled only around the placement when the transfer writes every pixel of
 // the placement whole (8-bit grey, palette or colour rows: alpha 0): filling what is then
 // overwritten costs a pass over the whole picture. One-gun and band-sequential loads write a
@@ -142,14 +174,18 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         std::rewind(ls.fp);
     }
 
-    // Preparing the iBUFF and the image descriptor.
-    if (b->numImgs > 0 && (req.clearFirst() || !(req.gunGiven || req.bxyGiven))) {
+    // Preparing the iBUFF and the image descriptor. A header dump loads nothing, so it
+    // never clears what the buffer holds.
+    if (b->numImgs > 0 && !req.dumpH && (req.clearFirst() || !(req.gunGiven || req.bxyGiven)))
         CLEAR_iBUFF(b);
-        req.imgIndex = 0;
-    }
+    // Only a one-gun load goes into an existing image; any other load is a new image after
+    // the existing ones (SETB's current image would otherwise have its descriptor taken).
+    if (!req.gunGiven)
+        req.imgIndex = b->numImgs;
     const bool wasEmpty = b->numImgs == 0;
     if (req.imgIndex < 0 || req.imgIndex > b->numImgs)
         return LDR_ERROR(28);
+    recordRollback rollback(b, req.imgIndex);
     b->curImg = req.imgIndex;
     ides& d = b->imgDes[req.imgIndex];
     const int gun = std::min<int>(req.gun, 3);
@@ -486,6 +522,7 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         }
     }
 
+    rollback.keep();
     b->bufCtlm |= bufLOADED;
     ides& done = b->imgDes[b->curImg];
     if (req.xalpha) {

@@ -100,15 +100,25 @@ bool lookupWord(const wordValue (&table)[N], std::string_view word,
 bool atLineEnd(char stop) { return stop == '\0' || stop == '\n'; }
 
 // The echo never shows key texts: they would otherwise land in the loader
-// window and on standard error in clear.
+// window and on standard error in clear. Blanks around the "=" are allowed, as
+// the tokenizer allows them.
 std::string maskKeys(std::string line) {
   std::size_t pos = 0;
   for (;;) {
     std::size_t hit = std::string::npos;
-    for (std::size_t i = pos; i + 4 <= line.size(); ++i) {
-      if (WORDEQ(std::string_view(line).substr(i, 4), "KEY=") &&
-          line.size() > i + 4 && line[i + 4] == '\'') {
-        hit = i + 5;
+    for (std::size_t i = pos; i + 3 <= line.size(); ++i) {
+      if (!WORDEQ(std::string_view(line).substr(i, 3), "KEY"))
+        continue;
+      std::size_t k = i + 3;
+      while (k < line.size() && isBlankChar(line[k]))
+        ++k;
+      if (k >= line.size() || line[k] != '=')
+        continue;
+      ++k;
+      while (k < line.size() && isBlankChar(line[k]))
+        ++k;
+      if (k < line.size() && line[k] == '\'') {
+        hit = k + 1;
         break;
       }
     }

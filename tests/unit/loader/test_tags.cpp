@@ -254,6 +254,13 @@ TEST_F(LoaderTest, KeysAreQuotedForTheCipherAndNeverEchoed) {
   EXPECT_TRUE(fileCipher.domainKeySet());
 }
 
+TEST_F(LoaderTest, KeyTextIsMaskedWhateverTheBlanksAroundTheSign) {
+  cmd("KEY = 'hidden phrase' i=a.pgm");
+  cmd("DKEY= 'other phrase' i=a.pgm");
+  EXPECT_EQ(shown().find("hidden"), std::string::npos) << shown();
+  EXPECT_EQ(shown().find("other"), std::string::npos) << shown();
+}
+
 TEST_F(LoaderTest, SetbAndAutobChooseTheBuffer) {
   ASSERT_EQ(cmd("SETB=5 i=a.pgm"), TAV_CONTINUE);
   EXPECT_EQ(current, 4);

@@ -306,6 +306,70 @@ TEST_F(LoadExec, RefusalsReportTheirNumbers)
     }
 }
 
+// A refused load leaves no trace in the buffer's record: the next load into the same empty
+// buffer must not inherit an HDR or static mark from a file that never arrived.
+TEST_F(LoadExec, RefusedLoadLeavesNoMarkOnTheBuffer)
+{
+    const std::string grey = pgm("g.pgm", 40, 40);
+    const std::string wide = ppm("w.ppm", 100, 30);
+    std::string deep = "P5\n20 20\n65535\n";
+    deep.append(20 * 20 * 2, char(1));
+    const std::string deepPgm = write("deep.pgm", deep);
+
+    ASSERT_EQ(load("FXY=10,0 i=" + deepPgm).status, 4);
+    EXPECT_NE(err.find("25: FXY Tag exceeds data dimensions"), std::string::npos) << err;
+    EXPECT_EQ(bufObjs[0].bufCtlm & bufIS_HDR, 0u);
+    ASSERT_EQ(load("i=" + grey).status, 0) << err;
+    EXPECT_EQ(bufObjs[0].bufCtlm & bufIS_HDR, 0u) << "an 8-bit image is not shown as HDR";
+
+    loaddrv::reset();
+    ASSERT_EQ(load("STATIC=640,480 BXY=630,0 i=" + wide).status, 4);
+    EXPECT_EQ(bufObjs[0].bufCtlm & bufSTATIC, 0u);
+    ASSERT_EQ(load("i=" + grey).status, 0) << err;
+    EXPECT_EQ(load("BXY=40,0 i=" + grey).status, 0) << "not a static buffer: " << err;
+    EXPECT_EQ(bufObjs[0].width, 80);
+
+    // A refused one-gun load onto an existing image keeps that image's description.
+    EXPECT_EQ(load("GUN=G,1 i=" + wide).status, 4);
+    EXPECT_EQ(bufObjs[0].imgDes[0].fd[1].fCols, 0u) << "the green gun describes no file";
+    EXPECT_EQ(bufObjs[0].imgDes[0].planeBands[1], 0);
+    EXPECT_EQ(bufObjs[0].imgDes[0].loadCount, 1);
+    EXPECT_LT(bufObjs[0].curImg, bufObjs[0].numImgs);
+}
+
+TEST_F(LoadExec, HeaderDumpKeepsWhatTheBufferHolds)
+{
+    const std::string grey = pgm("g.pgm", 40, 40), colour = ppm("c.ppm", 32, 32);
+    ASSERT_EQ(load("i=" + grey).status, 0) << err;
+    auto r = load("DUMPH i=" + colour);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.messages.find("FILE:  c.ppm"), std::string::npos) << r.messages;
+    const bufdes& b = bufObjs[0];
+    ASSERT_EQ(b.numImgs, 1);
+    EXPECT_EQ(b.width, 40);
+    EXPECT_EQ(at(0, 4, 2).r, 10);
+    EXPECT_NE(std::string(b.imgDes[0].fd[0].path).find("g.pgm"), std::string::npos);
+    EXPECT_EQ(b.imgDes[1].geomSet, 0);
+    EXPECT_EQ(b.imgDes[1].fd[0].fCols, 0u) << "the spare descriptor stays fresh";
+}
+
+// Composing with BXY after SETB adds a new image; the image SETB made current keeps its own
+// descriptor.
+TEST_F(LoadExec, ComposingAfterSetbAddsAnImage)
+{
+    const std::string grey = pgm("g.pgm", 40, 40), colour = ppm("c.ppm", 32, 32);
+    ASSERT_EQ(load("i=" + grey).status, 0) << err;
+    ASSERT_EQ(load("SETB=1 BXY=50,0 i=" + colour).status, 0) << err;
+    const bufdes& b = bufObjs[0];
+    ASSERT_EQ(b.numImgs, 2);
+    EXPECT_NE(std::string(b.imgDes[0].fd[0].path).find("g.pgm"), std::string::npos);
+    EXPECT_EQ(b.imgDes[0].width, 40);
+    EXPECT_NE(std::string(b.imgDes[1].fd[0].path).find("c.ppm"), std::string::npos);
+    EXPECT_EQ(b.imgDes[1].x0, 50);
+    EXPECT_EQ(b.imgDes[1].width, 32);
+    EXPECT_EQ(b.curImg, 1);
+}
+
 TEST_F(LoadExec, PaletteGifRefusesAGunLoad)
 {
     const std::string gif = dir + "/pal.gif";
