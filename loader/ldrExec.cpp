@@ -117,6 +117,47 @@ private:
     bool armed_ = true;
 };
 
+// A replacing load clears the buffer before the file's header is read. Until the pixel block
+// is written, a failure (an unreadable header, a refused geometry, memory refused) puts the
+// earlier images back: the user keeps what was loaded before.
+class replaceGuard {
+public:
+    explicit replaceGuard(bufdes* b) : b_(b) {}
+    ~replaceGuard()
+    {
+        if (!held_)
+            return;
+        ides* fresh = b_->imgDes;
+        *b_ = saved_;
+        b_->imgDes = held_;
+        std::free(fresh);
+    }
+    replaceGuard(const replaceGuard&) = delete;
+    replaceGuard& operator=(const replaceGuard&) = delete;
+    /// Keeps a copy of the record and its descriptors, then clears the buffer.
+    void clear()
+    {
+        const std::size_t n = std::size_t(std::max(b_->numImgs, 0)) + 1;
+        held_ = static_cast<ides*>(std::malloc(n * sizeof(ides)));
+        if (held_) {
+            std::memcpy(held_, b_->imgDes, n * sizeof(ides));
+            saved_ = *b_;
+        }
+        CLEAR_iBUFF(b_);
+    }
+    /// The pixel block is about to be written: the earlier images cannot come back.
+    void commit()
+    {
+        std::free(held_);
+        held_ = nullptr;
+    }
+
+private:
+    bufdes* b_;
+    bufdes saved_{};
+    ides* held_ = nullptr;
+};
+
 // A fresh block is filled only around the placement when the transfer writes every pixel of
 // the placement whole (8-bit grey, palette or colour rows: alpha 0): filling what is then
 // overwritten costs a pass over the whole picture. One-gun and band-sequential loads write a
@@ -176,8 +217,9 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
 
     // Preparing the iBUFF and the image descriptor. A header dump loads nothing, so it
     // never clears what the buffer holds.
+    replaceGuard replacing(b);
     if (b->numImgs > 0 && !req.dumpH && (req.clearFirst() || !(req.gunGiven || req.bxyGiven)))
-        CLEAR_iBUFF(b);
+        replacing.clear();
     // Only a one-gun load goes into an existing image; any other load is a new image after
     // the existing ones (SETB's current image would otherwise have its descriptor taken).
     if (!req.gunGiven)
@@ -439,6 +481,7 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
                 return LDR_ERROR(33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f",
                                                double(newBytes) / 1e6));
         }
+        replacing.commit();
         const int32u fillValue = req.isStatic ? (req.staticColor & 0xFFFFFFu) : 0u;
         placementUnset = writesWholePixels(f) && bX + dCols <= W && bY + dRows <= H;
         if (placementUnset)

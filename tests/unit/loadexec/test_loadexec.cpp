@@ -387,4 +387,45 @@ TEST_F(LoadExec, PaletteGifRefusesAGunLoad)
     EXPECT_EQ(bufObjs[0].width, 32);
 }
 
+
+TEST_F(LoadExec, FailedReplacingLoadKeepsTheEarlierImages)
+{
+    const std::string a = ppm("a.ppm", 48, 40);
+    const std::string junk = write("junk.pgm", std::string(3000, 'q'));
+    const std::string narrow = pgm("narrow.pgm", 16, 64);
+    const std::string big = pgm("big.pgm", 200, 200);
+    ASSERT_EQ(load("i=" + a).status, 0) << err;
+    const std::string before = loaddrv::pamOf(0);
+
+    struct Case {
+        std::string cmd, want;
+    };
+    const std::vector<Case> cases = {
+        {"i=" + junk, "17: Non-standard image header"},
+        {"i=" + narrow, "25: FXY Tag exceeds data dimensions"},
+        {"INIT i=" + narrow, "25: FXY Tag exceeds data dimensions"},
+        {"i=" + big, "33: Requested image buffer exceeds system resources."},
+    };
+    for (const auto& c : cases) {
+        if (c.want.rfind("33", 0) == 0)
+            setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
+                ram = 48 * 40 * 4 * 2; // room for what is kept, not for the new image
+                swap = 0;
+                return true;
+            });
+        auto r = load(c.cmd);
+        setFreeMemSource(nullptr);
+        EXPECT_EQ(r.status, 4) << c.cmd;
+        EXPECT_NE(err.find(c.want), std::string::npos) << c.cmd << "\n" << err;
+        EXPECT_EQ(bufObjs[0].numImgs, 1) << c.cmd;
+        EXPECT_EQ(bufObjs[0].width, 48) << c.cmd;
+        EXPECT_TRUE(bufObjs[0].bufCtlm & bufLOADED) << c.cmd;
+        EXPECT_EQ(loaddrv::pamOf(0), before) << c.cmd << ": the earlier pixels are kept";
+    }
+    // And the buffer still works as before: a successful replacing load replaces it.
+    ASSERT_EQ(load("i=" + big).status, 0) << err;
+    EXPECT_EQ(bufObjs[0].width, 200);
+    EXPECT_EQ(bufObjs[0].numImgs, 1);
+}
+
 } // namespace
