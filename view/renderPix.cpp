@@ -130,8 +130,14 @@ bool RenderPix::placeInTarget()
         bufMapping m{};
         noMapping_ = !DXY_TO_BUF(r_, &m);
         at_ = noMapping_ ? nullptr : const_cast<int32u*>(m.at);
-        if (!noMapping_)
+        if (!noMapping_) {
+            // Near the buffer's edge the moved rectangle shows fewer buffer pixels; rows and
+            // columns copied must follow, or reads and writes run past the buffer. The new
+            // size never exceeds the scratch made for the rectangle's first place.
             buf_ = m.buf;
+            w_ = buf_.x1 - buf_.x0 + 1;
+            h_ = buf_.y1 - buf_.y0 + 1;
+        }
     } else if (kind_ == RP_IMAGE_RECT && image_) {
         at_ = image_ + std::size_t(r_.y0) * std::size_t(cols_) + std::size_t(r_.x0);
     }

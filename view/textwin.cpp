@@ -399,6 +399,12 @@ bool SETFONT(int index, int size, TavFontDes* retnFont)
         if (s.open && s.des.xftSize != fonts.xftSize) {
             twBack->closeFont(true, s.des.xftFont);
             s = fontSlot{};
+            // The closed font may be the current one: should the reopening fail, nothing
+            // may go on claiming it.
+            if (fonts.current == index) {
+                fonts.current = -1;
+                curFont = TavFontDes{};
+            }
         }
         if (!s.open) {
             // family:slant:weight
@@ -1377,17 +1383,26 @@ bool isEnd(int code)
     return run.fast ? (code == -3 || code == -1) : (code == 3 || code == 1);
 }
 
-// True when child can reach target through child links (a cycle if target is the parent).
-bool reaches(int32 from, int32 target, int depth)
+// True when from can reach target through child links (a cycle if target is the parent).
+// Each menu is looked at once: menus shared by several items (or linked with -1) would
+// otherwise be walked again for every path to them, which grows with the power of the depth.
+bool reaches(int32 from, int32 target, bool (&seen)[MAX_WIN])
 {
     if (from == target)
         return true;
-    if (depth > MAX_WIN || !validId(from) || !wdef.rec[from].pup)
+    if (!validId(from) || !wdef.rec[from].pup || seen[from])
         return false;
+    seen[from] = true;
     for (const pupItem& it : wdef.rec[from].pup->item)
-        if (it.child && reaches(it.child - 1, target, depth + 1))
+        if (it.child && reaches(it.child - 1, target, seen))
             return true;
     return false;
+}
+
+bool reaches(int32 from, int32 target)
+{
+    bool seen[MAX_WIN] = {};
+    return reaches(from, target, seen);
 }
 
 } // namespace
@@ -1545,7 +1560,7 @@ int32 xLNKPUP(int n, const pupLink* table)
         for (int32 i = first; i <= last; ++i) {
             if (pid == cid || i >= int32(P.items) || P.item[size_t(i)].kind == 1)
                 continue;
-            if (reaches(cid, pid, 0)) {
+            if (reaches(cid, pid)) {
                 DIAG("\nxLNKPUP() error; popup link cycle refused. P/C= %d %d", pid, cid);
                 continue;
             }

@@ -2,6 +2,8 @@
 #include "textwin_x.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include <X11/Intrinsic.h>
@@ -14,6 +16,7 @@
 #include "diag.h"
 #include "tavDisplay.h"
 #include "tav_wmgt.h"
+#include "viewDims.h"
 
 namespace {
 
@@ -219,6 +222,10 @@ public:
                     dst[size_t(r) * w + c] = int32u(XGetPixel(im, int(c), int(r)));
         }
         XDestroyImage(im);
+        // Callers work in the buffers' byte order; a visual with its guns elsewhere is
+        // translated here, so that images keep their colours on it.
+        if (!gunTableIsBuffers(gunByteTable()))
+            pixelsFromVisual(dst, size_t(w) * h, gunByteTable());
         return true;
     }
 
@@ -227,6 +234,16 @@ public:
         if (b.x1 < b.x0 || b.y1 < b.y0 || !gc_)
             return;
         const unsigned w = unsigned(b.x1 - b.x0 + 1), h = unsigned(b.y1 - b.y0 + 1);
+        std::unique_ptr<int32u[]> conv;
+        if (!gunTableIsBuffers(gunByteTable())) {
+            const size_t n = size_t(w) * h;
+            conv.reset(new (std::nothrow) int32u[n]);
+            if (!conv)
+                return;
+            std::memcpy(conv.get(), src, n * 4);
+            pixelsToVisual(conv.get(), n, gunByteTable());
+            src = conv.get();
+        }
         XImage* im = XCreateImage(dpy_, vis_, 24, ZPixmap, 0,
                                   reinterpret_cast<char*>(const_cast<int32u*>(src)), w, h, 32,
                                   int(w * 4));

@@ -108,3 +108,41 @@ bool gunBytesFromMasks(unsigned long red, unsigned long green, unsigned long blu
     out[3] = 3;
     return true;
 }
+
+namespace {
+
+constexpr int bufferGunByte[4] = {2, 1, 0, 3}; // red, green, blue, alpha in an iBUFF pixel
+
+// Moves each gun's byte from the byte given by one table to the byte given by the other.
+void moveGuns(int32u* px, std::size_t n, const int from[4], const int to[4])
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const int32u p = px[i];
+        int32u q = 0;
+        for (int g = 0; g < 4; ++g)
+            q |= ((p >> (8 * from[g])) & 0xffu) << (8 * to[g]);
+        px[i] = q;
+    }
+}
+
+} // namespace
+
+bool gunTableIsBuffers(const charu gunOfs[4])
+{
+    for (int g = 0; g < 4; ++g)
+        if (gunOfs[g] != bufferGunByte[g])
+            return false;
+    return true;
+}
+
+void pixelsToVisual(int32u* px, std::size_t n, const charu gunOfs[4])
+{
+    const int to[4] = {gunOfs[0], gunOfs[1], gunOfs[2], gunOfs[3]};
+    moveGuns(px, n, bufferGunByte, to);
+}
+
+void pixelsFromVisual(int32u* px, std::size_t n, const charu gunOfs[4])
+{
+    const int from[4] = {gunOfs[0], gunOfs[1], gunOfs[2], gunOfs[3]};
+    moveGuns(px, n, from, bufferGunByte);
+}

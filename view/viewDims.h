@@ -2,6 +2,8 @@
 // the size computed from them and the screen. Pure arithmetic, shared by the X layer.
 #pragma once
 
+#include <cstddef>
+
 #include "tavtypes.h"
 
 /// Display size types.
@@ -52,3 +54,10 @@ int pickTrueColor(const visualCand* list, int n, bool* bgr);
 /// Byte position (0-3) of red, green and blue in a pixel from the visual's masks, alpha 3.
 /// False (table untouched) when a mask is not one whole byte.
 bool gunBytesFromMasks(unsigned long red, unsigned long green, unsigned long blue, charu out[4]);
+
+/// True when the gun table is the buffers' own order (red 2, green 1, blue 0, alpha 3).
+bool gunTableIsBuffers(const charu gunOfs[4]);
+/// Pixels in the buffers' order to the visual's order given by the gun table, in place.
+void pixelsToVisual(int32u* px, std::size_t n, const charu gunOfs[4]);
+/// Pixels in the visual's order given by the gun table to the buffers' order, in place.
+void pixelsFromVisual(int32u* px, std::size_t n, const charu gunOfs[4]);

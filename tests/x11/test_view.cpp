@@ -62,6 +62,27 @@ TEST_F(ViewX, FontTableOpensWhatIsInstalled)
     }
 }
 
+TEST_F(ViewX, ProtocolErrorsAreCountedAndEveryFiftiethReported)
+{
+    for (int n : {49, 50}) {
+        RunOptions o;
+        o.args = {"xerrors:" + std::to_string(n)};
+        o.env = env();
+        const RunResult r = run(VIEWDEMO_PATH, o);
+        EXPECT_EQ(r.status, 0) << "errors never end the program\n" << r.err;
+        const size_t at = r.err.find("\n***TAV_XERRH: ");
+        if (n == 49) {
+            EXPECT_EQ(at, std::string::npos) << r.err;
+            continue;
+        }
+        ASSERT_NE(at, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("\n***TAV_XERRH: ", at + 1), std::string::npos) << "one line only";
+        const std::string line = r.err.substr(at + 1, r.err.find('\n', at + 1) - at - 1);
+        EXPECT_NE(line.find("BadWindow"), std::string::npos) << line;
+        EXPECT_EQ(line.substr(line.size() - 9), " Iter: 50") << line;
+    }
+}
+
 TEST_F(ViewX, MessageBoxWantsAClickAndRestoresThePixels)
 {
     ASSERT_TRUE(start({"fill", "wait", "msg:Hello\\nfrom the view\\nthird line", "wait"}));

@@ -7,6 +7,7 @@
 //           prompt:TEXT   prompt; the answer is logged
 //           menu          idle main; a right press opens the pan menu tree
 //           fonts         selects every font of the table at size 14: "font N ok|fail"
+//           xerrors:N     makes N protocol errors (a window that no longer exists is mapped)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "diag.h"
+#include "tavDisplay.h"
 #include "tav_wmgt.h"
 #include "textwin.h"
 #include "viewDims.h"
@@ -76,6 +78,19 @@ void runMenu()
         TEXTWIN_CLOSE(id, TW_KEEP_SHOWN);
 }
 
+// Each request on a destroyed window is refused by the server with BadWindow.
+void xErrors(int n)
+{
+    Display* dpy = tavDpy.dpy;
+    const Window gone = XCreateSimpleWindow(dpy, tavDpy.root, 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(dpy, gone);
+    XSync(dpy, False);
+    for (int k = 0; k < n; ++k)
+        XMapWindow(dpy, gone);
+    XSync(dpy, False);
+    testLog("xerrors %d", n);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -114,6 +129,8 @@ int main(int argc, char** argv)
             TEXTMSG(unescape(a + 7), MSG_PROMPT);
         else if (!std::strcmp(a, "menu"))
             runMenu();
+        else if (!std::strncmp(a, "xerrors:", 8))
+            xErrors(std::atoi(a + 8));
         else if (!std::strcmp(a, "fonts"))
             for (int f = 0; f < fontCount(); ++f) {
                 TavFontDes d;

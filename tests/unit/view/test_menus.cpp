@@ -276,6 +276,30 @@ TEST(MenuPlace, RootSubAndRows)
     EXPECT_EQ(pupRow(211, 100, 214, 18), -1);
 }
 
+TEST_F(Menus, CycleCheckOnSharedSubMenusStaysCheap)
+{
+    // Eight menus of 32 items, each item linked to the next menu, linked from the bottom up:
+    // walking every path to the bottom would take 32^7 steps per link.
+    std::string items = "I";
+    for (int k = 0; k < 31; ++k)
+        items += "|I";
+    int32 ids[8];
+    ids[0] = xDEFPUP(("M%t|" + items).c_str());
+    for (int k = 1; k < 8; ++k)
+        ids[k] = xDEFPUP(items.c_str());
+    for (int k = 6; k >= 0; --k) {
+        const pupLink l[] = {{&ids[k], -1, &ids[k + 1]}};
+        ASSERT_EQ(xLNKPUP(1, l), ids[k]);
+    }
+    EXPECT_EQ(pup(ids[6]).item[31].child, ids[7] + 1);
+    testing::internal::CaptureStderr();
+    const pupLink back[] = {{&ids[7], 0, &ids[0]}};
+    EXPECT_EQ(xLNKPUP(1, back), ids[7]);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("popup link cycle refused"),
+              std::string::npos);
+    EXPECT_EQ(pup(ids[7]).item[0].child, 0);
+}
+
 TEST_F(Menus, DepthIsBounded)
 {
     // A chain deeper than the level stack opens no more than MAX_PUP_LEVEL menus.

@@ -44,6 +44,17 @@ TEST_F(TextWin, XftSizeRulesAndMissingFamilies)
     EXPECT_EQ(f.xftSize, 20);
     EXPECT_EQ(fb.opened, opened + 1);
 
+    // The current font closed for a new size that then cannot be opened is no longer current.
+    fb.installed.erase("LiberationMono");
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SETFONT(11, 24, &f));
+    EXPECT_FALSE(SETFONT(11, 0, &f)) << "no success with the font that was closed";
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(currentFont().loaded);
+    fb.installed.insert("LiberationMono");
+    EXPECT_TRUE(SETFONT(11, 0, &f));
+    EXPECT_EQ(f.xftSize, 24);
+
     // fontconfig substitutes a missing family; the selection must fail all the same.
     testing::internal::CaptureStderr();
     EXPECT_FALSE(SETFONT(21, 0, &f));

@@ -146,4 +146,24 @@ TEST(Visual, GunTableFollowsTheMasks)
     EXPECT_EQ(t[0], 0);
 }
 
+TEST(Visual, BufferPixelsReachABlueHighVisualWithTheirColours)
+{
+    // Buffers keep blue, green, red, alpha in bytes 0-3 whatever the visual; on a visual
+    // with blue in the high byte red and blue trade places on the way to the server and back.
+    charu bgr[4];
+    ASSERT_TRUE(gunBytesFromMasks(0x0000ff, 0x00ff00, 0xff0000, bgr));
+    EXPECT_FALSE(gunTableIsBuffers(bgr));
+    int32u px[2] = {0x80112233u, 0x00ff0000u}; // red 0x11, green 0x22, blue 0x33; pure red
+    pixelsToVisual(px, 2, bgr);
+    EXPECT_EQ(px[0], 0x80332211u);
+    EXPECT_EQ(px[1], 0x000000ffu) << "red goes where the visual's red mask is";
+    pixelsFromVisual(px, 2, bgr);
+    EXPECT_EQ(px[0], 0x80112233u);
+    EXPECT_EQ(px[1], 0x00ff0000u);
+
+    charu rgb[4];
+    ASSERT_TRUE(gunBytesFromMasks(0xff0000, 0x00ff00, 0x0000ff, rgb));
+    EXPECT_TRUE(gunTableIsBuffers(rgb));
+}
+
 } // namespace

@@ -162,6 +162,47 @@ TEST_F(Render, MovesStayInsideTheirTargets)
     EXPECT_EQ(all[size_t(W) * 7 + 3], bufPixel(3, 7));
 }
 
+TEST_F(Render, BufferRectangleMovedToTheEdgeCopiesOnlyWhatItShows)
+{
+    // The 120 x 90 buffer sits at view (40, 30) .. (159, 119). A 50 x 50 rectangle moved so
+    // that only its top-left 40 x 30 corner covers the buffer must shrink with it.
+    ASSERT_TRUE(FIT_INIT_IMG(false));
+    const aoiRec vb{50, 40, 99, 89};
+    RenderArea a(&vb, RP_BUFFER);
+    int32 w = 0, h = 0;
+    ASSERT_TRUE(a.size(&w, &h));
+    EXPECT_EQ(w, 50);
+    a.moveTo(120, 90);
+    ASSERT_TRUE(a.size(&w, &h));
+    EXPECT_EQ(w, 40);
+    EXPECT_EQ(h, 30);
+    aoiRec bb;
+    ASSERT_TRUE(a.bufferBox(&bb));
+    EXPECT_EQ(bb.x1, W - 1);
+    EXPECT_EQ(bb.y1, H - 1);
+    const int32u* s = a.read();
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s[0], bufPixel(80, 60));
+    EXPECT_EQ(s[size_t(w) * size_t(h) - 1], bufPixel(W - 1, H - 1));
+    a.write(); // stays inside the buffer (checked under the address sanitizer)
+    EXPECT_EQ(px[size_t(W) * H - 1], bufPixel(W - 1, H - 1));
+
+    // A rectangle that starts off the buffer takes its size from where it lands.
+    const aoiRec off{0, 0, 19, 19};
+    RenderScanL sc(&off, RP_BUFFER);
+    EXPECT_FALSE(sc.size(&w, &h));
+    sc.moveTo(150, 110);
+    ASSERT_TRUE(sc.size(&w, &h));
+    EXPECT_EQ(w, 10);
+    EXPECT_EQ(h, 10);
+    int rows = 0;
+    while (const int32u* r = sc.readNext()) {
+        EXPECT_EQ(r[w - 1], bufPixel(W - 1, 80 + rows));
+        ++rows;
+    }
+    EXPECT_EQ(rows, 10) << "buffer rows 80-89 only";
+}
+
 TEST_F(Render, ScanLinesCopyBufferRowsToTheView)
 {
     const aoiRec row0{20, 30, 20 + W - 1, 30 + 4};
