@@ -16,4 +16,9 @@ function(tav_add_test)
         set(labels ${T_LABELS})
     endif()
     set_tests_properties(${T_NAME} PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT})
+    # Display tests drive real windows with time-outs: they run alone, never beside a busy
+    # compile-heavy test, so a slow machine cannot starve them.
+    if("x11" IN_LIST labels)
+        set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL TRUE)
+    endif()
 endfunction()
