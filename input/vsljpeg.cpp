@@ -7,6 +7,8 @@
 // destructor lives in it), so that a damaged file becomes a status. The header
 // reader keeps no library object: the loader may drop a load between GETHEADER
 // and INIT_VSL and then only closes the stream.
+#include <algorithm>
+#include <climits>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "bufRecMgt.h"
 #include "diag.h"
 #include "get_vsl.h"
 #include "vslReaders.h"
@@ -34,6 +37,7 @@ struct jpegState {
     bool created = false;
     charu *cmykRow = nullptr; // four-component rows before conversion
     bool invertedCmyk = false;
+    long memLimit = 0; // the library's working memory, bounded by the memory guard's share
 };
 jpegState J;
 
@@ -85,6 +89,9 @@ int jpegStart(jpegState *s, std::FILE *fp)
     // process.
     jpeg_create_decompress(s->dec);
     s->created = true;
+    // A progressive file claiming a huge size makes the library reserve its whole coefficient
+    // store at the start; past the guard's share it fails (no backing store) instead.
+    s->dec->mem->max_memory_to_use = s->memLimit;
     jpeg_stdio_src(s->dec, fp);
     if (jpeg_read_header(s->dec, TRUE) != JPEG_HEADER_OK)
         return JPEG_LIB_ERROR;
@@ -107,6 +114,11 @@ int jpegReadRow(jpegState *s, charu *row)
 int32 jpegOpen(jpegState &s, std::FILE *fp)
 {
     s = {};
+    std::uint64_t ram = 0, swap = 0;
+    if (freeMemory(ram, swap)) {
+        const double share = 0.7 * (double(ram) + double(swap));
+        s.memLimit = share >= double(LONG_MAX) ? LONG_MAX : std::max(long(share), 1L);
+    }
     std::rewind(fp);
     s.dec = static_cast<jpeg_decompress_struct *>(std::calloc(1, sizeof(jpeg_decompress_struct)));
     if (!s.dec)

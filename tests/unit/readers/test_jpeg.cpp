@@ -87,5 +87,27 @@ TEST_F(JpegReader, DamagedAndRefusedFilesGiveStatusesNotAnExit)
     EXPECT_NE(r.messages.find("46: "), std::string::npos) << r.messages << err;
 }
 
+
+// A progressive file needs the library's whole coefficient store before the first row; its
+// working memory is held to the memory guard's share, so a file too large for the machine is
+// refused with a status instead of exhausting memory.
+TEST_F(JpegReader, ProgressiveWorkingMemoryStaysWithinTheGuardsShare)
+{
+    writeNetpbm(path("src.ppm"), pattern(400, 300, 3));
+    const std::string f = path("prog.jpg");
+    ASSERT_TRUE(sh("cjpeg -progressive " + path("src.ppm") + " > " + f));
+    fdes fd{};
+    ASSERT_EQ(header(f, fd), JPEG_OK) << err;
+    setFreeMemSource([](std::uint64_t &ram, std::uint64_t &swap) {
+        ram = 200000; // well below the ~720 kB of coefficients of a 400 x 300 colour file
+        swap = 0;
+        return true;
+    });
+    fdes small{};
+    const int st = header(f, small);
+    setFreeMemSource(nullptr);
+    EXPECT_EQ(st, JPEG_LIB_ERROR);
+}
+
 } // namespace
 } // namespace rdtest
