@@ -441,6 +441,30 @@ void displayMenu(Widget, XtPointer item, XtPointer)
     LDR_MSG(c.msg);
 }
 
+/// A read-only scrolled text of 64 columns (the two panes and the help pages).
+Widget scrolledPane(Widget parent, const char* name, int rows, const char* value)
+{
+    Arg args[8];
+    Cardinal n = 0;
+    XtSetArg(args[n], XmNrows, rows);
+    ++n;
+    XtSetArg(args[n], XmNcolumns, 64);
+    ++n;
+    XtSetArg(args[n], XmNeditable, False);
+    ++n;
+    XtSetArg(args[n], XmNeditMode, XmMULTI_LINE_EDIT);
+    ++n;
+    XtSetArg(args[n], XmNcursorPositionVisible, False);
+    ++n;
+    if (value) {
+        XtSetArg(args[n], XmNvalue, value);
+        ++n;
+    }
+    Widget w = XmCreateScrolledText(parent, S(name), args, n);
+    XtManageChild(w);
+    return w;
+}
+
 void helpDismiss(Widget, XtPointer shell, XtPointer)
 {
     XtDestroyWidget(static_cast<Widget>(shell));
@@ -470,25 +494,10 @@ void helpMenu(Widget, XtPointer item, XtPointer)
                                 XmNbottomAttachment, XmATTACH_FORM, XmNleftAttachment,
                                 XmATTACH_FORM, XmNbottomOffset, 4, XmNleftOffset, 4, nullptr);
     XtAddCallback(btn, XmNactivateCallback, helpDismiss, shell);
-    Arg args[10];
-    Cardinal n = 0;
-    XtSetArg(args[n], XmNrows, 12);
-    ++n;
-    XtSetArg(args[n], XmNcolumns, 64);
-    ++n;
-    XtSetArg(args[n], XmNeditable, False);
-    ++n;
-    XtSetArg(args[n], XmNeditMode, XmMULTI_LINE_EDIT);
-    ++n;
-    XtSetArg(args[n], XmNcursorPositionVisible, False);
-    ++n;
-    XtSetArg(args[n], XmNvalue, ldrHelpText(page));
-    ++n;
-    Widget text = XmCreateScrolledText(form, S("helpText"), args, n);
+    Widget text = scrolledPane(form, "helpText", 12, ldrHelpText(page));
     XtVaSetValues(XtParent(text), XmNtopAttachment, XmATTACH_FORM, XmNleftAttachment, XmATTACH_FORM,
                   XmNrightAttachment, XmATTACH_FORM, XmNbottomAttachment, XmATTACH_WIDGET,
                   XmNbottomWidget, btn, nullptr);
-    XtManageChild(text);
     XtManageChild(form);
 }
 
@@ -511,29 +520,6 @@ void hookShell()
 
 // ---------------------------------------------------------------------------------------------
 // Widget tree
-
-Widget scrolledPane(Widget parent, const char* name, int rows, const char* value)
-{
-    Arg args[8];
-    Cardinal n = 0;
-    XtSetArg(args[n], XmNrows, rows);
-    ++n;
-    XtSetArg(args[n], XmNcolumns, 64);
-    ++n;
-    XtSetArg(args[n], XmNeditable, False);
-    ++n;
-    XtSetArg(args[n], XmNeditMode, XmMULTI_LINE_EDIT);
-    ++n;
-    XtSetArg(args[n], XmNcursorPositionVisible, False);
-    ++n;
-    if (value) {
-        XtSetArg(args[n], XmNvalue, value);
-        ++n;
-    }
-    Widget w = XmCreateScrolledText(parent, S(name), args, n);
-    XtManageChild(w);
-    return w;
-}
 
 Widget titledFrame(const char* name, const char* title)
 {
