@@ -270,14 +270,14 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         return LDR_EXEC_DUMPED;
     }
 
-    // HDR consistency.
+    // HDR consistency. An HDR file into an empty buffer without an HDR tag scales over the full
+    // range by default; the setting changes only once the load has succeeded.
     const bool fileHdr = (f.vslCtlm & vslIS_HDR) || f.quantiz > 8;
+    const bool hdrDefaultFull = fileHdr && b->numImgs == 0 && !req.hdrGiven;
     if (b->numImgs == 0) {
         if (fileHdr) {
             b->bufCtlm |= bufIS_HDR;
             d.hdrImg = 1;
-            if (!req.hdrGiven)
-                SET_HDR_DEFAULT_RANGE(HDR_FULL);
         }
     } else if (!req.gif2alpha && fileHdr != bool(b->bufCtlm & bufIS_HDR)) {
         return LDR_ERROR(24);
@@ -566,6 +566,8 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     }
 
     rollback.keep();
+    if (hdrDefaultFull)
+        SET_HDR_DEFAULT_RANGE(HDR_FULL);
     b->bufCtlm |= bufLOADED;
     ides& done = b->imgDes[b->curImg];
     if (req.xalpha) {

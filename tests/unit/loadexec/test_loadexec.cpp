@@ -12,6 +12,7 @@
 
 #include "bufRecMgt.h"
 #include "fcrypt.h"
+#include "hdrSettings.h"
 #include "ldrRequest.h"
 #include "loaddrv.h"
 
@@ -219,6 +220,7 @@ TEST_F(LoadExec, MissingFileAndDumpHeader)
 
 TEST_F(LoadExec, SixteenBitFileIsRefusedUntilTheAccumulatorExists)
 {
+    resetHdrSettings();
     std::string data = "P5\n20 20\n65535\n";
     for (int i = 0; i < 400; ++i) {
         data += char(i >> 8);
@@ -229,6 +231,7 @@ TEST_F(LoadExec, SixteenBitFileIsRefusedUntilTheAccumulatorExists)
     EXPECT_NE(err.find("18: Virtual scanline INIT_VSL() fail; status="), std::string::npos) << err;
     EXPECT_EQ(bufObjs[0].numImgs, 0);
     EXPECT_EQ(r.pam, "") << "no pixels are left behind";
+    EXPECT_EQ(hdrSet.rangeMode[0], HDR_MED3SD) << "a refused HDR file leaves the scaling default";
 }
 
 TEST_F(LoadExec, EncryptedFileDecryptsWithTheRightKeyOnly)
