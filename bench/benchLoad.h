@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,43 @@ inline std::vector<int32u>& pixels()
 {
     static std::vector<int32u> px(std::size_t(kSide) * kSide);
     return px;
+}
+
+/// The folder the benchmark files are made in: $TAV_BENCH_DIR, else `fallback`; created once.
+inline std::string benchDir(const char* fallback)
+{
+    const char* env = std::getenv("TAV_BENCH_DIR");
+    std::string p = env && *env ? env : fallback;
+    if (std::system(("mkdir -p '" + p + "'").c_str()) != 0)
+        std::abort();
+    return p;
+}
+
+inline bool fileExists(const std::string& p)
+{
+    std::FILE* f = std::fopen(p.c_str(), "rb");
+    if (f)
+        std::fclose(f);
+    return f != nullptr;
+}
+
+/// Writes a kSide x kSide PPM unless it exists; pixel(x, y, rgb) fills each pixel.
+template <class PixelFn> const std::string& ppmOnce(const std::string& path, PixelFn pixel)
+{
+    if (fileExists(path))
+        return path;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        std::abort();
+    std::fprintf(f, "P6\n%d %d\n255\n", kSide, kSide);
+    std::vector<unsigned char> row(std::size_t(kSide) * 3);
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x)
+            pixel(x, y, &row[std::size_t(x) * 3]);
+        std::fwrite(row.data(), 1, row.size(), f);
+    }
+    std::fclose(f);
+    return path;
 }
 
 /// Loads the whole file into pixels(); 0 or the first failing status.

@@ -24,54 +24,30 @@ constexpr double kPixels = double(kSide) * kSide;
 
 std::string dir()
 {
-    static const std::string d = [] {
-        const char* env = std::getenv("TAV_BENCH_DIR");
-        std::string p = env && *env ? env : "/tmp/tav_bench_load";
-        std::string cmd = "mkdir -p '" + p + "'";
-        if (std::system(cmd.c_str()) != 0)
-            std::abort();
-        return p;
-    }();
+    static const std::string d = benchload::benchDir("/tmp/tav_bench_load");
     return d;
 }
 
 // A picture of 216 colours, so that the GIF holds the same image as the PPM.
 const std::string& ppmPath()
 {
-    static const std::string p = [] {
-        const std::string path = dir() + "/load4096.ppm";
-        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-            std::fclose(f);
-            return path;
-        }
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        std::fprintf(f, "P6\n%d %d\n255\n", kSide, kSide);
-        std::vector<unsigned char> row(std::size_t(kSide) * 3);
-        for (int y = 0; y < kSide; ++y) {
-            for (int x = 0; x < kSide; ++x) {
-                // Smooth areas with some noise, so that LZW meets both long and short strings.
-                const unsigned h = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u);
-                const int c = int((x / 3) * 5 + (y / 2) * 11 + ((h >> 13) & 7)) % 216;
-                row[std::size_t(x) * 3] = static_cast<unsigned char>((c / 36) * 51);
-                row[std::size_t(x) * 3 + 1] = static_cast<unsigned char>(((c / 6) % 6) * 51);
-                row[std::size_t(x) * 3 + 2] = static_cast<unsigned char>((c % 6) * 51);
-            }
-            std::fwrite(row.data(), 1, row.size(), f);
-        }
-        std::fclose(f);
-        return path;
-    }();
-    return p;
+    static const std::string p = dir() + "/load4096.ppm";
+    return benchload::ppmOnce(p, [](int x, int y, unsigned char* px) {
+        // Smooth areas with some noise, so that LZW meets both long and short strings.
+        const unsigned h = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u);
+        const int c = int((x / 3) * 5 + (y / 2) * 11 + ((h >> 13) & 7)) % 216;
+        px[0] = static_cast<unsigned char>((c / 36) * 51);
+        px[1] = static_cast<unsigned char>(((c / 6) % 6) * 51);
+        px[2] = static_cast<unsigned char>((c % 6) * 51);
+    });
 }
 
 const std::string& gifPath()
 {
     static const std::string p = [] {
         const std::string path = dir() + "/load4096.gif";
-        if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-            std::fclose(f);
+        if (benchload::fileExists(path))
             return path;
-        }
         const std::string cmd = "ppmtogif '" + ppmPath() + "' > '" + path + "' 2>/dev/null";
         if (std::system(cmd.c_str()) != 0)
             std::abort();

@@ -30,53 +30,26 @@ constexpr double kPixels = double(kSide) * kSide;
 
 std::string dir()
 {
-    static const std::string d = [] {
-        const char *env = std::getenv("TAV_BENCH_DIR");
-        std::string p = env && *env ? env : "/tmp/tav_bench_readers";
-        if (std::system(("mkdir -p '" + p + "'").c_str()) != 0)
-            std::abort();
-        return p;
-    }();
+    static const std::string d = benchload::benchDir("/tmp/tav_bench_readers");
     return d;
-}
-
-bool exists(const std::string &p)
-{
-    std::FILE *f = std::fopen(p.c_str(), "rb");
-    if (f)
-        std::fclose(f);
-    return f != nullptr;
 }
 
 // A smooth picture with some noise, made once.
 const std::string &ppmPath()
 {
-    static const std::string p = [] {
-        const std::string path = dir() + "/src4096.ppm";
-        if (exists(path))
-            return path;
-        std::FILE *f = std::fopen(path.c_str(), "wb");
-        std::fprintf(f, "P6\n%d %d\n255\n", kSide, kSide);
-        std::vector<unsigned char> row(std::size_t(kSide) * 3);
-        for (int y = 0; y < kSide; ++y) {
-            for (int x = 0; x < kSide; ++x) {
-                const unsigned h = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u);
-                row[std::size_t(x) * 3] = static_cast<unsigned char>(x / 16 + ((h >> 13) & 7));
-                row[std::size_t(x) * 3 + 1] = static_cast<unsigned char>(y / 16);
-                row[std::size_t(x) * 3 + 2] = static_cast<unsigned char>((x + y) / 32);
-            }
-            std::fwrite(row.data(), 1, row.size(), f);
-        }
-        std::fclose(f);
-        return path;
-    }();
-    return p;
+    static const std::string p = dir() + "/src4096.ppm";
+    return benchload::ppmOnce(p, [](int x, int y, unsigned char *px) {
+        const unsigned h = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u);
+        px[0] = static_cast<unsigned char>(x / 16 + ((h >> 13) & 7));
+        px[1] = static_cast<unsigned char>(y / 16);
+        px[2] = static_cast<unsigned char>((x + y) / 32);
+    });
 }
 
 std::string made(const std::string &name, const std::string &cmd)
 {
     const std::string path = dir() + "/" + name;
-    if (!exists(path) && std::system((cmd + " '" + path + "'").c_str()) != 0)
+    if (!benchload::fileExists(path) && std::system((cmd + " '" + path + "'").c_str()) != 0)
         std::abort();
     return path;
 }
@@ -133,24 +106,31 @@ void imageMagick(benchmark::State &state, const std::string &path)
 }
 
 // The libraries' own row loops (their defaults: errors end the benchmark run).
+// libjpeg's own decode of the benchmark file; rowFor(n, d) gives where row n goes.
+template <class RowFn> void decodeJpeg(RowFn rowFor)
+{
+    std::FILE *f = std::fopen(jpegPath().c_str(), "rb");
+    jpeg_decompress_struct d{};
+    jpeg_error_mgr e{};
+    d.err = jpeg_std_error(&e);
+    jpeg_create_decompress(&d);
+    jpeg_stdio_src(&d, f);
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW r[1] = {rowFor(d.output_scanline, d)};
+        jpeg_read_scanlines(&d, r, 1);
+    }
+    jpeg_finish_decompress(&d);
+    jpeg_destroy_decompress(&d);
+    std::fclose(f);
+}
+
 void libJpeg(benchmark::State &state)
 {
     std::vector<unsigned char> row(std::size_t(kSide) * 4);
     for (auto _ : state) {
-        std::FILE *f = std::fopen(jpegPath().c_str(), "rb");
-        jpeg_decompress_struct d{};
-        jpeg_error_mgr e{};
-        d.err = jpeg_std_error(&e);
-        jpeg_create_decompress(&d);
-        jpeg_stdio_src(&d, f);
-        jpeg_read_header(&d, TRUE);
-        jpeg_start_decompress(&d);
-        JSAMPROW r[1] = {row.data()};
-        while (d.output_scanline < d.output_height)
-            jpeg_read_scanlines(&d, r, 1);
-        jpeg_finish_decompress(&d);
-        jpeg_destroy_decompress(&d);
-        std::fclose(f);
+        decodeJpeg([&](JDIMENSION, const jpeg_decompress_struct &) { return row.data(); });
         benchmark::DoNotOptimize(row.data());
     }
     rate(state);
@@ -162,22 +142,9 @@ void libJpegImage(benchmark::State &state)
 {
     std::vector<unsigned char> image(std::size_t(kSide) * kSide * 3);
     for (auto _ : state) {
-        std::FILE *f = std::fopen(jpegPath().c_str(), "rb");
-        jpeg_decompress_struct d{};
-        jpeg_error_mgr e{};
-        d.err = jpeg_std_error(&e);
-        jpeg_create_decompress(&d);
-        jpeg_stdio_src(&d, f);
-        jpeg_read_header(&d, TRUE);
-        jpeg_start_decompress(&d);
-        while (d.output_scanline < d.output_height) {
-            JSAMPROW r[1] = {image.data() + std::size_t(d.output_scanline) * d.output_width *
-                                                std::size_t(d.output_components)};
-            jpeg_read_scanlines(&d, r, 1);
-        }
-        jpeg_finish_decompress(&d);
-        jpeg_destroy_decompress(&d);
-        std::fclose(f);
+        decodeJpeg([&](JDIMENSION n, const jpeg_decompress_struct &d) {
+            return image.data() + std::size_t(n) * d.output_width * std::size_t(d.output_components);
+        });
         benchmark::DoNotOptimize(image.data());
     }
     rate(state);
