@@ -7,7 +7,10 @@
 
 namespace {
 
-bool isConsumed(unsigned consumed, int i) { return (consumed >> i) & 1u; }
+bool isConsumed(unsigned consumed, int i)
+{
+    return (consumed >> i) & 1u;
+}
 
 // The option names written one after another: a last argument that is a piece of this
 // text (a mistyped option, say) is not reported as a missing file.
@@ -15,8 +18,7 @@ constexpr std::string_view kOptionNames = "-v-h-dmax-dmin-cd-hdr";
 
 bool eqNoCase(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });

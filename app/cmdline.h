@@ -27,14 +27,14 @@ bool wantsUsage(int argc, const char* const* argv);
 
 /// Classification of tav's last argument.
 enum class LastArg {
-    None,        ///< no argument to classify
-    Image,       ///< an existing regular file: load and show it
-    Script,      ///< a regular file whose path holds ".cmd": error 23
-    TooLong,     ///< a regular file with a path of 256 characters or more: error 10
-    Unquotable,  ///< a path holding both quote characters: error 10
-    Missing,     ///< not a file and not part of the option names: error 10
-    OptionWord,  ///< not a file but part of the option names: nothing to report
-    OptionValue  ///< the value of -c, -cd or -hdr: neither a file nor an error
+    None,       ///< no argument to classify
+    Image,      ///< an existing regular file: load and show it
+    Script,     ///< a regular file whose path holds ".cmd": error 23
+    TooLong,    ///< a regular file with a path of 256 characters or more: error 10
+    Unquotable, ///< a path holding both quote characters: error 10
+    Missing,    ///< not a file and not part of the option names: error 10
+    OptionWord, ///< not a file but part of the option names: nothing to report
+    OptionValue ///< the value of -c, -cd or -hdr: neither a file nor an error
 };
 
 /// Decision on the last argument; `isRegularFile` is the stat result for that path.

@@ -60,7 +60,10 @@ void tavAssertFail(const char* cond, const char* func, const char* file, int lin
     std::abort();
 }
 
-bool testLogOn() { return testLogFile() != nullptr; }
+bool testLogOn()
+{
+    return testLogFile() != nullptr;
+}
 
 void testLog(const char* fmt, ...)
 {

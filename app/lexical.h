@@ -13,11 +13,14 @@
 constexpr std::size_t CMD_LINE_MAX = 255;
 
 /// True for the blank characters (space, tab) that separate tokens.
-inline bool isBlankChar(char c) { return c == ' ' || c == '\t'; }
+inline bool isBlankChar(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 /// Number classifier: 0 not a number, 1 integer, 2 hexadecimal, 3 decimal with
 /// one point.
-int NUMCLASS(const char *text);
+int NUMCLASS(const char* text);
 
 /// Tokenizer: returns the next token of the writable text at `cursor` and
 /// advances the cursor. A token ends at one of `delims` (a blank in the set
@@ -28,7 +31,7 @@ int NUMCLASS(const char *text);
 /// is then the quote. A backslash before a delimiter (or before a blank at the
 /// start of a token) is dropped and the character kept. Stop '\0' means the end
 /// of text.
-char *NXTTOKEN(char *&cursor, const char *delims, char &stop);
+char* NXTTOKEN(char*& cursor, const char* delims, char& stop);
 
 /// Pair reader status codes.
 enum : int { PAIR_OK = 0, PAIR_BAD_FIRST = -1, PAIR_BAD_SECOND = -2 };
@@ -36,15 +39,14 @@ enum : int { PAIR_OK = 0, PAIR_BAD_FIRST = -1, PAIR_BAD_SECOND = -2 };
 /// Reads "a" or "a,b" as 32-bit integers (classifier 1 and in range); a single
 /// value serves for both. Returns PAIR_OK or a PAIR_BAD_* code; `stop` is the
 /// last token's stop.
-int INT_PAIR(char *&cursor, const char *delims, int32 &a, int32 &b, char &stop);
+int INT_PAIR(char*& cursor, const char* delims, int32& a, int32& b, char& stop);
 /// As INT_PAIR for doubles (classifier 1 or 3).
-int DBL_PAIR(char *&cursor, const char *delims, double &a, double &b,
-             char &stop);
+int DBL_PAIR(char*& cursor, const char* delims, double& a, double& b, char& stop);
 
 /// Converts an integer text (classifier 1, within 32 bits); false otherwise.
-bool toInt32(const char *text, int32 &out);
+bool toInt32(const char* text, int32& out);
 /// Converts a decimal text (classifier 1 or 3); false otherwise.
-bool toDouble(const char *text, double &out);
+bool toDouble(const char* text, double& out);
 
 /// Whole-word compare: same length and equal without regard to letter case.
 bool WORDEQ(std::string_view a, std::string_view b);
@@ -57,4 +59,4 @@ enum : int { LINE_EOF = 0, LINE_OK = 1, LINE_TOO_LONG = -1 };
 /// line cut at the first "#" after a blank, trailing blanks removed. A line
 /// still longer than CMD_LINE_MAX is consumed whole and refused with
 /// LINE_TOO_LONG; it is never split.
-int GET_CMDLINE(std::FILE *in, std::string &line);
+int GET_CMDLINE(std::FILE* in, std::string& line);

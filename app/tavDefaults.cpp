@@ -283,6 +283,12 @@ int GET_DEFAULT_USER_KEY(std::string& text)
     return 1;
 }
 
-bool GET_DEFAULT_AUTOB() { return tavDflt.autob; }
+bool GET_DEFAULT_AUTOB()
+{
+    return tavDflt.autob;
+}
 
-bool GET_DEFAULT_TWO_BUTTON() { return tavDflt.twoButtonMouse; }
+bool GET_DEFAULT_TWO_BUTTON()
+{
+    return tavDflt.twoButtonMouse;
+}

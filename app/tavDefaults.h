@@ -16,16 +16,16 @@ constexpr int32u DFLT_ANCIL = 0x987;
 /// the view reads the mode and ancillary words through GET_VIEW_DEFAULTS, the entry hands
 /// the display size to the view size rules before the command line is examined.
 struct tavDefaults {
-    std::string userKey;   ///< user key text, line end removed
-    bool userKeyGiven;     ///< a USER_KEY line was accepted
-    charu dpyType;         ///< display size type (0 fit, 1 maximum, 2 minimise, 3 full screen)
-    int32 maxW, maxH;      ///< maximum view size for type 1, as written in the file
-    int32u dmode;          ///< view mode word
-    int32u ancil;          ///< ancillary display word
-    bool autob;            ///< automatic iBUFF sequencing
-    bool twoButtonMouse;   ///< two-button mouse emulation
-    bool valid;            ///< the file was opened and held no error
-    bool done;             ///< the file was read (TAV_DEFAULTS runs once)
+    std::string userKey; ///< user key text, line end removed
+    bool userKeyGiven;   ///< a USER_KEY line was accepted
+    charu dpyType;       ///< display size type (0 fit, 1 maximum, 2 minimise, 3 full screen)
+    int32 maxW, maxH;    ///< maximum view size for type 1, as written in the file
+    int32u dmode;        ///< view mode word
+    int32u ancil;        ///< ancillary display word
+    bool autob;          ///< automatic iBUFF sequencing
+    bool twoButtonMouse; ///< two-button mouse emulation
+    bool valid;          ///< the file was opened and held no error
+    bool done;           ///< the file was read (TAV_DEFAULTS runs once)
 };
 
 /// Process-wide defaults record.

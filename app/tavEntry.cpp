@@ -32,7 +32,10 @@ int pollStdin100ms()
     return poll(&p, 1, 100);
 }
 
-shortu noView(bufdes*, shortu*) { return TAV_CONTINUE; }
+shortu noView(bufdes*, shortu*)
+{
+    return TAV_CONTINUE;
+}
 
 } // namespace
 

@@ -6,12 +6,12 @@
 #include "tavtypes.h"
 
 struct EntryHooks {
-    int32 (*connect)();                                      ///< connect to the X server
-    void (*closeDisplay)();                                  ///< close view and connection
-    shortu (*load)(bufdes*, shortu*, shortu, const char*);   ///< TAV_LOAD
-    shortu (*view)(bufdes*, shortu*);                        ///< TAV_VIEW
-    bool (*isRegularFile)(const char* path);                 ///< stat: an existing regular file
-    int (*pollStdin)();                                      ///< >0 data or end waiting, 0 none
+    int32 (*connect)();                                    ///< connect to the X server
+    void (*closeDisplay)();                                ///< close view and connection
+    shortu (*load)(bufdes*, shortu*, shortu, const char*); ///< TAV_LOAD
+    shortu (*view)(bufdes*, shortu*);                      ///< TAV_VIEW
+    bool (*isRegularFile)(const char* path);               ///< stat: an existing regular file
+    int (*pollStdin)();                                    ///< >0 data or end waiting, 0 none
 };
 
 /// The hooks of the real program except the display ones (connect, closeDisplay).

@@ -8,7 +8,10 @@
 
 namespace {
 
-void closeDisplay() { TAV_VIEWEND(1); }
+void closeDisplay()
+{
+    TAV_VIEWEND(1);
+}
 
 /// The defaults file, read here rather than by a static initialiser (whose order across
 /// files is undefined), and still before the command line, which overrides it.

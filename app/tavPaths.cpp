@@ -76,15 +76,39 @@ bool ENV_EXPAND(std::string& path)
     return true;
 }
 
-bool SET_IPATH(std::string_view dir) { return setPath(paths().image, dir, true, "image"); }
-bool SET_SPATH(std::string_view dir) { return setPath(paths().script, dir, false, "script"); }
-bool SET_SVPATH(std::string_view dir) { return setPath(paths().save, dir, false, "save"); }
-bool SET_WPATH(std::string_view dir) { return setPath(paths().work, dir, false, "work"); }
+bool SET_IPATH(std::string_view dir)
+{
+    return setPath(paths().image, dir, true, "image");
+}
+bool SET_SPATH(std::string_view dir)
+{
+    return setPath(paths().script, dir, false, "script");
+}
+bool SET_SVPATH(std::string_view dir)
+{
+    return setPath(paths().save, dir, false, "save");
+}
+bool SET_WPATH(std::string_view dir)
+{
+    return setPath(paths().work, dir, false, "work");
+}
 
-const std::string& GET_IPATH() { return paths().image; }
-const std::string& GET_SPATH() { return paths().script; }
-const std::string& GET_SVPATH() { return paths().save; }
-const std::string& GET_WPATH() { return paths().work; }
+const std::string& GET_IPATH()
+{
+    return paths().image;
+}
+const std::string& GET_SPATH()
+{
+    return paths().script;
+}
+const std::string& GET_SVPATH()
+{
+    return paths().save;
+}
+const std::string& GET_WPATH()
+{
+    return paths().work;
+}
 
 void resetPathsToCwd()
 {

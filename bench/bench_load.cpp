@@ -119,13 +119,34 @@ void imageMagick(benchmark::State& state, const std::string& path)
         benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_Ppm_ReadBytes(benchmark::State& s) { readBytes(s, ppmPath()); }
-void BM_Ppm_ReadAndStore(benchmark::State& s) { readAndStore(s, ppmPath()); }
-void BM_Ppm_Load(benchmark::State& s) { load(s, ppmPath()); }
-void BM_Ppm_ImageMagick(benchmark::State& s) { imageMagick(s, ppmPath()); }
-void BM_Gif_ReadBytes(benchmark::State& s) { readBytes(s, gifPath()); }
-void BM_Gif_Load(benchmark::State& s) { load(s, gifPath()); }
-void BM_Gif_ImageMagick(benchmark::State& s) { imageMagick(s, gifPath()); }
+void BM_Ppm_ReadBytes(benchmark::State& s)
+{
+    readBytes(s, ppmPath());
+}
+void BM_Ppm_ReadAndStore(benchmark::State& s)
+{
+    readAndStore(s, ppmPath());
+}
+void BM_Ppm_Load(benchmark::State& s)
+{
+    load(s, ppmPath());
+}
+void BM_Ppm_ImageMagick(benchmark::State& s)
+{
+    imageMagick(s, ppmPath());
+}
+void BM_Gif_ReadBytes(benchmark::State& s)
+{
+    readBytes(s, gifPath());
+}
+void BM_Gif_Load(benchmark::State& s)
+{
+    load(s, gifPath());
+}
+void BM_Gif_ImageMagick(benchmark::State& s)
+{
+    imageMagick(s, gifPath());
+}
 
 BENCHMARK(BM_Ppm_ReadBytes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Ppm_ReadAndStore)->Unit(benchmark::kMillisecond);

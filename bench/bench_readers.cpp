@@ -35,10 +35,10 @@ std::string dir()
 }
 
 // A smooth picture with some noise, made once.
-const std::string &ppmPath()
+const std::string& ppmPath()
 {
     static const std::string p = dir() + "/src4096.ppm";
-    return benchload::ppmOnce(p, [](int x, int y, unsigned char *px) {
+    return benchload::ppmOnce(p, [](int x, int y, unsigned char* px) {
         const unsigned h = (unsigned(x) * 2654435761u) ^ (unsigned(y) * 40503u);
         px[0] = static_cast<unsigned char>(x / 16 + ((h >> 13) & 7));
         px[1] = static_cast<unsigned char>(y / 16);
@@ -46,41 +46,41 @@ const std::string &ppmPath()
     });
 }
 
-std::string made(const std::string &name, const std::string &cmd)
+std::string made(const std::string& name, const std::string& cmd)
 {
     const std::string path = dir() + "/" + name;
     if (!benchload::fileExists(path) && std::system((cmd + " '" + path + "'").c_str()) != 0)
         std::abort();
     return path;
 }
-const std::string &jpegPath()
+const std::string& jpegPath()
 {
     static const std::string p = made("l.jpg", "cjpeg -quality 90 '" + ppmPath() + "' >");
     return p;
 }
-const std::string &pngPath()
+const std::string& pngPath()
 {
     static const std::string p = made("l.png", "pnmtopng '" + ppmPath() + "' >");
     return p;
 }
-const std::string &tiffPath()
+const std::string& tiffPath()
 {
     static const std::string p = made("l.tif", "convert '" + ppmPath() + "' -compress none");
     return p;
 }
-const std::string &lzwPath()
+const std::string& lzwPath()
 {
     static const std::string p = made("lzw.tif", "convert '" + ppmPath() + "' -compress lzw");
     return p;
 }
 
-void rate(benchmark::State &state)
+void rate(benchmark::State& state)
 {
     state.counters["MP/s"] =
         benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void load(benchmark::State &state, const std::string &path)
+void load(benchmark::State& state, const std::string& path)
 {
     for (auto _ : state)
         if (loadOnce(path) != 0) {
@@ -90,7 +90,7 @@ void load(benchmark::State &state, const std::string &path)
     rate(state);
 }
 
-void imageMagick(benchmark::State &state, const std::string &path)
+void imageMagick(benchmark::State& state, const std::string& path)
 {
     const std::string cmd = "MAGICK_THREAD_LIMIT=1 convert '" + path + "' rgba:/dev/null";
     for (auto _ : state) {
@@ -109,7 +109,7 @@ void imageMagick(benchmark::State &state, const std::string &path)
 // libjpeg's own decode of the benchmark file; rowFor(n, d) gives where row n goes.
 template <class RowFn> void decodeJpeg(RowFn rowFor)
 {
-    std::FILE *f = std::fopen(jpegPath().c_str(), "rb");
+    std::FILE* f = std::fopen(jpegPath().c_str(), "rb");
     jpeg_decompress_struct d{};
     jpeg_error_mgr e{};
     d.err = jpeg_std_error(&e);
@@ -126,11 +126,11 @@ template <class RowFn> void decodeJpeg(RowFn rowFor)
     std::fclose(f);
 }
 
-void libJpeg(benchmark::State &state)
+void libJpeg(benchmark::State& state)
 {
     std::vector<unsigned char> row(std::size_t(kSide) * 4);
     for (auto _ : state) {
-        decodeJpeg([&](JDIMENSION, const jpeg_decompress_struct &) { return row.data(); });
+        decodeJpeg([&](JDIMENSION, const jpeg_decompress_struct&) { return row.data(); });
         benchmark::DoNotOptimize(row.data());
     }
     rate(state);
@@ -138,23 +138,24 @@ void libJpeg(benchmark::State &state)
 
 // The same loop keeping the picture (rows stored at their place in one block), as any decode
 // that delivers an image must: the row loop above never leaves the cache, a load writes 64 MB.
-void libJpegImage(benchmark::State &state)
+void libJpegImage(benchmark::State& state)
 {
     std::vector<unsigned char> image(std::size_t(kSide) * kSide * 3);
     for (auto _ : state) {
-        decodeJpeg([&](JDIMENSION n, const jpeg_decompress_struct &d) {
-            return image.data() + std::size_t(n) * d.output_width * std::size_t(d.output_components);
+        decodeJpeg([&](JDIMENSION n, const jpeg_decompress_struct& d) {
+            return image.data() +
+                   std::size_t(n) * d.output_width * std::size_t(d.output_components);
         });
         benchmark::DoNotOptimize(image.data());
     }
     rate(state);
 }
 
-void libPng(benchmark::State &state)
+void libPng(benchmark::State& state)
 {
     std::vector<unsigned char> row(std::size_t(kSide) * 8);
     for (auto _ : state) {
-        std::FILE *f = std::fopen(pngPath().c_str(), "rb");
+        std::FILE* f = std::fopen(pngPath().c_str(), "rb");
         png_structp p = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
         png_infop i = png_create_info_struct(p);
         png_init_io(p, f);
@@ -169,10 +170,10 @@ void libPng(benchmark::State &state)
     rate(state);
 }
 
-void libTiff(benchmark::State &state, const std::string &path)
+void libTiff(benchmark::State& state, const std::string& path)
 {
     for (auto _ : state) {
-        TIFF *t = TIFFOpen(path.c_str(), "r");
+        TIFF* t = TIFFOpen(path.c_str(), "r");
         std::vector<unsigned char> row(std::size_t(TIFFScanlineSize64(t)));
         std::uint32_t h = 0;
         TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
@@ -184,20 +185,59 @@ void libTiff(benchmark::State &state, const std::string &path)
     rate(state);
 }
 
-void BM_Jpeg_Load(benchmark::State &s) { load(s, jpegPath()); }
-void BM_Jpeg_LibLoop(benchmark::State &s) { libJpeg(s); }
-void BM_Jpeg_LibImage(benchmark::State &s) { libJpegImage(s); }
+void BM_Jpeg_Load(benchmark::State& s)
+{
+    load(s, jpegPath());
+}
+void BM_Jpeg_LibLoop(benchmark::State& s)
+{
+    libJpeg(s);
+}
+void BM_Jpeg_LibImage(benchmark::State& s)
+{
+    libJpegImage(s);
+}
 BENCHMARK(BM_Jpeg_LibImage)->Unit(benchmark::kMillisecond);
-void BM_Jpeg_ImageMagick(benchmark::State &s) { imageMagick(s, jpegPath()); }
-void BM_Png_Load(benchmark::State &s) { load(s, pngPath()); }
-void BM_Png_LibLoop(benchmark::State &s) { libPng(s); }
-void BM_Png_ImageMagick(benchmark::State &s) { imageMagick(s, pngPath()); }
-void BM_Tiff_Load(benchmark::State &s) { load(s, tiffPath()); }
-void BM_Tiff_LibLoop(benchmark::State &s) { libTiff(s, tiffPath()); }
-void BM_Tiff_ImageMagick(benchmark::State &s) { imageMagick(s, tiffPath()); }
-void BM_TiffLzw_Load(benchmark::State &s) { load(s, lzwPath()); }
-void BM_TiffLzw_LibLoop(benchmark::State &s) { libTiff(s, lzwPath()); }
-void BM_TiffLzw_ImageMagick(benchmark::State &s) { imageMagick(s, lzwPath()); }
+void BM_Jpeg_ImageMagick(benchmark::State& s)
+{
+    imageMagick(s, jpegPath());
+}
+void BM_Png_Load(benchmark::State& s)
+{
+    load(s, pngPath());
+}
+void BM_Png_LibLoop(benchmark::State& s)
+{
+    libPng(s);
+}
+void BM_Png_ImageMagick(benchmark::State& s)
+{
+    imageMagick(s, pngPath());
+}
+void BM_Tiff_Load(benchmark::State& s)
+{
+    load(s, tiffPath());
+}
+void BM_Tiff_LibLoop(benchmark::State& s)
+{
+    libTiff(s, tiffPath());
+}
+void BM_Tiff_ImageMagick(benchmark::State& s)
+{
+    imageMagick(s, tiffPath());
+}
+void BM_TiffLzw_Load(benchmark::State& s)
+{
+    load(s, lzwPath());
+}
+void BM_TiffLzw_LibLoop(benchmark::State& s)
+{
+    libTiff(s, lzwPath());
+}
+void BM_TiffLzw_ImageMagick(benchmark::State& s)
+{
+    imageMagick(s, lzwPath());
+}
 
 #define TAV_BENCH_FORMAT(F)                                                                        \
     BENCHMARK(BM_##F##_Load)->Unit(benchmark::kMillisecond);                                       \

@@ -279,7 +279,7 @@ void DUMP_HEADER(const fdes* fd, std::string* out)
         file = path.substr(slash + 1);
         dir = path.substr(0, slash + 1);
     }
-    static const char* const typeNames[8] = {"BYTE",    "INT16",     "INT32",     "FLOAT32",
+    static const char* const typeNames[8] = {"BYTE",      "INT16",   "INT32",     "FLOAT32",
                                              "COMPLEX32", "FLOAT64", "COMPLEX64", "ASCII"};
     const char* dtype = "MISSING";
     for (int bit = 0; bit < 8; ++bit)
@@ -287,10 +287,9 @@ void DUMP_HEADER(const fdes* fd, std::string* out)
             dtype = typeNames[bit];
             break;
         }
-    static const char* const modeNames[4] = {"FLAT", "BAND SEQ.", "SCAN INTERL.",
-                                             "PIXEL INTERL."};
-    const char* mode = (fd->storMode >= 1 && fd->storMode <= 4) ? modeNames[fd->storMode - 1]
-                                                                 : "UNDEFINED";
+    static const char* const modeNames[4] = {"FLAT", "BAND SEQ.", "SCAN INTERL.", "PIXEL INTERL."};
+    const char* mode =
+        (fd->storMode >= 1 && fd->storMode <= 4) ? modeNames[fd->storMode - 1] : "UNDEFINED";
     std::string text = strPrintf(
         "\n\nFILE:  %s\nPATH:  %s\nFCOLS: %d   FROWS: %d\nDATATYPE: %s  VSL-BITMASK: %08X\n"
         "STORAGE MODE: %s   COMPRESSED: %s   ALPHA: %s  TILED: %s\n"
@@ -307,7 +306,10 @@ void DUMP_HEADER(const fdes* fd, std::string* out)
         DIAG("%s", text.c_str());
 }
 
-void setFreeMemSource(FreeMemFn fn) { freeMemSource = fn ? fn : systemFreeMem; }
+void setFreeMemSource(FreeMemFn fn)
+{
+    freeMemSource = fn ? fn : systemFreeMem;
+}
 
 bool freeMemory(std::uint64_t& freeRam, std::uint64_t& freeSwap)
 {
@@ -315,7 +317,10 @@ bool freeMemory(std::uint64_t& freeRam, std::uint64_t& freeSwap)
     return freeMemSource(freeRam, freeSwap);
 }
 
-void setSevereMessageSink(SevereMsgFn fn) { severeSink = fn; }
+void setSevereMessageSink(SevereMsgFn fn)
+{
+    severeSink = fn;
+}
 
 int SAFE_MEM_REQ(std::uint64_t bytes, std::string* msg)
 {
@@ -329,12 +334,11 @@ int SAFE_MEM_REQ(std::uint64_t bytes, std::string* msg)
     const double factor = avail > 0 ? double(bytes) / avail : 1e300;
     if (factor <= 0.7)
         return 1;
-    std::string text =
-        strPrintf("\nUnsafe Memory request. Resource use factor %4.2f exceeded.\nRequested:   "
-                  "%10lu\nFree Mb RAM: %10lu, Free Mb SWAP: %10lu\n",
-                  0.7, static_cast<unsigned long>(bytes / 1000000u),
-                  static_cast<unsigned long>(ram / 1000000u),
-                  static_cast<unsigned long>(swap / 1000000u));
+    std::string text = strPrintf(
+        "\nUnsafe Memory request. Resource use factor %4.2f exceeded.\nRequested:   "
+        "%10lu\nFree Mb RAM: %10lu, Free Mb SWAP: %10lu\n",
+        0.7, static_cast<unsigned long>(bytes / 1000000u),
+        static_cast<unsigned long>(ram / 1000000u), static_cast<unsigned long>(swap / 1000000u));
     DIAG("%s", text.c_str());
     if (msg)
         *msg = std::move(text);

@@ -34,8 +34,14 @@ std::FILE* FOLIO_FILE(int slot)
     return (slot >= 0 && slot < NUM_FOLIOS) ? folios[slot] : nullptr;
 }
 
-int32u foliosCreated() { return createdMask; }
-int32u foliosDefined() { return definedMask; }
+int32u foliosCreated()
+{
+    return createdMask;
+}
+int32u foliosDefined()
+{
+    return definedMask;
+}
 
 void resetFolios()
 {

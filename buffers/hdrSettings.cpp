@@ -9,4 +9,7 @@ void SET_HDR_DEFAULT_RANGE(int mode)
     hdrSet.rangeMode[0] = hdrSet.rangeMode[1] = mode;
 }
 
-void resetHdrSettings() { hdrSet = hdrSettings{}; }
+void resetHdrSettings()
+{
+    hdrSet = hdrSettings{};
+}

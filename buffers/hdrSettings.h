@@ -8,12 +8,12 @@
 enum : int { HDR_MED3SD = 0, HDR_MEAN3SD = 1, HDR_FULL = 2 };
 
 struct hdrSettings {
-    int rangeMode[2];  ///< default range mode of the Loader (0) and Exploit (1) accumulators
-    int32u tagFlags;   ///< curve and range bits of the last HDR tag
-    int32u tagChannels; ///< channel mask of the last HDR tag
+    int rangeMode[2];    ///< default range mode of the Loader (0) and Exploit (1) accumulators
+    int32u tagFlags;     ///< curve and range bits of the last HDR tag
+    int32u tagChannels;  ///< channel mask of the last HDR tag
     double tagP1, tagP2; ///< numbers of the last HDR tag
-    bool tagGiven;     ///< an HDR tag set the values above
-    bool autoMode;     ///< automatic scaling (SBUFF_AUTO)
+    bool tagGiven;       ///< an HDR tag set the values above
+    bool autoMode;       ///< automatic scaling (SBUFF_AUTO)
 };
 
 /// Process-wide HDR settings.

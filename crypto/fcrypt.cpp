@@ -17,7 +17,10 @@
 
 namespace {
 
-int32u rotl32(int32u v, unsigned n) { return (v << n) | (v >> (32u - n)); }
+int32u rotl32(int32u v, unsigned n)
+{
+    return (v << n) | (v >> (32u - n));
+}
 
 int32u loadLE32(const charu* p)
 {
@@ -237,7 +240,10 @@ FileCipher::FileCipher()
     OPENSSL_init_crypto(0, nullptr);
 }
 
-FileCipher::~FileCipher() { wipe(); }
+FileCipher::~FileCipher()
+{
+    wipe();
+}
 
 void FileCipher::wipe()
 {
@@ -630,9 +636,15 @@ int32 cryptName(std::string& name, int mode)
     return CRYPT_OK;
 }
 
-int32 SETDOMAINKEY(const char* text) { return fileCipher.setDomainKey(text); }
+int32 SETDOMAINKEY(const char* text)
+{
+    return fileCipher.setDomainKey(text);
+}
 
-int32 SETUSERKEY(const char* text) { return fileCipher.setUserKey(text); }
+int32 SETUSERKEY(const char* text)
+{
+    return fileCipher.setUserKey(text);
+}
 
 int32 CRYPT_BUFFER(charu* buf, std::size_t len, int mode)
 {
@@ -645,6 +657,12 @@ int32 cryptFile(FILE* in, FILE* out, std::string* outName, const char* keyText, 
     return fileCipher.cryptFile(in, out, outName, keyText, mode, permissions);
 }
 
-int aes_set_key(const charu* key, int bits) { return fileCipher.aes_set_key(key, bits); }
+int aes_set_key(const charu* key, int bits)
+{
+    return fileCipher.aes_set_key(key, bits);
+}
 
-void CLEAR_KEYS() { fileCipher.clearKeys(); }
+void CLEAR_KEYS()
+{
+    fileCipher.clearKeys();
+}

@@ -85,7 +85,7 @@ bool nameIsMarked(std::string_view name);
 
 /// One cipher state: keys, AES key schedule, chaining value, decorrelation table and walk.
 class FileCipher {
-  public:
+public:
     FileCipher();
     ~FileCipher();
     FileCipher(const FileCipher&) = delete;
@@ -124,7 +124,7 @@ class FileCipher {
     /// The current CBC chaining value.
     std::array<charu, 16> chainingValue() const { return chain_; }
 
-  private:
+private:
     struct AesKey;
     void initDecorrTable();
     void resetDecorrState();

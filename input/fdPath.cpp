@@ -8,7 +8,10 @@
 
 #include "diag.h"
 
-streamFdPath::~streamFdPath() { reset(); }
+streamFdPath::~streamFdPath()
+{
+    reset();
+}
 
 streamFdPath::streamFdPath(streamFdPath&& o) noexcept
     : fd_(std::exchange(o.fd_, -1)), path_(std::move(o.path_))

@@ -12,7 +12,10 @@
 
 vslRecord VSL;
 
-void vslFree::operator()(void* p) const noexcept { std::free(p); }
+void vslFree::operator()(void* p) const noexcept
+{
+    std::free(p);
+}
 void vslFileCloser::operator()(std::FILE* f) const noexcept
 {
     if (f)
@@ -34,12 +37,30 @@ int32 notAvailable(const char* name, fdes* fd)
     (void)fd;
     return HDR_NOT_AVAILABLE;
 }
-int32 fitsHdr(const vslHdrArgs& a) { return notAvailable("FITS", a.fd); }
-int32 jp2Hdr(const vslHdrArgs& a) { return notAvailable("JPEG 2000", a.fd); }
-int32 webpHdr(const vslHdrArgs& a) { return notAvailable("WebP", a.fd); }
-int32 avifHdr(const vslHdrArgs& a) { return notAvailable("AVIF", a.fd); }
-int32 noIni() { return -1; }
-int32 noGet(charu*, int, int) { return -1; }
+int32 fitsHdr(const vslHdrArgs& a)
+{
+    return notAvailable("FITS", a.fd);
+}
+int32 jp2Hdr(const vslHdrArgs& a)
+{
+    return notAvailable("JPEG 2000", a.fd);
+}
+int32 webpHdr(const vslHdrArgs& a)
+{
+    return notAvailable("WebP", a.fd);
+}
+int32 avifHdr(const vslHdrArgs& a)
+{
+    return notAvailable("AVIF", a.fd);
+}
+int32 noIni()
+{
+    return -1;
+}
+int32 noGet(charu*, int, int)
+{
+    return -1;
+}
 void noRelease() {}
 
 struct vslFormat {
@@ -68,7 +89,10 @@ std::uint32_t be32(const charu* p)
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
            std::uint32_t(p[3]);
 }
-std::uint32_t bswap32(std::uint32_t v) { return __builtin_bswap32(v); }
+std::uint32_t bswap32(std::uint32_t v)
+{
+    return __builtin_bswap32(v);
+}
 bool wordIs(const charu* p, std::uint32_t want)
 {
     return be32(p) == want || be32(p) == bswap32(want);
@@ -147,7 +171,10 @@ fdes* currentFdes(bufdes* b)
     return &id->fd[id->curGun];
 }
 
-bool isHdrLoad(const fdes* fd) { return fd->quantiz > 8 || (fd->vslCtlm & vslIS_HDR); }
+bool isHdrLoad(const fdes* fd)
+{
+    return fd->quantiz > 8 || (fd->vslCtlm & vslIS_HDR);
+}
 
 // The band list must name bands the file has, and the class must match the band count:
 // the conversions index the file's samples with it.
@@ -183,8 +210,8 @@ void mapSamples(const fdes* fd, int32 src[4])
     // PNG and TIFF hand four 8-bit samples over in the iBUFF's memory order (blue, green, red,
     // alpha) so that the plain conversion shows true colours; a band named by its number in
     // the file (1 red ... 4 alpha) is taken from where the reader put it.
-    const bool memOrder = (fd->format == FMT_PNG || fd->format == FMT_TIFF) && fd->bands == 4 &&
-                          fd->bytsPixl == 1;
+    const bool memOrder =
+        (fd->format == FMT_PNG || fd->format == FMT_TIFF) && fd->bands == 4 && fd->bytsPixl == 1;
     static constexpr int32 memPos[4] = {2, 1, 0, 3};
     const auto at = [memOrder](int band) { return memOrder ? memPos[band - 1] : band - 1; };
     int first = -1;
@@ -214,9 +241,18 @@ void pane(const std::string& text)
 
 } // namespace
 
-void setVslHdrSink(const vslHdrSink* sink) { hdrSink = sink; }
-const vslHdrSink* vslActiveHdrSink() { return hdrSink; }
-void setVslLoaderPane(vslPaneFn fn) { paneFn = fn; }
+void setVslHdrSink(const vslHdrSink* sink)
+{
+    hdrSink = sink;
+}
+const vslHdrSink* vslActiveHdrSink()
+{
+    return hdrSink;
+}
+void setVslLoaderPane(vslPaneFn fn)
+{
+    paneFn = fn;
+}
 
 void resetVsl()
 {

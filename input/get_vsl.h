@@ -107,7 +107,7 @@ struct vslRecord {
     int32 srcSample[4] = {0, 1, 2, 3};            ///< sample index feeding each output slot
     bool initOk = false;                          ///< INIT_VSL completed
     bool hdrOpen = false;                         ///< the HDR sink accepted the header
-    bool destUnset = false; ///< placement holds nothing to keep: rows written whole, alpha 0
+    bool destUnset = false;   ///< placement holds nothing to keep: rows written whole, alpha 0
     charu* rowView = nullptr; ///< the row IMAGE_LOAD converts (a getter may lend its own)
 };
 extern vslRecord VSL;

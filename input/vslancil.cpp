@@ -81,8 +81,8 @@ void rgbToPixelsScalar(int32u* dest, const charu* s, std::int64_t n, bool keepAl
 {
     if (keepAlpha)
         for (std::int64_t i = 0; i < n; ++i, s += 3)
-            dest[i] = (dest[i] & 0xFF000000u) | int32u(s[0]) << 16 | int32u(s[1]) << 8 |
-                      int32u(s[2]);
+            dest[i] =
+                (dest[i] & 0xFF000000u) | int32u(s[0]) << 16 | int32u(s[1]) << 8 | int32u(s[2]);
     else
         for (std::int64_t i = 0; i < n; ++i, s += 3)
             dest[i] = int32u(s[0]) << 16 | int32u(s[1]) << 8 | int32u(s[2]);
@@ -92,8 +92,8 @@ void rgbToPixelsScalar(int32u* dest, const charu* s, std::int64_t n, bool keepAl
 // Four pixels per shuffle. A row that is only written (alpha 0) goes to memory with streaming
 // stores: a whole picture does not fit in the cache, and reading its lines first for
 // ownership doubles the memory traffic of a load.
-__attribute__((target("ssse3"))) void rgbToPixelsSsse3(int32u* dest, const charu* s,
-                                                       std::int64_t n, bool keepAlpha)
+__attribute__((target("ssse3"))) void rgbToPixelsSsse3(int32u* dest, const charu* s, std::int64_t n,
+                                                       bool keepAlpha)
 {
     const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 5, 4, 3, -1, 8, 7, 6, -1, 11, 10, 9, -1);
     std::int64_t i = 0;
@@ -411,7 +411,10 @@ int32 INI_SUBSAMPL(int32 bands, int32u ctl, int32 cols, int32 rows, const double
     return iniSubsamplSized(bands, ctl, cols, rows, factors, outCols, outRows);
 }
 
-void freeSubsampl() { SUBSMPL = {}; }
+void freeSubsampl()
+{
+    SUBSMPL = {};
+}
 
 void BSWAP(void* buf, std::int64_t nbytes, int bytsPixl)
 {

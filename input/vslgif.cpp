@@ -188,7 +188,10 @@ bool readTable(std::FILE* fp, int entries, std::unique_ptr<charu, vslFree> tab[3
     return true;
 }
 
-std::uint16_t le16(const charu* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t le16(const charu* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 } // namespace
 
@@ -362,4 +365,7 @@ int32 GET_GIF_SL(charu* buf, int gun, int skip)
     return 0;
 }
 
-void FREE_GIF() { G = {}; }
+void FREE_GIF()
+{
+    G = {};
+}

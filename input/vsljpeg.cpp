@@ -32,10 +32,10 @@ struct jpegErr {
 };
 
 struct jpegState {
-    jpeg_decompress_struct *dec = nullptr;
-    jpegErr *err = nullptr;
+    jpeg_decompress_struct* dec = nullptr;
+    jpegErr* err = nullptr;
     bool created = false;
-    charu *cmykRow = nullptr; // four-component rows before conversion
+    charu* cmykRow = nullptr; // four-component rows before conversion
     bool invertedCmyk = false;
     long memLimit = 0; // the library's working memory, bounded by the memory guard's share
 };
@@ -53,7 +53,7 @@ void jpegMessage(j_common_ptr c)
     char text[JMSG_LENGTH_MAX];
     (*c->err->format_message)(c, text);
     DIAG("\n***JPEG: %s", text);
-    std::longjmp(reinterpret_cast<jpegErr *>(c->err)->jump, 1);
+    std::longjmp(reinterpret_cast<jpegErr*>(c->err)->jump, 1);
 }
 
 // Warnings are printed; a premature end of data is remembered, so that the
@@ -62,14 +62,14 @@ void jpegEmit(j_common_ptr c, int level)
 {
     if (level >= 0)
         return;
-    auto *e = reinterpret_cast<jpegErr *>(c->err);
+    auto* e = reinterpret_cast<jpegErr*>(c->err);
     if (e->pub.msg_code == JWRN_JPEG_EOF)
         e->truncated = true;
     if (e->pub.num_warnings++ < 3)
         jpegMessage(c);
 }
 
-void releaseState(jpegState &s)
+void releaseState(jpegState& s)
 {
     if (s.created)
         jpeg_destroy_decompress(s.dec);
@@ -81,7 +81,7 @@ void releaseState(jpegState &s)
 
 // Header and decompressor start; JPEG_LIB_ERROR when the library raised an
 // error or the stream holds no image.
-int jpegStart(jpegState *s, std::FILE *fp)
+int jpegStart(jpegState* s, std::FILE* fp)
 {
     if (setjmp(s->err->jump))
         return JPEG_LIB_ERROR;
@@ -103,7 +103,7 @@ int jpegStart(jpegState *s, std::FILE *fp)
     return 0;
 }
 
-int jpegReadRow(jpegState *s, charu *row)
+int jpegReadRow(jpegState* s, charu* row)
 {
     if (setjmp(s->err->jump))
         return -1;
@@ -111,7 +111,7 @@ int jpegReadRow(jpegState *s, charu *row)
     return jpeg_read_scanlines(s->dec, rows, 1) == 1 ? 0 : -1;
 }
 
-int32 jpegOpen(jpegState &s, std::FILE *fp)
+int32 jpegOpen(jpegState& s, std::FILE* fp)
 {
     s = {};
     std::uint64_t ram = 0, swap = 0;
@@ -120,10 +120,10 @@ int32 jpegOpen(jpegState &s, std::FILE *fp)
         s.memLimit = share >= double(LONG_MAX) ? LONG_MAX : std::max(long(share), 1L);
     }
     std::rewind(fp);
-    s.dec = static_cast<jpeg_decompress_struct *>(std::calloc(1, sizeof(jpeg_decompress_struct)));
+    s.dec = static_cast<jpeg_decompress_struct*>(std::calloc(1, sizeof(jpeg_decompress_struct)));
     if (!s.dec)
         return JPEG_NO_OBJECT;
-    s.err = static_cast<jpegErr *>(std::calloc(1, sizeof(jpegErr)));
+    s.err = static_cast<jpegErr*>(std::calloc(1, sizeof(jpegErr)));
     if (!s.err) {
         releaseState(s);
         return JPEG_NO_ERRMGR;
@@ -141,7 +141,7 @@ int32 jpegOpen(jpegState &s, std::FILE *fp)
 
 } // namespace
 
-int32 JPEG_HDR(const vslHdrArgs &a)
+int32 JPEG_HDR(const vslHdrArgs& a)
 {
     releaseState(J);
     jpegState s;
@@ -155,7 +155,7 @@ int32 JPEG_HDR(const vslHdrArgs &a)
         return JPEG_TWO_COMPONENTS;
     }
     const int bands = comps == 1 ? 1 : 3;
-    fdes *fd = a.fd;
+    fdes* fd = a.fd;
     fd->fCols = static_cast<int32u>(w);
     fd->fRows = static_cast<int32u>(h);
     fd->bands = static_cast<std::int16_t>(bands);
@@ -176,14 +176,14 @@ int32 vslJPEG_INI()
     releaseState(J);
     if (!VSL.fp || !VSL.fd || jpegOpen(J, VSL.fp.get()) != JPEG_OK)
         return -1;
-    const fdes *fd = VSL.fd;
+    const fdes* fd = VSL.fd;
     if (J.dec->output_width != fd->fCols || J.dec->output_height != fd->fRows) {
         DIAG("\n***vslJPEG_INI(): the file changed since its header was read");
         releaseState(J);
         return -1;
     }
     if (J.dec->output_components == 4) {
-        J.cmykRow = static_cast<charu *>(std::calloc(J.dec->output_width, 4));
+        J.cmykRow = static_cast<charu*>(std::calloc(J.dec->output_width, 4));
         if (!J.cmykRow) {
             releaseState(J);
             return -1;
@@ -192,7 +192,7 @@ int32 vslJPEG_INI()
     return 0;
 }
 
-int32 GET_JPEG_SL(charu *buf, int gun, int skip)
+int32 GET_JPEG_SL(charu* buf, int gun, int skip)
 {
     (void)gun;
     (void)skip;
@@ -201,7 +201,7 @@ int32 GET_JPEG_SL(charu *buf, int gun, int skip)
     if (jpegReadRow(&J, J.cmykRow ? J.cmykRow : buf) != 0 || J.err->truncated)
         return -1;
     if (J.cmykRow) {
-        const charu *p = J.cmykRow;
+        const charu* p = J.cmykRow;
         const std::size_t n = J.dec->output_width;
         for (std::size_t i = 0; i < n; ++i, p += 4) {
             unsigned c = p[0], m = p[1], y = p[2], k = p[3];
@@ -219,4 +219,7 @@ int32 GET_JPEG_SL(charu *buf, int gun, int skip)
     return 0;
 }
 
-void FREE_JPEG() { releaseState(J); }
+void FREE_JPEG()
+{
+    releaseState(J);
+}

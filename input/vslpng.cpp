@@ -27,8 +27,8 @@ namespace {
 struct pngState {
     png_structp png = nullptr;
     png_infop info = nullptr;
-    charu **rows = nullptr; // whole picture of an interlaced file, de-interlaced
-    charu *block = nullptr; // the rows' storage
+    charu** rows = nullptr; // whole picture of an interlaced file, de-interlaced
+    charu* block = nullptr; // the rows' storage
     std::uint32_t height = 0;
     std::uint32_t next = 0; // next row to deliver
     std::size_t rowBytes = 0;
@@ -38,7 +38,7 @@ struct pngState {
 };
 pngState P;
 
-void releaseState(pngState &s)
+void releaseState(pngState& s)
 {
     if (s.png)
         png_destroy_read_struct(&s.png, s.info ? &s.info : nullptr, nullptr);
@@ -53,11 +53,14 @@ void pngError(png_structp png, png_const_charp msg)
     png_longjmp(png, 1);
 }
 
-void pngWarning(png_structp, png_const_charp msg) { DIAG("\n---pngImage: %s", msg); }
+void pngWarning(png_structp, png_const_charp msg)
+{
+    DIAG("\n---pngImage: %s", msg);
+}
 
 // The header and the row transforms that make rows as the pipeline wants them.
 // Returns 0, or -3 when libpng raised an error.
-int pngReadInfo(pngState *s, std::FILE *fp)
+int pngReadInfo(pngState* s, std::FILE* fp)
 {
     png_structp png = s->png;
     png_infop info = s->info;
@@ -84,7 +87,7 @@ int pngReadInfo(pngState *s, std::FILE *fp)
     return 0;
 }
 
-int pngReadRow(png_structp png, charu *row)
+int pngReadRow(png_structp png, charu* row)
 {
     if (setjmp(png_jmpbuf(png)))
         return -1;
@@ -92,7 +95,7 @@ int pngReadRow(png_structp png, charu *row)
     return 0;
 }
 
-int pngReadImage(png_structp png, charu **rows)
+int pngReadImage(png_structp png, charu** rows)
 {
     if (setjmp(png_jmpbuf(png)))
         return -1;
@@ -101,7 +104,7 @@ int pngReadImage(png_structp png, charu **rows)
 }
 
 // Creates the structures and reads the header into s; on failure s is released.
-int32 pngOpen(pngState &s, std::FILE *fp)
+int32 pngOpen(pngState& s, std::FILE* fp)
 {
     s = {};
     std::rewind(fp);
@@ -124,7 +127,7 @@ int32 pngOpen(pngState &s, std::FILE *fp)
 
 } // namespace
 
-int32 PNG_HDR(const vslHdrArgs &a)
+int32 PNG_HDR(const vslHdrArgs& a)
 {
     releaseState(P);
     pngState s;
@@ -153,7 +156,7 @@ int32 PNG_HDR(const vslHdrArgs &a)
         return PNG_BAD_IHDR;
     }
 
-    fdes *fd = a.fd;
+    fdes* fd = a.fd;
     fd->fCols = w;
     fd->fRows = h;
     fd->bands = static_cast<std::int16_t>(channels);
@@ -186,7 +189,7 @@ int32 PNG_HDR(const vslHdrArgs &a)
             return PNG_BAD_PALETTE;
         }
         for (int k = 0; k < 3; ++k) {
-            a.anc[k] = static_cast<charu *>(std::calloc(256, 1));
+            a.anc[k] = static_cast<charu*>(std::calloc(256, 1));
             if (!a.anc[k]) {
                 // GETHEADER frees the tables already made.
                 releaseState(s);
@@ -213,7 +216,7 @@ int32 vslPNG_INI()
         return -1;
     if (pngOpen(P, VSL.fp.get()) != PNG_OK)
         return -1;
-    const fdes *fd = VSL.fd;
+    const fdes* fd = VSL.fd;
     P.height = png_get_image_height(P.png, P.info);
     P.rowBytes = png_get_rowbytes(P.png, P.info);
     if (P.height != fd->fRows || P.rowBytes != std::size_t(fd->slBytes)) {
@@ -231,8 +234,8 @@ int32 vslPNG_INI()
             releaseState(P);
             return -1;
         }
-        P.block = static_cast<charu *>(std::malloc(bytes));
-        P.rows = static_cast<charu **>(std::calloc(P.height, sizeof(charu *)));
+        P.block = static_cast<charu*>(std::malloc(bytes));
+        P.rows = static_cast<charu**>(std::calloc(P.height, sizeof(charu*)));
         if (!P.block || !P.rows) {
             releaseState(P);
             return -1;
@@ -247,7 +250,7 @@ int32 vslPNG_INI()
     return 0;
 }
 
-int32 GET_PNG_SL(charu *buf, int gun, int skip)
+int32 GET_PNG_SL(charu* buf, int gun, int skip)
 {
     (void)gun;
     (void)skip;
@@ -263,4 +266,7 @@ int32 GET_PNG_SL(charu *buf, int gun, int skip)
     return 0;
 }
 
-void FREE_PNG() { releaseState(P); }
+void FREE_PNG()
+{
+    releaseState(P);
+}

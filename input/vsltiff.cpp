@@ -37,12 +37,12 @@ struct tiffGeom {
 };
 
 struct tiffState {
-    TIFF *tif = nullptr;
+    TIFF* tif = nullptr;
     tiffGeom g;
     std::uint32_t row = 0;    // next row to deliver
-    charu *raw = nullptr;     // one row, samples interleaved as stored
-    charu *plane = nullptr;   // one plane row / one tile
-    charu *cache = nullptr;   // a tile row of rows in raw layout (tiled files)
+    charu* raw = nullptr;     // one row, samples interleaved as stored
+    charu* plane = nullptr;   // one plane row / one tile
+    charu* cache = nullptr;   // a tile row of rows in raw layout (tiled files)
     std::uint32_t cacheY = 0; // first image row in the cache
     bool cacheValid = false;
     std::uint64_t rawBytes = 0; // bytes of one raw row
@@ -50,7 +50,7 @@ struct tiffState {
 };
 tiffState T;
 
-void releaseState(tiffState &s)
+void releaseState(tiffState& s)
 {
     if (s.tif)
         TIFFClose(s.tif);
@@ -60,7 +60,7 @@ void releaseState(tiffState &s)
     s = {};
 }
 
-TIFF *tiffOpen(std::FILE *fp, const char *name)
+TIFF* tiffOpen(std::FILE* fp, const char* name)
 {
     std::fflush(fp);
     const int fd = dup(fileno(fp));
@@ -70,16 +70,19 @@ TIFF *tiffOpen(std::FILE *fp, const char *name)
         close(fd);
         return nullptr;
     }
-    TIFF *t = TIFFFdOpen(fd, name && *name ? name : "image", "r");
+    TIFF* t = TIFFFdOpen(fd, name && *name ? name : "image", "r");
     if (!t)
         close(fd);
     return t;
 }
 
-int bytesOf(const tiffGeom &g) { return g.bits <= 8 ? 1 : g.bits / 8; }
+int bytesOf(const tiffGeom& g)
+{
+    return g.bits <= 8 ? 1 : g.bits / 8;
+}
 
 // Reads and checks the tags; fills g. 0 or the header status.
-int32 readGeom(TIFF *t, tiffGeom &g)
+int32 readGeom(TIFF* t, tiffGeom& g)
 {
     if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &g.w))
         return TIF_NO_WIDTH;
@@ -133,10 +136,10 @@ int32 readGeom(TIFF *t, tiffGeom &g)
 
 } // namespace
 
-int32 RD_TIF_HDR(const vslHdrArgs &a)
+int32 RD_TIF_HDR(const vslHdrArgs& a)
 {
     releaseState(T);
-    TIFF *t = tiffOpen(a.fp, a.fd->path);
+    TIFF* t = tiffOpen(a.fp, a.fd->path);
     if (!t)
         return TIF_NO_OPEN;
     tiffGeom g;
@@ -145,7 +148,7 @@ int32 RD_TIF_HDR(const vslHdrArgs &a)
         TIFFClose(t);
         return st;
     }
-    fdes *fd = a.fd;
+    fdes* fd = a.fd;
     if (g.tiled) {
         fd->vslCtlm |= VSL_TILED;
         DIAG("\nRD_TIF_HDR() file is TILED; X,Y= %u %u", g.tw, g.th);
@@ -178,7 +181,7 @@ int32 RD_TIF_HDR(const vslHdrArgs &a)
             return TIF_BAD_TYPE;
         }
         for (int k = 0; k < 3; ++k) {
-            a.anc[k] = static_cast<charu *>(std::calloc(256, 1));
+            a.anc[k] = static_cast<charu*>(std::calloc(256, 1));
             if (!a.anc[k]) {
                 TIFFClose(t);
                 return TIF_NO_PALETTE_MEM;
@@ -222,20 +225,20 @@ int32 RD_TIF_HDR(const vslHdrArgs &a)
 namespace {
 
 // A block of count x size bytes; the product is checked, since both factors come from tags.
-charu *allocChecked(std::uint64_t size, std::uint64_t count = 1)
+charu* allocChecked(std::uint64_t size, std::uint64_t count = 1)
 {
     std::uint64_t bytes = 0;
     std::string msg;
     if (__builtin_mul_overflow(size, count, &bytes) || bytes == 0 ||
         bytes > (std::uint64_t(1) << 40) || !SAFE_MEM_REQ(bytes, &msg))
         return nullptr;
-    return static_cast<charu *>(std::calloc(bytes, 1));
+    return static_cast<charu*>(std::calloc(bytes, 1));
 }
 
 // Reads the tile row holding image row y into the cache (raw row layout).
 int loadTileRow(std::uint32_t y)
 {
-    const tiffGeom &g = T.g;
+    const tiffGeom& g = T.g;
     const int bytes = bytesOf(g);
     const std::uint64_t pix = std::uint64_t(bytes) * g.spp;
     const std::uint32_t y0 = y - y % g.th;
@@ -247,11 +250,11 @@ int loadTileRow(std::uint32_t y)
             const std::uint32_t cols = std::min(g.tw, g.w - x0);
             const std::uint32_t rows = std::min(g.th, g.h - y0);
             for (std::uint32_t r = 0; r < rows; ++r) {
-                charu *dst = T.cache + std::uint64_t(r) * T.rawBytes + std::uint64_t(x0) * pix;
+                charu* dst = T.cache + std::uint64_t(r) * T.rawBytes + std::uint64_t(x0) * pix;
                 if (planes == 1) {
                     std::memcpy(dst, T.plane + std::uint64_t(r) * g.tw * pix, cols * pix);
                 } else {
-                    const charu *src = T.plane + std::uint64_t(r) * g.tw * bytes;
+                    const charu* src = T.plane + std::uint64_t(r) * g.tw * bytes;
                     for (std::uint32_t c = 0; c < cols; ++c)
                         std::memcpy(dst + c * pix + std::uint64_t(s) * bytes, src + c * bytes,
                                     std::size_t(bytes));
@@ -276,7 +279,7 @@ int32 vslTIFF_INI()
         releaseState(T);
         return -1;
     }
-    const tiffGeom &g = T.g;
+    const tiffGeom& g = T.g;
     const int bytes = bytesOf(g);
     // Sizes from the library's own figures, so that what it writes always fits.
     const std::uint64_t rowAll = std::uint64_t(g.w) * g.spp * bytes;
@@ -284,10 +287,9 @@ int32 vslTIFF_INI()
     if (g.tiled) {
         T.planeBytes = std::uint64_t(TIFFTileSize64(T.tif));
         std::uint64_t want = 0;
-        if (__builtin_mul_overflow(std::uint64_t(g.tw) * g.th,
-                                   std::uint64_t(bytes) *
-                                       (g.planar == PLANARCONFIG_SEPARATE ? 1 : g.spp),
-                                   &want)) {
+        if (__builtin_mul_overflow(
+                std::uint64_t(g.tw) * g.th,
+                std::uint64_t(bytes) * (g.planar == PLANARCONFIG_SEPARATE ? 1 : g.spp), &want)) {
             releaseState(T);
             return -1;
         }
@@ -313,16 +315,16 @@ int32 vslTIFF_INI()
     return 0;
 }
 
-int32 GET_TIFF_SL(charu *buf, int gun, int skip)
+int32 GET_TIFF_SL(charu* buf, int gun, int skip)
 {
     (void)gun;
     (void)skip;
     if (!T.tif || T.row >= T.g.h)
         return -1;
-    const tiffGeom &g = T.g;
+    const tiffGeom& g = T.g;
     const int bytes = bytesOf(g);
     const std::uint32_t y = T.row++;
-    const charu *raw = nullptr;
+    const charu* raw = nullptr;
     if (g.tiled) {
         if (!T.cacheValid || y < T.cacheY || y >= T.cacheY + g.th)
             if (loadTileRow(y) != 0)
@@ -364,7 +366,7 @@ int32 GET_TIFF_SL(charu *buf, int gun, int skip)
         // Rows already as delivered: the common case, lent to IMAGE_LOAD where they lie
         // (the row stays untouched until the next call), copied for other callers.
         if (buf == VSL.rowView)
-            VSL.rowView = const_cast<charu *>(raw);
+            VSL.rowView = const_cast<charu*>(raw);
         else
             std::memcpy(buf, raw, std::uint64_t(g.w) * g.spp * bytes);
         return 0;
@@ -373,8 +375,8 @@ int32 GET_TIFF_SL(charu *buf, int gun, int skip)
     for (std::uint32_t c = 0; c < g.w; ++c)
         for (int k = 0; k < g.bands; ++k) {
             const int src = bgr && k != 3 ? 2 - k : k;
-            const charu *p = raw + (std::uint64_t(c) * g.spp + src) * bytes;
-            charu *q = buf + (std::uint64_t(c) * g.bands + k) * outBytes;
+            const charu* p = raw + (std::uint64_t(c) * g.spp + src) * bytes;
+            charu* q = buf + (std::uint64_t(c) * g.bands + k) * outBytes;
             if (signed16) {
                 std::int16_t v;
                 std::memcpy(&v, p, 2);
@@ -390,4 +392,7 @@ int32 GET_TIFF_SL(charu *buf, int gun, int skip)
     return 0;
 }
 
-void FREE_TIFF() { releaseState(T); }
+void FREE_TIFF()
+{
+    releaseState(T);
+}

@@ -106,4 +106,7 @@ short LDR_ERROR(int code, std::string_view text)
     return static_cast<short>(code);
 }
 
-std::string_view ldrLastReport() { return lastReport; }
+std::string_view ldrLastReport()
+{
+    return lastReport;
+}

@@ -83,7 +83,10 @@ bool appendSpareIdes(bufdes* b)
     return true;
 }
 
-int32 truncScaled(double f, int64_t v) { return int32(f * double(v)); }
+int32 truncScaled(double f, int64_t v)
+{
+    return int32(f * double(v));
+}
 
 // A load that fails leaves the buffer's record as it found it: no HDR or static mark from a
 // file that never arrived (the next load into the empty buffer would inherit it), no image
@@ -288,7 +291,10 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         f.vslCtlm |= VSL_FLIP | VSL_MIRR;
     int32u cls;
     if (!req.bandGiven)
-        cls = f.bands > 1 ? VSL_RGB : nAnc > 0 ? VSL_PALETTE : req.gunGiven ? VSL_ONE_GUN : VSL_GREY;
+        cls = f.bands > 1    ? VSL_RGB
+              : nAnc > 0     ? VSL_PALETTE
+              : req.gunGiven ? VSL_ONE_GUN
+                             : VSL_GREY;
     else
         cls = req.bandCount == 1 ? (req.gunGiven ? VSL_ONE_GUN : VSL_GREY) : VSL_RGB;
 
@@ -348,8 +354,8 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         H = std::max<int64_t>(b->height, bY + dRows);
     }
     if (bX > W || bY > H)
-        return LDR_ERROR(9, strPrintf("BXY %d %d exceeds Buffer %d %d", int(bX), int(bY), int(W),
-                                      int(H)));
+        return LDR_ERROR(
+            9, strPrintf("BXY %d %d exceeds Buffer %d %d", int(bX), int(bY), int(W), int(H)));
     if (W > INT32_MAX / 2 || H > INT32_MAX / 2)
         return LDR_ERROR(33, strPrintf(" Buffer %lld X %lld cannot be represented",
                                        static_cast<long long>(W), static_cast<long long>(H)));
@@ -442,12 +448,11 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     if (b->numImgs > 0) {
         if (b->bufCtlm & bufIS_HDR) {
             if (truncScaled(fx, lCols) != b->width || truncScaled(fy, lRows) != b->height)
-                return LDR_ERROR(41, strPrintf(" Load %d %d to sBUF %d %d", int(dCols),
-                                               int(dRows), b->width, b->height));
+                return LDR_ERROR(41, strPrintf(" Load %d %d to sBUF %d %d", int(dCols), int(dRows),
+                                               b->width, b->height));
         }
         const int64_t newW = std::max<int64_t>(b->width, W), newH = std::max<int64_t>(b->height, H);
-        if ((newW != b->width || newH != b->height) && (b->bufCtlm & bufSTATIC) &&
-            b->width > 0)
+        if ((newW != b->width || newH != b->height) && (b->bufCtlm & bufSTATIC) && b->width > 0)
             return LDR_ERROR(19);
         if (newW > b->width || newH > b->height) {
             const uint64_t oldBytes = uint64_t(b->width) * uint64_t(b->height) * 4u;
@@ -456,8 +461,8 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
                 return LDR_ERROR(33, guardMsg);
             auto* px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
             if (!px)
-                return LDR_ERROR(33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f",
-                                               double(newBytes) / 1e6));
+                return LDR_ERROR(
+                    33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f", double(newBytes) / 1e6));
             RESTRIDE_iBUFF(px, b->width, b->height, int32(newW));
             const uint64_t keptRows = uint64_t(b->height) * uint64_t(newW);
             std::memset(px + keptRows, 0, newBytes - keptRows * 4u);
@@ -467,9 +472,9 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         }
     } else {
         const uint64_t newBytes = uint64_t(W) * uint64_t(H) * 4u;
-        const uint64_t oldBytes =
-            b->imgbuf ? uint64_t(std::max(b->prevWidth, 0)) * uint64_t(std::max(b->prevHeight, 0)) * 4u
-                      : 0;
+        const uint64_t oldBytes = b->imgbuf ? uint64_t(std::max(b->prevWidth, 0)) *
+                                                  uint64_t(std::max(b->prevHeight, 0)) * 4u
+                                            : 0;
         int32u* px = b->imgbuf;
         if (px && newBytes <= oldBytes) {
             // The kept block is large enough.
@@ -478,8 +483,8 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
                 return LDR_ERROR(33, guardMsg);
             px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
             if (!px)
-                return LDR_ERROR(33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f",
-                                               double(newBytes) / 1e6));
+                return LDR_ERROR(
+                    33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f", double(newBytes) / 1e6));
         }
         replacing.commit();
         const int32u fillValue = req.isStatic ? (req.staticColor & 0xFFFFFFu) : 0u;

@@ -26,10 +26,22 @@ ConsoleState st;
 
 } // namespace
 
-const std::string& ldrMessageArea() { return st.area; }
-const std::string& ldrPendingText() { return st.pendingText; }
-void ldrConsoleReset() { st = ConsoleState{}; }
-void ldrConsoleScript(const std::string& commandList) { st.scripted.push_back(commandList); }
+const std::string& ldrMessageArea()
+{
+    return st.area;
+}
+const std::string& ldrPendingText()
+{
+    return st.pendingText;
+}
+void ldrConsoleReset()
+{
+    st = ConsoleState{};
+}
+void ldrConsoleScript(const std::string& commandList)
+{
+    st.scripted.push_back(commandList);
+}
 
 int CRE_LDR_GUI()
 {
@@ -66,8 +78,8 @@ char* LDR_GUI(bool wait)
     if (!st.memLineShown) {
         std::uint64_t ram = 0, swap = 0;
         freeMemory(ram, swap);
-        LDR_MSG(strPrintf("\n\n     [MBytes] Free Ram= %ld  Free Swap= %ld\n",
-                          long(ram / 1000000u), long(swap / 1000000u))
+        LDR_MSG(strPrintf("\n\n     [MBytes] Free Ram= %ld  Free Swap= %ld\n", long(ram / 1000000u),
+                          long(swap / 1000000u))
                     .c_str());
         st.memLineShown = true;
     }
@@ -113,7 +125,10 @@ void LDR_HIDE()
     st.memLineShown = false;
 }
 
-bool LDR_EXISTS() { return st.created; }
+bool LDR_EXISTS()
+{
+    return st.created;
+}
 
 void LDR_SETPOS(int x, int y)
 {

@@ -8,15 +8,15 @@
 #include "tavtypes.h"
 
 struct tavDisplayRec {
-    XtAppContext app;  ///< application context
-    Widget shell;      ///< application shell; the loader window hangs from it
-    Display* dpy;      ///< the connection
-    int screen;        ///< default screen number
-    Screen* scr;       ///< screen record
+    XtAppContext app;   ///< application context
+    Widget shell;       ///< application shell; the loader window hangs from it
+    Display* dpy;       ///< the connection
+    int screen;         ///< default screen number
+    Screen* scr;        ///< screen record
     int32 rootW, rootH; ///< root screen size, read once
     Window root;
-    XVisualInfo vis;   ///< the matched 24-bit TrueColor visual
-    Window view;       ///< the view window (0 while closed)
+    XVisualInfo vis; ///< the matched 24-bit TrueColor visual
+    Window view;     ///< the view window (0 while closed)
     Colormap cmap;
     GC gc;
     bool viewOpen;

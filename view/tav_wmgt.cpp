@@ -17,8 +17,10 @@
 
 tavDisplayRec tavDpy{};
 
-
-const charu* gunByteTable() { return tavDpy.gunOfs; }
+const charu* gunByteTable()
+{
+    return tavDpy.gunOfs;
+}
 
 int get_tav_vis(XVisualInfo* vis, Display* dpy, int screen)
 {
@@ -30,9 +32,8 @@ int get_tav_vis(XVisualInfo* vis, Display* dpy, int screen)
         return -1;
     std::vector<visualCand> cands(size_t(std::max(n, 0)));
     for (int k = 0; k < n; ++k)
-        cands[size_t(k)] = visualCand{list[k].depth,         list[k].c_class,
-                                      list[k].colormap_size, list[k].bits_per_rgb,
-                                      list[k].red_mask,      list[k].green_mask,
+        cands[size_t(k)] = visualCand{list[k].depth,        list[k].c_class,  list[k].colormap_size,
+                                      list[k].bits_per_rgb, list[k].red_mask, list[k].green_mask,
                                       list[k].blue_mask};
     bool bgr = false;
     const int pick = pickTrueColor(cands.data(), n, &bgr);
@@ -90,7 +91,10 @@ int32 CONNECT_TAV_DISPL()
     return 0;
 }
 
-bool viewIsOpen() { return tavDpy.viewOpen; }
+bool viewIsOpen()
+{
+    return tavDpy.viewOpen;
+}
 
 int TAV_XERRH(Display* dpy, XErrorEvent* ev)
 {
@@ -133,7 +137,10 @@ bool VIEW_DIM_CHANGED(int32u cols, int32u rows)
     return changed || vDims.width != cols || vDims.height != rows;
 }
 
-void GET_DISPLAY_BOX(int32 box[4]) { std::memcpy(box, tavDpy.box, sizeof tavDpy.box); }
+void GET_DISPLAY_BOX(int32 box[4])
+{
+    std::memcpy(box, tavDpy.box, sizeof tavDpy.box);
+}
 
 int32 TAV_VIEWINI()
 {
@@ -187,11 +194,9 @@ int32 TAV_VIEWINI()
     a.colormap = tavDpy.cmap;
     a.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
                    PointerMotionMask | ExposureMask | StructureNotifyMask;
-    tavDpy.view = XCreateWindow(dpy, tavDpy.root, x, y, unsigned(w), unsigned(h), 0, 24,
-                                InputOutput, tavDpy.vis.visual,
-                                CWBackPixel | CWBorderPixel | CWSaveUnder | CWColormap |
-                                    CWEventMask,
-                                &a);
+    tavDpy.view = XCreateWindow(
+        dpy, tavDpy.root, x, y, unsigned(w), unsigned(h), 0, 24, InputOutput, tavDpy.vis.visual,
+        CWBackPixel | CWBorderPixel | CWSaveUnder | CWColormap | CWEventMask, &a);
     if (!tavDpy.view) {
         DIAG("\n***TAV_VIEWINI(): XCreateWindow() fail.\n");
         return fail(-5);

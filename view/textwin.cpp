@@ -102,7 +102,10 @@ struct pupRun {
 };
 pupRun run;
 
-bool validId(int32 id) { return id >= 0 && id < MAX_WIN && wdef.def[id]; }
+bool validId(int32 id)
+{
+    return id >= 0 && id < MAX_WIN && wdef.def[id];
+}
 
 void dispBox(int32 b[4])
 {
@@ -123,7 +126,10 @@ twBox clipToView(const twBox& b)
     return c;
 }
 
-bool emptyBox(const twBox& b) { return b.x1 < b.x0 || b.y1 < b.y0; }
+bool emptyBox(const twBox& b)
+{
+    return b.x1 < b.x0 || b.y1 < b.y0;
+}
 
 uint64_t boxPixels(const twBox& b)
 {
@@ -375,7 +381,10 @@ bool sameFamily(const std::string& a, const std::string& b)
     return squeeze(a) == squeeze(b);
 }
 
-const TavFontDes& currentFont() { return curFont; }
+const TavFontDes& currentFont()
+{
+    return curFont;
+}
 
 bool SETFONT(int index, int size, TavFontDes* retnFont)
 {
@@ -465,9 +474,15 @@ int32u rgbPixel(charu r, charu g, charu b, const charu gunOfs[4])
            (int32u(b) << (8 * gunOfs[2]));
 }
 
-void setTextGunTable(const charu gunOfs[4]) { std::memcpy(gunTab, gunOfs, 4); }
+void setTextGunTable(const charu gunOfs[4])
+{
+    std::memcpy(gunTab, gunOfs, 4);
+}
 
-void setDisplayColourTable(const twRGB* table256) { dispColours = table256; }
+void setDisplayColourTable(const twRGB* table256)
+{
+    dispColours = table256;
+}
 
 int32u colourPixel(int index, bool rgbFlag)
 {
@@ -994,11 +1009,20 @@ void DRAIN_MOTION()
         twBack->dropMotion();
 }
 
-void SET_REFRESH_CALLBACK(void (*cb)()) { mouse.refresh = cb; }
+void SET_REFRESH_CALLBACK(void (*cb)())
+{
+    mouse.refresh = cb;
+}
 
-const int* lastKeys() { return mouse.keys; }
+const int* lastKeys()
+{
+    return mouse.keys;
+}
 
-void TEXTWIN_IDLE(const char* what) { logIdle(what); }
+void TEXTWIN_IDLE(const char* what)
+{
+    logIdle(what);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Message box and dialog
@@ -1047,7 +1071,10 @@ void SET_MSG_ANCHOR(int32 x, int32 y)
     anchorY = y;
 }
 
-bool answerYes(const std::string& a) { return !a.empty() && (a[0] == 'Y' || a[0] == 'y'); }
+bool answerYes(const std::string& a)
+{
+    return !a.empty() && (a[0] == 'Y' || a[0] == 'y');
+}
 
 void TEXTMSG_CLEAR()
 {
@@ -1290,7 +1317,10 @@ bool textwinFontInit()
     return SETFONT(0, 0, &f);
 }
 
-void textwinDrawInit(const charu gunOfs[4]) { setTextGunTable(gunOfs); }
+void textwinDrawInit(const charu gunOfs[4])
+{
+    setTextGunTable(gunOfs);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Pop-up menus
@@ -1344,7 +1374,7 @@ int32 parseInt(const std::string& t, int base)
     while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
         v.pop_back();
     v.erase(0, v.find_first_not_of(" \t") == std::string::npos ? v.size()
-                                                             : v.find_first_not_of(" \t"));
+                                                               : v.find_first_not_of(" \t"));
     const int cls = NUMCLASS(v.c_str());
     if (base == 10 && cls != 1)
         return 0;
@@ -1358,8 +1388,7 @@ void drawItem(const twRec& r, const pupItem& it, bool hil)
     if (it.kind == 2) {
         fill(r.x0 + it.hx0, r.y0 + it.hy0, r.x0 + it.hx1, r.y0 + it.hy1,
              hil ? it.textPix : it.fillPix);
-        twBack->drawText(r.x0 + it.tx, r.y0 + it.ty, it.text, hil ? it.fillPix : it.textPix,
-                         false);
+        twBack->drawText(r.x0 + it.tx, r.y0 + it.ty, it.text, hil ? it.fillPix : it.textPix, false);
     } else {
         twBack->drawText(r.x0 + it.tx, r.y0 + it.ty, it.text, it.textPix, false);
     }
@@ -1407,8 +1436,14 @@ bool reaches(int32 from, int32 target)
 
 } // namespace
 
-void SET_MENU_FAST(bool fast) { run.fast = fast; }
-bool MENU_FAST() { return run.fast; }
+void SET_MENU_FAST(bool fast)
+{
+    run.fast = fast;
+}
+bool MENU_FAST()
+{
+    return run.fast;
+}
 
 int32 pupRow(int32 y, int32 top, int32 bottom, int32 lineStep)
 {
@@ -1655,8 +1690,8 @@ int32 xDOPUP(int32 pup_ID, int32* pupvals, bool* outside)
                 bool beside = false;
                 if (!root) {
                     const twRec& par = wdef.rec[run.stack[lev - 1]];
-                    beside = ex <= r.x0 && pupRow(ey, par.y0, par.y1, curFont.lineStep) ==
-                                               run.parentRowAt[lev];
+                    beside = ex <= r.x0 &&
+                             pupRow(ey, par.y0, par.y1, curFont.lineStep) == run.parentRowAt[lev];
                 }
                 if (ey >= bandBot || (!root && !beside))
                     leave = true;

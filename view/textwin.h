@@ -10,7 +10,7 @@
 #include "tavtypes.h"
 #include "twBackend.h"
 
-constexpr int MAX_WIN = 256;     ///< text-window slots, ids 0-255
+constexpr int MAX_WIN = 256;      ///< text-window slots, ids 0-255
 constexpr int MAX_PUP_ITEMS = 32; ///< items kept from a menu definition
 constexpr int MAX_PUP_LEVEL = 16; ///< deepest menu level a tree may open
 constexpr int MAX_MSG_LINES = 32; ///< lines of a message box
@@ -67,10 +67,10 @@ int32u colourPixel(int index, bool rgbFlag);
 
 /// Flags of TEXTWIN_OPEN.
 enum : int32 {
-    TW_NO_SAVE = 0x1,    ///< no saved-under image
+    TW_NO_SAVE = 0x1,     ///< no saved-under image
     TW_DEFINE_ONLY = 0x2, ///< define only, do not draw
-    TW_BEVEL = 0x80,     ///< bevel style
-    TW_RGB = 0x100       ///< colours index the display colour table
+    TW_BEVEL = 0x80,      ///< bevel style
+    TW_RGB = 0x100        ///< colours index the display colour table
 };
 /// Flags of TEXTWIN_PUT / TEXTWIN_GET / GETSTR.
 enum : int32 {
@@ -85,9 +85,9 @@ enum : int32 {
 struct pupItem {
     int32 winId = -1;
     std::string text;
-    shortu kind = 2;      ///< 1 label (title), 2 selectable
+    shortu kind = 2; ///< 1 label (title), 2 selectable
     int32 value = 0;
-    shortu child = 0;     ///< sub-menu id + 1, 0 for none
+    shortu child = 0; ///< sub-menu id + 1, 0 for none
     int32u textPix = 0, fillPix = 0;
     int32 hx0 = 0, hy0 = 0, hx1 = 0, hy1 = 0; ///< highlight box, window-relative
     int32 tx = 0, ty = 0;                     ///< text origin, window-relative
@@ -152,13 +152,7 @@ int XftGETSTR(int32* x, int32* y, std::size_t bufSize, int textColour, int bgCol
               std::string* buf, int32 winId, int32 flags);
 
 /// TEXTMSG flags.
-enum : int32 {
-    MSG_STANDING = 0,
-    MSG_BRIEF = 4,
-    MSG_ACK = 8,
-    MSG_NO_CENTRE = 16,
-    MSG_PROMPT = 32
-};
+enum : int32 { MSG_STANDING = 0, MSG_BRIEF = 4, MSG_ACK = 8, MSG_NO_CENTRE = 16, MSG_PROMPT = 32 };
 /// Shows a message box; a prompt returns the typed answer (empty when none).
 std::string TEXTMSG(const std::string& text, int32 flags);
 /// Removes the message box.
@@ -173,16 +167,16 @@ twBox msgBoxLayout(const std::vector<std::string>& lines, const std::vector<int3
 
 /// Dialog record of TEXTDLG.
 struct textDlg {
-    int32 textId = -1, ansId = -1;   ///< window ids, -1 when new
-    std::vector<std::string> lines;  ///< at most 32 shown
+    int32 textId = -1, ansId = -1;  ///< window ids, -1 when new
+    std::vector<std::string> lines; ///< at most 32 shown
     std::string answer;
     int font = 0;
     int colours[3] = {0, 1, 1};
-    twBox textBox{}, ansBox{};       ///< in: textBox.x0/y0 the given point; out: the panels
+    twBox textBox{}, ansBox{}; ///< in: textBox.x0/y0 the given point; out: the panels
     bool bounded = false;
-    twBox bound{};                   ///< box to stay inside when bounded
+    twBox bound{}; ///< box to stay inside when bounded
     int textColour = 1, ansColour = 1;
-    int32 flags = 0;                 ///< 0x10 do not centre; 0x40 drag into place
+    int32 flags = 0; ///< 0x10 do not centre; 0x40 drag into place
 };
 /// Lays out and opens the two panels; -1 when placement was cancelled or no slot is free.
 int TEXTDLG(textDlg* d);

@@ -22,8 +22,7 @@ namespace {
 
 class xBackend final : public twBackend {
 public:
-    xBackend()
-        : dpy_(tavDpy.dpy), win_(tavDpy.view), vis_(tavDpy.vis.visual), cmap_(tavDpy.cmap)
+    xBackend() : dpy_(tavDpy.dpy), win_(tavDpy.view), vis_(tavDpy.vis.visual), cmap_(tavDpy.cmap)
     {
         draw_ = XftDrawCreate(dpy_, win_, vis_, cmap_);
         wmDelete_ = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
@@ -120,8 +119,8 @@ public:
             return 0;
         if (curXft_ && xftCur_) {
             XGlyphInfo gi;
-            XftTextExtents8(dpy_, xftCur_, reinterpret_cast<const FcChar8*>(s.data()), int(s.size()),
-                            &gi);
+            XftTextExtents8(dpy_, xftCur_, reinterpret_cast<const FcChar8*>(s.data()),
+                            int(s.size()), &gi);
             return gi.xOff;
         }
         if (core_)
@@ -133,8 +132,8 @@ public:
     {
         if (curXft_ && xftCur_) {
             XGlyphInfo gi;
-            XftTextExtents8(dpy_, xftCur_, reinterpret_cast<const FcChar8*>(s.data()), int(s.size()),
-                            &gi);
+            XftTextExtents8(dpy_, xftCur_, reinterpret_cast<const FcChar8*>(s.data()),
+                            int(s.size()), &gi);
             return twBox{-gi.x, -gi.y, -gi.x + int32(gi.width) - 1, -gi.y + int32(gi.height) - 1};
         }
         if (core_) {
@@ -214,8 +213,8 @@ public:
             return false;
         if (im->bits_per_pixel == 32 && im->byte_order == LSBFirst) {
             for (unsigned r = 0; r < h; ++r)
-                std::memcpy(dst + size_t(r) * w, im->data + size_t(r) * unsigned(im->bytes_per_line),
-                            size_t(w) * 4);
+                std::memcpy(dst + size_t(r) * w,
+                            im->data + size_t(r) * unsigned(im->bytes_per_line), size_t(w) * 4);
         } else {
             for (unsigned r = 0; r < h; ++r)
                 for (unsigned c = 0; c < w; ++c)
@@ -244,9 +243,9 @@ public:
             pixelsToVisual(conv.get(), n, gunByteTable());
             src = conv.get();
         }
-        XImage* im = XCreateImage(dpy_, vis_, 24, ZPixmap, 0,
-                                  reinterpret_cast<char*>(const_cast<int32u*>(src)), w, h, 32,
-                                  int(w * 4));
+        XImage* im =
+            XCreateImage(dpy_, vis_, 24, ZPixmap, 0,
+                         reinterpret_cast<char*>(const_cast<int32u*>(src)), w, h, 32, int(w * 4));
         if (!im)
             return;
         im->byte_order = LSBFirst;
@@ -318,7 +317,10 @@ public:
         *y = wy;
     }
 
-    void warpPointer(int32 x, int32 y) override { XWarpPointer(dpy_, None, win_, 0, 0, 0, 0, x, y); }
+    void warpPointer(int32 x, int32 y) override
+    {
+        XWarpPointer(dpy_, None, win_, 0, 0, 0, 0, x, y);
+    }
 
     void setCursor(int shape) override
     {
@@ -441,9 +443,15 @@ void textwinXSetGC(void* gc)
         xb->setGC(static_cast<GC>(gc));
 }
 
-unsigned long textwinXFont() { return xb ? xb->coreFontId() : 0; }
+unsigned long textwinXFont()
+{
+    return xb ? xb->coreFontId() : 0;
+}
 
-unsigned long textwinXDeleteAtom() { return xb ? xb->wmDelete() : 0; }
+unsigned long textwinXDeleteAtom()
+{
+    return xb ? xb->wmDelete() : 0;
+}
 
 void textwinXClose()
 {

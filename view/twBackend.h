@@ -15,10 +15,10 @@ struct twBox {
 
 /// Raw metrics of an opened font, before the text layer derives its own fields.
 struct twFontInfo {
-    int32 ascent;   ///< font ascent
-    int32 descent;  ///< font descent
-    int32 charW;    ///< core: width of "_"; Xft: maximum advance
-    void* handle;   ///< the backend's font handle (opaque here)
+    int32 ascent;       ///< font ascent
+    int32 descent;      ///< font descent
+    int32 charW;        ///< core: width of "_"; Xft: maximum advance
+    void* handle;       ///< the backend's font handle (opaque here)
     std::string family; ///< Xft: the family actually obtained (fontconfig substitutes)
 };
 

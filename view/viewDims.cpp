@@ -6,9 +6,15 @@
 
 viewDims vDims{DPY_FIT, 1024, 768, false, false, 0, 0, 0, 0};
 
-void resetViewDims() { vDims = viewDims{DPY_FIT, 1024, 768, false, false, 0, 0, 0, 0}; }
+void resetViewDims()
+{
+    vDims = viewDims{DPY_FIT, 1024, 768, false, false, 0, 0, 0, 0};
+}
 
-int32 viewSizeAdjust(int32 v) { return v + v % 16; }
+int32 viewSizeAdjust(int32 v)
+{
+    return v + v % 16;
+}
 
 void SET_DPY_TYPE(charu type)
 {
@@ -24,7 +30,10 @@ void SET_VIEW_MAX(int32 cols, int32 rows)
     vDims.maxH = viewSizeAdjust(std::max(rows, 768));
 }
 
-void SET_VIEW_LOCK(bool on) { vDims.lock = on; }
+void SET_VIEW_LOCK(bool on)
+{
+    vDims.lock = on;
+}
 
 void SET_VIEW_DIM()
 {

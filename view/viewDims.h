@@ -10,11 +10,11 @@
 enum : charu { DPY_FIT = 0, DPY_MAX = 1, DPY_MIN = 2, DPY_FULL = 3 };
 
 struct viewDims {
-    charu dpyType;     ///< display size type
-    int32 maxW, maxH;  ///< maximum view size for types 0 and 1
-    bool lock;         ///< while on, type, maximum and computed size stay as they are
-    bool fullScreen;   ///< set by SET_VIEW_DIM for type 3
-    int32u width, height; ///< computed view size
+    charu dpyType;          ///< display size type
+    int32 maxW, maxH;       ///< maximum view size for types 0 and 1
+    bool lock;              ///< while on, type, maximum and computed size stay as they are
+    bool fullScreen;        ///< set by SET_VIEW_DIM for type 3
+    int32u width, height;   ///< computed view size
     int32 screenW, screenH; ///< root screen size
 };
 
@@ -41,9 +41,9 @@ void viewPosition(int32 w, int32 h, int32 scrW, int32 scrH, bool full, int32* x,
 /// One visual as the server describes it (the fields the view's visual must match).
 struct visualCand {
     int depth;
-    int cls;       ///< visual class; TrueColor is 4
-    int cmapSize;  ///< colormap entries
-    int bitsRgb;   ///< bits per gun
+    int cls;      ///< visual class; TrueColor is 4
+    int cmapSize; ///< colormap entries
+    int bitsRgb;  ///< bits per gun
     unsigned long redMask, greenMask, blueMask;
 };
 

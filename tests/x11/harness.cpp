@@ -70,7 +70,9 @@ Xvfb::Xvfb(int depth, const std::string& geometry)
     std::string num;
     const auto deadline = Clock::now() + std::chrono::seconds(20);
     while (Clock::now() < deadline) {
-        struct pollfd p {fds[0], POLLIN, 0};
+        struct pollfd p {
+            fds[0], POLLIN, 0
+        };
         if (poll(&p, 1, 200) <= 0)
             continue;
         char c;
@@ -223,7 +225,10 @@ RunResult run(const std::string& program, const RunOptions& opt)
     return r;
 }
 
-std::string tavPath() { return std::string(TAV_TEST_BINDIR) + "/app/tav"; }
+std::string tavPath()
+{
+    return std::string(TAV_TEST_BINDIR) + "/app/tav";
+}
 
 std::string writeFile(const std::string& path, const std::string& content)
 {

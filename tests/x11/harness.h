@@ -42,9 +42,9 @@ private:
 };
 
 struct RunResult {
-    int status = -1;         ///< exit status, or 128 + signal
+    int status = -1; ///< exit status, or 128 + signal
     bool timedOut = false;
-    std::string out, err;    ///< standard output and standard error
+    std::string out, err; ///< standard output and standard error
 };
 
 struct RunOptions {

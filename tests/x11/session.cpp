@@ -35,7 +35,10 @@ std::vector<int> ints(const std::string& line, size_t from)
 
 Xvfb* OnXvfb::server = nullptr;
 
-void OnXvfb::SetUpTestSuite() { server = new Xvfb(24); }
+void OnXvfb::SetUpTestSuite()
+{
+    server = new Xvfb(24);
+}
 
 void OnXvfb::TearDownTestSuite()
 {
@@ -43,7 +46,10 @@ void OnXvfb::TearDownTestSuite()
     server = nullptr;
 }
 
-void OnXvfb::SetUp() { ASSERT_TRUE(server->ok()) << "Xvfb did not start"; }
+void OnXvfb::SetUp()
+{
+    ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+}
 
 void Session::SetUp()
 {
@@ -127,8 +133,8 @@ void Session::expectShowsImage(const Shot& s, int x0, int y0, int bx, int by)
             const bool in = x >= place[0] && x <= place[2] && y >= place[1] && y <= place[3];
             const uint32_t want = in ? pattern(ix, iy) : 0u;
             if ((s.at(x, y) & 0xffffff) != want) {
-                ADD_FAILURE() << "view pixel " << x << "," << y << " is " << std::hex
-                              << s.at(x, y) << " want " << want;
+                ADD_FAILURE() << "view pixel " << x << "," << y << " is " << std::hex << s.at(x, y)
+                              << " want " << want;
                 ++bad;
             }
         }

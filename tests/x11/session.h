@@ -73,10 +73,7 @@ protected:
     /// Opens the main menu at view (x, y): the menu's id, level, box and line step.
     std::vector<int> openMenu(int x, int y);
     /// The middle of a menu row (0 is the title) in view coordinates.
-    static int rowY(const std::vector<int>& m, int row)
-    {
-        return m[3] + 4 + m[6] * row + m[6] / 2;
-    }
+    static int rowY(const std::vector<int>& m, int row) { return m[3] + 4 + m[6] * row + m[6] / 2; }
     /// Chooses a main-menu row with the right button held since openMenu.
     void chooseRow(const std::vector<int>& m, int row);
     /// Releases the right button where no item is: the menu ends outside, choosing nothing,

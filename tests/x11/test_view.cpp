@@ -56,7 +56,8 @@ TEST_F(ViewX, FontTableOpensWhatIsInstalled)
     // Families fontconfig does not have must fail, not fall back to another family.
     EXPECT_NE(text.find("font 21 fail"), std::string::npos) << text;
     EXPECT_NE(r.err.find("\n***TEXTWIN():SETFONT:XftFontOpen failed\n"), std::string::npos);
-    if (!readFile("/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Regular.ttf").empty()) {
+    if (!readFile("/usr/share/fonts/truetype/liberation/LiberationSansNarrow-Regular.ttf")
+             .empty()) {
         for (int f = 3; f < 19; ++f)
             EXPECT_NE(text.find("font " + std::to_string(f) + " ok"), std::string::npos) << text;
     }
@@ -161,7 +162,8 @@ TEST_F(ViewX, MenuTreeCascadesAndRestoresTheView)
     std::vector<int> root;
     openRoot(&root);
     drv->move(vx + root[2] + 10, vy + rowY(root, 3));
-    EXPECT_EQ(log.waitFor("menu hilite", waitMs), "menu hilite " + std::to_string(root[0]) + " 3 3");
+    EXPECT_EQ(log.waitFor("menu hilite", waitMs),
+              "menu hilite " + std::to_string(root[0]) + " 3 3");
     const std::vector<std::string> s = fields(log.waitFor("menu show", waitMs));
     ASSERT_EQ(s.size(), 9u);
     std::vector<int> sub;
@@ -171,7 +173,8 @@ TEST_F(ViewX, MenuTreeCascadesAndRestoresTheView)
     EXPECT_EQ(sub[2], root[4] + 1) << "the sub-menu opens beside its parent";
     EXPECT_EQ(sub[3], root[3] + 3 * root[6] - 1);
     drv->move(vx + sub[2] + 10, vy + rowY(sub, 2));
-    EXPECT_EQ(log.waitFor("menu hilite", waitMs), "menu hilite " + std::to_string(sub[0]) + " 2 24");
+    EXPECT_EQ(log.waitFor("menu hilite", waitMs),
+              "menu hilite " + std::to_string(sub[0]) + " 2 24");
     drv->release(3);
     EXPECT_EQ(log.waitFor("menu done", waitMs), "menu done 3 0 3 24");
     ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());

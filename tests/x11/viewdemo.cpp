@@ -67,7 +67,8 @@ void runMenu()
     int32 lut = xDEFPUP("ON|OFF");
     int32 scroll = xDEFPUP("SLOW%i6|MED%i12|FAST%i24");
     int32 alpha = xDEFPUP("ON|OFF");
-    const pupLink links[] = {{&pan, 1, &zoom}, {&pan, 2, &lut}, {&pan, 3, &scroll}, {&pan, 5, &alpha}};
+    const pupLink links[] = {
+        {&pan, 1, &zoom}, {&pan, 2, &lut}, {&pan, 3, &scroll}, {&pan, 5, &alpha}};
     xLNKPUP(4, links);
     if (waitFor(MOUSE_RIGHT) != MOUSE_RIGHT)
         return;

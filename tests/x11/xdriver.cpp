@@ -23,13 +23,19 @@ namespace tavtest {
 
 namespace {
 
-Display* D(void* p) { return static_cast<Display*>(p); }
+Display* D(void* p)
+{
+    return static_cast<Display*>(p);
+}
 
 using clk = std::chrono::steady_clock;
 
 } // namespace
 
-BgProcess::~BgProcess() { kill(); }
+BgProcess::~BgProcess()
+{
+    kill();
+}
 
 bool BgProcess::start(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, const std::string& errPath)
@@ -210,8 +216,7 @@ unsigned long XDriver::topWindowAt(int x, int y, int w, int h)
     for (unsigned k = 0; k < n; ++k) {
         XWindowAttributes wa{};
         XGetWindowAttributes(d, kids[k], &wa);
-        if (wa.map_state == IsViewable && wa.x == x && wa.y == y && wa.width == w &&
-            wa.height == h)
+        if (wa.map_state == IsViewable && wa.x == x && wa.y == y && wa.width == w && wa.height == h)
             found = kids[k];
     }
     if (kids)
@@ -237,8 +242,8 @@ Shot XDriver::grab(int x, int y, int w, int h)
 {
     Shot s;
     Display* d = D(dpy_);
-    XImage* im = XGetImage(d, DefaultRootWindow(d), x, y, unsigned(w), unsigned(h), AllPlanes,
-                           ZPixmap);
+    XImage* im =
+        XGetImage(d, DefaultRootWindow(d), x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
     if (!im)
         return s;
     s.x = x;

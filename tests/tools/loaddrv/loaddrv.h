@@ -9,11 +9,11 @@
 namespace loaddrv {
 
 struct Result {
-    shortu status = 0;     ///< TAV_LOAD's status
-    shortu current = 0;    ///< current iBUFF index afterwards
+    shortu status = 0;  ///< TAV_LOAD's status
+    shortu current = 0; ///< current iBUFF index afterwards
     int width = 0, height = 0;
-    std::string pam;       ///< RGB_ALPHA PAM of the current iBUFF (empty when it has no pixels)
-    std::string messages;  ///< the loader window's message area and queue
+    std::string pam;      ///< RGB_ALPHA PAM of the current iBUFF (empty when it has no pixels)
+    std::string messages; ///< the loader window's message area and queue
 };
 
 /// Starts a clean run: buffers, loader state, loader window and cipher reset.

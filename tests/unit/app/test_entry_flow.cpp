@@ -32,7 +32,10 @@ int32 fakeConnect()
     calls->seq.push_back("connect");
     return calls->connectStatus;
 }
-void fakeClose() { calls->seq.push_back("close"); }
+void fakeClose()
+{
+    calls->seq.push_back("close");
+}
 shortu fakeLoad(bufdes* t, shortu* cur, shortu src, const char* text)
 {
     calls->seq.push_back("load " + std::to_string(src) + " " + (text ? text : "-"));
@@ -62,7 +65,10 @@ bool fakeRegular(const char* p)
             return true;
     return false;
 }
-int fakePoll() { return calls->pollResult; }
+int fakePoll()
+{
+    return calls->pollResult;
+}
 
 class EntryFlow : public ::testing::Test {
 protected:
@@ -147,8 +153,8 @@ TEST_F(EntryFlow, ViewReturnsToLoaderWhichSubmitsAgain)
     c.viewStatus = {0, 1};
     ldrConsoleScript("i=b.png\n");
     EXPECT_EQ(runTav({"/img/a.png"}), 0);
-    const std::vector<std::string> want = {"connect", "load 2 i=\"/img/a.png\" \n", "view 0",
-                                           "load 2 i=b.png\n", "view 0", "close"};
+    const std::vector<std::string> want = {
+        "connect", "load 2 i=\"/img/a.png\" \n", "view 0", "load 2 i=b.png\n", "view 0", "close"};
     EXPECT_EQ(c.seq, want);
 }
 
@@ -156,8 +162,9 @@ TEST_F(EntryFlow, EmptySubmitOnEmptyBufferStaysInLoader)
 {
     ldrConsoleScript("");
     EXPECT_EQ(runTav({}), 0);
-    EXPECT_NE(ldrMessageArea().find("\nCannot Exploit an empty iBUFF\nSelect Image, Script or Exit\n"),
-              std::string::npos);
+    EXPECT_NE(
+        ldrMessageArea().find("\nCannot Exploit an empty iBUFF\nSelect Image, Script or Exit\n"),
+        std::string::npos);
     const std::vector<std::string> want = {"connect", "close"};
     EXPECT_EQ(c.seq, want);
 }

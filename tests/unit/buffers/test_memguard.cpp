@@ -15,7 +15,10 @@ bool tenGigRam(std::uint64_t& ram, std::uint64_t& swap)
 }
 
 std::string severe;
-void captureSevere(const std::string& t) { severe = t; }
+void captureSevere(const std::string& t)
+{
+    severe = t;
+}
 
 class MemGuard : public ::testing::Test {
 protected:

@@ -90,7 +90,10 @@ struct TempDir {
     }
 };
 
-inline bool haveOpenssl() { return ::access("/usr/bin/openssl", X_OK) == 0; }
+inline bool haveOpenssl()
+{
+    return ::access("/usr/bin/openssl", X_OK) == 0;
+}
 
 /// Standard output of a shell command.
 inline std::string runCommand(const std::string& cmd)

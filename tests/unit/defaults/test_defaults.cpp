@@ -222,8 +222,8 @@ TEST_F(Defaults, ZoomModeSetsOnlyTheLowFourBits)
         const char* word;
         unsigned bits;
     };
-    const Case cases[] = {{"BILINEAR", 0x2}, {"bicubic", 0x4}, {"Replicate", 0x1},
-                          {"CATMULL-ROM", 0x8}};
+    const Case cases[] = {
+        {"BILINEAR", 0x2}, {"bicubic", 0x4}, {"Replicate", 0x1}, {"CATMULL-ROM", 0x8}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word);
         EXPECT_EQ(readWith(std::string("ALPHA=true\nZOOM_MODE=") + c.word + "\r\n"), "");

@@ -30,7 +30,10 @@ const std::string& tmpDir()
     return dir;
 }
 
-std::string tmpPath(const std::string& name) { return tmpDir() + "/" + name; }
+std::string tmpPath(const std::string& name)
+{
+    return tmpDir() + "/" + name;
+}
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
@@ -58,7 +61,10 @@ void writePnm(const std::string& path, int w, int h, int bands, int maxval,
     writeFile(path, bytes);
 }
 
-bool run(const std::string& cmd) { return std::system(cmd.c_str()) == 0; }
+bool run(const std::string& cmd)
+{
+    return std::system(cmd.c_str()) == 0;
+}
 
 raster readPnm(const std::string& path)
 {

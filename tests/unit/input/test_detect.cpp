@@ -90,8 +90,7 @@ TEST(FormatDetect, UnbuiltReadersAnswerNotAvailable)
 {
     // Formats whose readers come later are recognised and refused, never loaded as raw.
     int st = 0;
-    const auto fits =
-        withText(withText(withText({' '}, "SIMPLE", 0), "BITPIX", 80), "NAXIS", 160);
+    const auto fits = withText(withText(withText({' '}, "SIMPLE", 0), "BITPIX", 80), "NAXIS", 160);
     EXPECT_EQ(detect(fits, "x", &st), FMT_FITS);
     EXPECT_EQ(st, HDR_NOT_AVAILABLE);
     EXPECT_EQ(detect(withText({' '}, "ftypavif", 4), "x", &st), FMT_AVIF);

@@ -44,7 +44,10 @@ const std::string& greyFile(int w, int h)
     return path;
 }
 
-std::uint8_t greyAt(int x, int y) { return static_cast<std::uint8_t>((x * 31 + y * 17) & 0xFF); }
+std::uint8_t greyAt(int x, int y)
+{
+    return static_cast<std::uint8_t>((x * 31 + y * 17) & 0xFF);
+}
 
 // The rows (or columns) of input that make output j when `in` reduce to `out`.
 std::pair<int, int> run(int j, int in, int out)

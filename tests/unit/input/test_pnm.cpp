@@ -9,7 +9,10 @@ using namespace tavtest;
 
 namespace {
 
-std::vector<std::uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
 
 loadResult loadBytes(const std::string& name, const std::vector<std::uint8_t>& bytes,
                      const loadTags& t = {})

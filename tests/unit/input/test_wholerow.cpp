@@ -14,7 +14,10 @@ using namespace tavtest;
 
 constexpr std::uint32_t kJunk = 0xA5C3E1F7u; // what an unfilled block may hold
 
-std::uint8_t sample(int x, int y, int b) { return std::uint8_t(x * 7 + y * 13 + b * 91); }
+std::uint8_t sample(int x, int y, int b)
+{
+    return std::uint8_t(x * 7 + y * 13 + b * 91);
+}
 
 std::string rgbFile(int w, int h)
 {

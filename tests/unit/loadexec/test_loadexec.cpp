@@ -43,8 +43,8 @@ protected:
     // A grey ramp: value (x + 3 y) mod 256.
     std::string pgm(const std::string& name, int w, int h)
     {
-        std::string data = "P5\n# made by the test\n" + std::to_string(w) + " " +
-                           std::to_string(h) + "\n255\n";
+        std::string data =
+            "P5\n# made by the test\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 data += char((x + 3 * y) & 255);
@@ -258,7 +258,6 @@ TEST_F(LoadExec, EncryptedFileDecryptsWithTheRightKeyOnly)
     EXPECT_NE(err.find("63: Decryption FAIL."), std::string::npos) << err;
 }
 
-
 // Each refusal of the load execution, provoked once: the numbered message, status 4, and an
 // iBUFF that keeps what it held before.
 TEST_F(LoadExec, RefusalsReportTheirNumbers)
@@ -376,20 +375,20 @@ TEST_F(LoadExec, ComposingAfterSetbAddsAnImage)
 TEST_F(LoadExec, PaletteGifRefusesAGunLoad)
 {
     const std::string gif = dir + "/pal.gif";
-    const std::string cmd = "convert -size 32x32 gradient:red-blue -colors 16 " + gif +
-                            " >/dev/null 2>&1";
+    const std::string cmd =
+        "convert -size 32x32 gradient:red-blue -colors 16 " + gif + " >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0)
         GTEST_SKIP() << "ImageMagick not available";
     auto r = load("GUN=R i=" + gif);
     EXPECT_EQ(r.status, 4);
-    EXPECT_TRUE(err.find("36: Cannot Pseudocolor > 1 chan or RGBA overwrite") != std::string::npos ||
+    EXPECT_TRUE(err.find("36: Cannot Pseudocolor > 1 chan or RGBA overwrite") !=
+                    std::string::npos ||
                 err.find(" 2: Num luts not equal to num selected data bands") != std::string::npos)
         << err;
     r = load("i=" + gif);
     EXPECT_EQ(r.status, 0) << err;
     EXPECT_EQ(bufObjs[0].width, 32);
 }
-
 
 TEST_F(LoadExec, FailedReplacingLoadKeepsTheEarlierImages)
 {

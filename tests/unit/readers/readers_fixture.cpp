@@ -12,12 +12,15 @@
 
 namespace rdtest {
 
-bool sh(const std::string &cmd) { return std::system(cmd.c_str()) == 0; }
+bool sh(const std::string& cmd)
+{
+    return std::system(cmd.c_str()) == 0;
+}
 
-std::string shOut(const std::string &cmd)
+std::string shOut(const std::string& cmd)
 {
     std::string out;
-    std::FILE *p = popen(cmd.c_str(), "r");
+    std::FILE* p = popen(cmd.c_str(), "r");
     if (!p)
         return out;
     char buf[65536];
@@ -27,10 +30,10 @@ std::string shOut(const std::string &cmd)
     return pclose(p) == 0 ? out : std::string();
 }
 
-std::string slurp(const std::string &path)
+std::string slurp(const std::string& path)
 {
     std::string data;
-    std::FILE *f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return data;
     char buf[65536];
@@ -41,7 +44,7 @@ std::string slurp(const std::string &path)
     return data;
 }
 
-void damage(const std::string &in, const std::string &out, std::size_t keep, int flipAt)
+void damage(const std::string& in, const std::string& out, std::size_t keep, int flipAt)
 {
     std::string data = slurp(in);
     if (keep < data.size())
@@ -53,7 +56,7 @@ void damage(const std::string &in, const std::string &out, std::size_t keep, int
     std::ofstream(out, std::ios::binary) << data;
 }
 
-image magickRgba(const std::string &path, int w, int h)
+image magickRgba(const std::string& path, int w, int h)
 {
     image im;
     const std::string raw = shOut("convert '" + path + "' -depth 8 rgba:- 2>/dev/null");
@@ -68,7 +71,7 @@ image magickRgba(const std::string &path, int w, int h)
 
 namespace {
 
-image parseNetpbm(const std::string &data)
+image parseNetpbm(const std::string& data)
 {
     image im;
     std::istringstream in(data);
@@ -98,7 +101,7 @@ image parseNetpbm(const std::string &data)
     in.get();
     const std::size_t n = std::size_t(im.w) * im.h * im.bands;
     im.px.resize(n);
-    in.read(reinterpret_cast<char *>(im.px.data()), std::streamsize(n));
+    in.read(reinterpret_cast<char*>(im.px.data()), std::streamsize(n));
     if (maxval != 255 || std::size_t(in.gcount()) != n)
         return {};
     return im;
@@ -106,11 +109,17 @@ image parseNetpbm(const std::string &data)
 
 } // namespace
 
-image djpeg(const std::string &path) { return parseNetpbm(shOut("djpeg -pnm '" + path + "'")); }
+image djpeg(const std::string& path)
+{
+    return parseNetpbm(shOut("djpeg -pnm '" + path + "'"));
+}
 
-image readNetpbm(const std::string &path) { return parseNetpbm(slurp(path)); }
+image readNetpbm(const std::string& path)
+{
+    return parseNetpbm(slurp(path));
+}
 
-void writeNetpbm(const std::string &path, const image &im)
+void writeNetpbm(const std::string& path, const image& im)
 {
     std::ofstream f(path, std::ios::binary);
     if (im.bands == 4)
@@ -118,7 +127,7 @@ void writeNetpbm(const std::string &path, const image &im)
           << "\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     else
         f << (im.bands == 1 ? "P5\n" : "P6\n") << im.w << " " << im.h << "\n255\n";
-    f.write(reinterpret_cast<const char *>(im.px.data()), std::streamsize(im.px.size()));
+    f.write(reinterpret_cast<const char*>(im.px.data()), std::streamsize(im.px.size()));
 }
 
 image pattern(int w, int h, int bands)
@@ -152,7 +161,7 @@ void Readers::TearDown()
         sh("rm -rf '" + dir + "'");
 }
 
-loaddrv::Result Readers::load(const std::string &cmd)
+loaddrv::Result Readers::load(const std::string& cmd)
 {
     testing::internal::CaptureStderr();
     loaddrv::Result r = loaddrv::runCommand(cmd, 0);
@@ -160,17 +169,17 @@ loaddrv::Result Readers::load(const std::string &cmd)
     return r;
 }
 
-int Readers::header(const std::string &file, fdes &out, int32 *nAnc, bool headerOnly)
+int Readers::header(const std::string& file, fdes& out, int32* nAnc, bool headerOnly)
 {
     static ides img[1];
     static bufdes b;
     b = bufdes{};
     img[0] = ides{};
     b.imgDes = img;
-    std::FILE *fp = std::fopen(file.c_str(), "rb");
+    std::FILE* fp = std::fopen(file.c_str(), "rb");
     if (!fp)
         return 999;
-    charu *anc[4] = {};
+    charu* anc[4] = {};
     int32 n = 0;
     testing::internal::CaptureStderr();
     const int st = GETHEADER(fp, &b, file.c_str(), &n, anc, headerOnly);
@@ -183,19 +192,19 @@ int Readers::header(const std::string &file, fdes &out, int32 *nAnc, bool header
     return st;
 }
 
-::testing::AssertionResult Readers::sameAs(const image &ref, int fx, int fy, int w, int h,
+::testing::AssertionResult Readers::sameAs(const image& ref, int fx, int fy, int w, int h,
                                            bool withAlpha, int bx, int by) const
 {
-    const bufdes &b = bufObjs[0];
+    const bufdes& b = bufObjs[0];
     if (!b.imgbuf || ref.px.empty())
         return ::testing::AssertionFailure() << "no pixels";
     if (bx + w > b.width || by + h > b.height)
         return ::testing::AssertionFailure() << "buffer " << b.width << "x" << b.height;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const auto *p =
-                reinterpret_cast<const charu *>(b.imgbuf + std::size_t(by + y) * b.width + bx + x);
-            const std::uint8_t *q =
+            const auto* p =
+                reinterpret_cast<const charu*>(b.imgbuf + std::size_t(by + y) * b.width + bx + x);
+            const std::uint8_t* q =
                 &ref.px[(std::size_t(fy + y) * ref.w + fx + x) * std::size_t(ref.bands)];
             std::uint8_t want[4] = {q[0], q[0], q[0], 255};
             if (ref.bands >= 3) {

@@ -17,7 +17,7 @@ TEST_F(JpegReader, GreyColourCmykAndProgressiveMatchDjpeg)
     writeNetpbm(path("src.ppm"), pattern(W, H, 3));
     writeNetpbm(path("src.pgm"), pattern(W, H, 1));
     const struct {
-        const char *name;
+        const char* name;
         std::string cmd;
         int bands;
     } cases[] = {
@@ -27,7 +27,7 @@ TEST_F(JpegReader, GreyColourCmykAndProgressiveMatchDjpeg)
         {"restart", "cjpeg -restart 1 -sample 1x1 " + path("src.ppm"), 3},
         {"cmyk", "convert " + path("src.ppm") + " -colorspace CMYK jpg:-", 3},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string f = path(std::string(c.name) + ".jpg");
         ASSERT_TRUE(sh(c.cmd + " > " + f));
@@ -87,7 +87,6 @@ TEST_F(JpegReader, DamagedAndRefusedFilesGiveStatusesNotAnExit)
     EXPECT_NE(r.messages.find("46: "), std::string::npos) << r.messages << err;
 }
 
-
 // A progressive file needs the library's whole coefficient store before the first row; its
 // working memory is held to the memory guard's share, so a file too large for the machine is
 // refused with a status instead of exhausting memory.
@@ -98,7 +97,7 @@ TEST_F(JpegReader, ProgressiveWorkingMemoryStaysWithinTheGuardsShare)
     ASSERT_TRUE(sh("cjpeg -progressive " + path("src.ppm") + " > " + f));
     fdes fd{};
     ASSERT_EQ(header(f, fd), JPEG_OK) << err;
-    setFreeMemSource([](std::uint64_t &ram, std::uint64_t &swap) {
+    setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
         ram = 200000; // well below the ~720 kB of coefficients of a 400 x 300 colour file
         swap = 0;
         return true;

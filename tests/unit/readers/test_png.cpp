@@ -19,7 +19,7 @@ protected:
         writeNetpbm(path("src.pam"), pattern(W, H, 4));
         writeNetpbm(path("src.pgm"), pattern(W, H, 1));
     }
-    std::string make(const std::string &name, const std::string &cmd)
+    std::string make(const std::string& name, const std::string& cmd)
     {
         const std::string out = path(name);
         std::string c = cmd;
@@ -33,8 +33,8 @@ protected:
 };
 
 struct pngCase {
-    const char *name;
-    const char *cmd; // %d the folder, %o the output
+    const char* name;
+    const char* cmd; // %d the folder, %o the output
     bool alpha;
     int bands, depth, interlaced;
 };
@@ -57,7 +57,7 @@ const pngCase kCases[] = {
 TEST_F(PngReader, EveryKindMatchesTheIndependentDecoderPixelForPixel)
 {
     sources();
-    for (const pngCase &c : kCases) {
+    for (const pngCase& c : kCases) {
         SCOPED_TRACE(c.name);
         const std::string f = make(std::string(c.name) + ".png", c.cmd);
         fdes fd{};
@@ -104,7 +104,7 @@ TEST_F(PngReader, BandSelectionOnFourChannelRowsPicksTheNamedBands)
     const image ref = magickRgba(f, W, H);
     ASSERT_FALSE(ref.px.empty());
     struct bandCase {
-        const char *tag;
+        const char* tag;
         int fromBand[3]; // file band (0-based) expected in red, green, blue
     };
     const bandCase cases[] = {{"BAND=1", {0, 0, 0}},
@@ -112,7 +112,7 @@ TEST_F(PngReader, BandSelectionOnFourChannelRowsPicksTheNamedBands)
                               {"BAND=1,2,3", {0, 1, 2}},
                               {"BAND=3,2,1", {2, 1, 0}},
                               {"BAND=1,2,3,4", {0, 1, 2}}};
-    for (const bandCase &c : cases) {
+    for (const bandCase& c : cases) {
         SCOPED_TRACE(c.tag);
         loaddrv::reset();
         const auto r = load(std::string(c.tag) + " i=\"" + f + "\"");
@@ -182,7 +182,7 @@ TEST_F(PngReader, DamagedFilesFailWithTheLoaderErrorAndNoCrash)
     writeNetpbm(path("big.ppm"), pattern(300, 200, 3));
     const std::string f = make("big.png", "convert %d/big.ppm PNG24:%o");
     const std::string fi = make("bigi.png", "pnmtopng -interlace %d/big.ppm > %o 2>/dev/null");
-    const auto size = [](const std::string &p) { return slurp(p).size(); };
+    const auto size = [](const std::string& p) { return slurp(p).size(); };
 
     // A bad IHDR checksum: libpng raises its error while the header is read.
     damage(f, path("crc.png"), size(f), 20);

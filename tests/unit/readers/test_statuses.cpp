@@ -24,7 +24,7 @@ struct tiffSpec {
     std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0;
 };
 
-void writeTiff(const std::string &path, const tiffSpec &t)
+void writeTiff(const std::string& path, const tiffSpec& t)
 {
     std::vector<std::uint8_t> f;
     auto u16 = [&](std::uint32_t v) {
@@ -43,10 +43,9 @@ void writeTiff(const std::string &path, const tiffSpec &t)
     };
     // Sample data right after the 8-byte header; the directory after it (word aligned).
     const std::uint32_t dataOfs = 8;
-    std::vector<tag> tags = {{256, 4, t.w},       {257, 4, t.h}, {258, 3, t.bits},
-                             {259, 3, 1},         {262, 3, t.photometric},
-                             {273, 4, dataOfs},   {277, 3, t.spp},
-                             {278, 4, t.h},       {279, 4, stripBytes}};
+    std::vector<tag> tags = {{256, 4, t.w},   {257, 4, t.h},           {258, 3, t.bits},
+                             {259, 3, 1},     {262, 3, t.photometric}, {273, 4, dataOfs},
+                             {277, 3, t.spp}, {278, 4, t.h},           {279, 4, stripBytes}};
     if (t.sampleFormat)
         tags.push_back({339, 3, t.sampleFormat});
     f.insert(f.end(), {'I', 'I', 42, 0});
@@ -57,7 +56,7 @@ void writeTiff(const std::string &path, const tiffSpec &t)
     while (f.size() < ifd)
         f.push_back(0);
     u16(std::uint32_t(tags.size()));
-    for (const tag &g : tags) {
+    for (const tag& g : tags) {
         u16(g.id);
         u16(g.type);
         u32(1);
@@ -71,7 +70,7 @@ void writeTiff(const std::string &path, const tiffSpec &t)
     u32(0);
     // Padded to the kilobyte that format detection reads.
     f.resize(std::max<std::size_t>(f.size(), 1024), 0);
-    std::FILE *out = std::fopen(path.c_str(), "wb");
+    std::FILE* out = std::fopen(path.c_str(), "wb");
     ASSERT_NE(out, nullptr);
     ASSERT_EQ(std::fwrite(f.data(), 1, f.size(), out), f.size());
     std::fclose(out);
@@ -153,7 +152,7 @@ TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
 TEST_F(ReaderStatuses, TwoComponentJpegIsRefused)
 {
     const std::string f = path("two.jpg");
-    std::FILE *out = std::fopen(f.c_str(), "wb");
+    std::FILE* out = std::fopen(f.c_str(), "wb");
     ASSERT_NE(out, nullptr);
     jpeg_compress_struct c{};
     jpeg_error_mgr e{};
@@ -200,7 +199,7 @@ TEST_F(ReaderStatuses, PalettePngWithoutPlteIsALibraryError)
                               std::uint32_t(std::uint8_t(png[at - 2])) << 8 |
                               std::uint8_t(png[at - 1]);
     png.erase(at - 4, 12 + len);
-    std::FILE *out = std::fopen(path("noplte.png").c_str(), "wb");
+    std::FILE* out = std::fopen(path("noplte.png").c_str(), "wb");
     ASSERT_NE(out, nullptr);
     std::fwrite(png.data(), 1, png.size(), out);
     std::fclose(out);
@@ -286,7 +285,7 @@ TEST_F(ReaderStatuses, RandomDamageEndsInAStatus)
         x ^= x << 5;
         return x;
     };
-    for (const auto &m : makers) {
+    for (const auto& m : makers) {
         SCOPED_TRACE(m.name);
         const std::string f = path(m.name);
         std::string cmd = m.cmd;
@@ -306,7 +305,7 @@ TEST_F(ReaderStatuses, RandomDamageEndsInAStatus)
                 b.resize(rnd() % b.size());
             b.resize(std::max<std::size_t>(b.size(), 1024), '\0');
             {
-                std::FILE *out = std::fopen(bad.c_str(), "wb");
+                std::FILE* out = std::fopen(bad.c_str(), "wb");
                 ASSERT_NE(out, nullptr);
                 std::fwrite(b.data(), 1, b.size(), out);
                 std::fclose(out);

@@ -19,7 +19,7 @@ TEST_F(TiffReader, LayoutsMatchTheIndependentDecoderPixelForPixel)
     writeNetpbm(path("src.pgm"), pattern(W, H, 1));
     const std::string d = dir;
     const struct {
-        const char *name;
+        const char* name;
         std::string cmd;
         bool alpha;
     } cases[] = {
@@ -56,7 +56,7 @@ TEST_F(TiffReader, LayoutsMatchTheIndependentDecoderPixelForPixel)
         {"bilevel", "convert " + d + "/src.pgm -threshold 50% -type Bilevel TIFF:%o", false},
         {"miniswhite", "pnmtotiff -miniswhite " + d + "/src.pgm > %o 2>/dev/null", false},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string f = path(std::string(c.name) + ".tif");
         std::string cmd = c.cmd;
@@ -85,10 +85,10 @@ TEST_F(TiffReader, BandSelectionOnFourSampleRowsPicksTheNamedBands)
     const image ref = magickRgba(f, W, H);
     ASSERT_FALSE(ref.px.empty());
     const struct {
-        const char *tag;
+        const char* tag;
         int fromBand[3]; // file band (0-based) expected in red, green, blue
     } cases[] = {{"BAND=1", {0, 0, 0}}, {"BAND=3,2,1", {2, 1, 0}}, {"BAND=4,1,2,3", {3, 0, 1}}};
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.tag);
         loaddrv::reset();
         const auto r = load(std::string(c.tag) + " i=\"" + f + "\"");
@@ -118,7 +118,8 @@ TEST_F(TiffReader, HeadersOfHdrAndRefusedFiles)
     const std::string ff = path("f32.tif");
     ASSERT_TRUE(sh("convert " + path("src.ppm") +
                    " -define quantum:format=floating-point -depth 32 -compress none "
-                   "TIFF:" + ff + " 2>/dev/null; test -s " + ff));
+                   "TIFF:" +
+                   ff + " 2>/dev/null; test -s " + ff));
     ASSERT_EQ(header(ff, fd), TIF_OK) << err;
     EXPECT_EQ(fd.dataType, DT_FLOAT32);
     EXPECT_EQ(fd.slBytes, 4 * 3 * W);
@@ -127,7 +128,8 @@ TEST_F(TiffReader, HeadersOfHdrAndRefusedFiles)
     const std::string fh = path("f16.tif");
     ASSERT_TRUE(sh("convert " + path("src.ppm") +
                    " -define quantum:format=floating-point -depth 16 -compress none "
-                   "TIFF:" + fh + " 2>/dev/null; test -s " + fh));
+                   "TIFF:" +
+                   fh + " 2>/dev/null; test -s " + fh));
     EXPECT_EQ(header(fh, fd), TIF_BAD_TYPE);
 
     // CMYK: the warning, then three bands read from four samples.

@@ -89,7 +89,8 @@ public:
             for (int32 x = src.x0; x <= src.x1; ++x) {
                 const int32 tx = x + dx, ty = y + dy;
                 if (tx >= 0 && ty >= 0 && tx < w_ && ty < h_)
-                    px[size_t(ty) * size_t(w_) + size_t(tx)] = tmp[size_t(y) * size_t(w_) + size_t(x)];
+                    px[size_t(ty) * size_t(w_) + size_t(tx)] =
+                        tmp[size_t(y) * size_t(w_) + size_t(x)];
             }
     }
     bool getPixels(const twBox& b, int32u* dst) override

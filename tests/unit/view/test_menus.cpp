@@ -157,9 +157,10 @@ TEST_F(PanTree, LinkingSetsChildrenAndTreeExtent)
     const pupLink outOfRange[] = {{&pan, 1, &far}};
     testing::internal::CaptureStderr();
     EXPECT_EQ(xLNKPUP(1, outOfRange), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              strPrintf("\nxLNKPUP() error; child popup link undefined or out of range. P/C= %d 300",
-                        pan));
+    EXPECT_EQ(
+        testing::internal::GetCapturedStderr(),
+        strPrintf("\nxLNKPUP() error; child popup link undefined or out of range. P/C= %d 300",
+                  pan));
     const pupLink noRoot[] = {{&undefinedId, 1, &lut}};
     testing::internal::CaptureStderr();
     EXPECT_EQ(xLNKPUP(1, noRoot), 0);

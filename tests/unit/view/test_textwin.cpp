@@ -58,7 +58,8 @@ TEST_F(TextWin, XftSizeRulesAndMissingFamilies)
     // fontconfig substitutes a missing family; the selection must fail all the same.
     testing::internal::CaptureStderr();
     EXPECT_FALSE(SETFONT(21, 0, &f));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\n***TEXTWIN():SETFONT:XftFontOpen failed\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "\n***TEXTWIN():SETFONT:XftFontOpen failed\n");
     EXPECT_FALSE(SETFONT(-1, 0, &f));
     EXPECT_FALSE(SETFONT(fontCount(), 0, &f));
     EXPECT_EQ(fontCount(), 24);
@@ -337,10 +338,10 @@ TEST(TwoButton, EmulatedMiddleButton)
         int code;
     };
     const Step onSeq[] = {
-        {3, true, 3},  {3, false, -3}, // right alone
-        {1, true, 1},  {3, true, 2},   {3, false, -2}, {1, false, -1}, // left held + right
-        {1, true, 1},  {1, false, -1}, {3, true, 3},   {3, false, -3},
-        {1, true, 1},  {3, true, 2},   {1, false, -1}, {3, false, -2}, // left let go first
+        {3, true, 3}, {3, false, -3},                                 // right alone
+        {1, true, 1}, {3, true, 2},   {3, false, -2}, {1, false, -1}, // left held + right
+        {1, true, 1}, {1, false, -1}, {3, true, 3},   {3, false, -3},
+        {1, true, 1}, {3, true, 2},   {1, false, -1}, {3, false, -2}, // left let go first
     };
     twoButtonState s;
     s.on = true;
