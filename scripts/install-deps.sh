@@ -14,7 +14,7 @@ build_pkgs=(
 )
 test_pkgs=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
-    netpbm imagemagick libjpeg-turbo-progs libtiff-tools openssl file binutils
+    clang-format netpbm imagemagick libjpeg-turbo-progs libtiff-tools openssl file binutils
 )
 
 pkgs=("${build_pkgs[@]}")

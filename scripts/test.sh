@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh --test
 jobs=$(nproc)
 
+scripts/check-format.sh
+
 rm -rf build-test build-asan
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON -DTAV_BENCH=ON
 cmake --build build-test -j"$jobs"
