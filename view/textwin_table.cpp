@@ -284,10 +284,15 @@ int TEXTWIN_PUT(int32 id, const std::string& text, int colour, int32 flags)
     const int32u pix = colourPixel(colour, false);
     if (flags & TW_NEWLINE)
         newLine(r);
+    // The last column a text may cover is x1 - 4: the bevel and two clear columns stay free.
+    // A text of width w drawn at curX covers curX .. curX + w - 1; a one-line message box
+    // (text + 10 wide, margin 6) leaves its text ending on that column exactly.
+    const int32 lastCol = r.x1 - 4;
     std::string rest = text;
     while (!rest.empty()) {
         size_t n = rest.size();
-        while (n > 0 && r.curX + twBack->textWidth(std::string_view(rest).substr(0, n)) > r.x1 - 4)
+        while (n > 0 &&
+               r.curX + twBack->textWidth(std::string_view(rest).substr(0, n)) - 1 > lastCol)
             --n;
         if (n == 0 && r.curX == r.margin)
             break; // not even one character fits the window
