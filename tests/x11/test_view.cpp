@@ -115,6 +115,54 @@ TEST_F(ViewX, MessageBoxWantsAClickAndRestoresThePixels)
     EXPECT_EQ(proc.wait(waitMs), 0);
 }
 
+// Columns of the box interior (inside the bevel) that hold white text pixels: first and last.
+std::pair<int, int> textColumns(const Shot& s, const std::vector<std::string>& box)
+{
+    const int x0 = std::stoi(box[2]), y0 = std::stoi(box[3]), x1 = std::stoi(box[4]),
+              y1 = std::stoi(box[5]);
+    int first = -1, last = -1;
+    for (int x = x0 + 2; x <= x1 - 2; ++x)
+        for (int y = y0 + 2; y <= y1 - 2; ++y)
+            if (s.at(x, y) == 0xffffffu) {
+                if (first < 0)
+                    first = x - x0;
+                last = x - x0;
+                break;
+            }
+    return {first, last};
+}
+
+TEST_F(ViewX, BriefNoteDrawsItsLastCharactersLikeAMessageOfSeveralLines)
+{
+    ASSERT_TRUE(start({"wait", "msg:Graph HISTOGRAM\\nshorter", "note:Graph HISTOGRAM", "wait"}));
+    ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
+    click(1, 50, 50);
+    const std::vector<std::string> msg = fields(log.waitFor("msg show", waitMs));
+    ASSERT_GE(msg.size(), 8u);
+    ASSERT_FALSE(log.waitFor("idle msg", waitMs).empty());
+    const auto [msgFirst, msgLast] = textColumns(view(), msg);
+    click(1, 60, 60);
+    ASSERT_FALSE(log.waitFor("msg hide", waitMs).empty());
+
+    const std::vector<std::string> note = fields(log.waitFor("msg show", waitMs));
+    ASSERT_GE(note.size(), 8u);
+    ASSERT_FALSE(log.waitFor("idle msg", waitMs).empty());
+    const auto [noteFirst, noteLast] = textColumns(view(), note);
+    // Four pointer moves take a note away.
+    for (int k = 1; k <= 4; ++k)
+        drv->move(vx + 20 * k, vy + 20);
+    ASSERT_FALSE(log.waitFor("msg hide", waitMs).empty());
+
+    ASSERT_GE(msgFirst, 0) << "no text in the message";
+    EXPECT_EQ(noteFirst, msgFirst) << "both start at the margin";
+    EXPECT_EQ(noteLast - noteFirst, msgLast - msgFirst) << "the note's text is cut short";
+    EXPECT_LE(noteLast, std::stoi(note[4]) - std::stoi(note[2]) - 2) << "inside the bevel";
+    ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
+    click(1, 5, 5);
+    EXPECT_FALSE(log.waitFor("exit 0", waitMs).empty());
+    EXPECT_EQ(proc.wait(waitMs), 0);
+}
+
 TEST_F(ViewX, PromptTakesTypedTextAndReturnAloneGivesNoAnswer)
 {
     ASSERT_TRUE(start({"fill", "wait", "prompt:Name\\n> ", "prompt:Again (Y/N) > ", "wait"}));

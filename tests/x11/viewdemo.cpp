@@ -4,6 +4,7 @@
 //   ACTION: fill          paint a pattern over the view
 //           wait          idle main; a left click goes on
 //           msg:TEXT      acknowledged message box (\n in TEXT is a line feed)
+//           note:TEXT     brief note: gone after four mouse events
 //           prompt:TEXT   prompt; the answer is logged
 //           menu          idle main; a right press opens the pan menu tree
 //           fonts         selects every font of the table at size 14: "font N ok|fail"
@@ -126,6 +127,8 @@ int main(int argc, char** argv)
             waitFor(MOUSE_LEFT);
         else if (!std::strncmp(a, "msg:", 4))
             TEXTMSG(unescape(a + 4), MSG_ACK);
+        else if (!std::strncmp(a, "note:", 5))
+            TEXTMSG(unescape(a + 5), MSG_BRIEF);
         else if (!std::strncmp(a, "prompt:", 7))
             TEXTMSG(unescape(a + 7), MSG_PROMPT);
         else if (!std::strcmp(a, "menu"))

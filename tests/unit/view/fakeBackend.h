@@ -49,14 +49,18 @@ public:
         return true;
     }
     void closeFont(bool, void*) override { ++closed; }
-    void useFont(bool, void*) override {}
-    int32 textWidth(std::string_view s) override { return int32(s.size()) * glyphW; }
-    twBox inkBox(std::string_view s) override
+    void useFont(bool xft, void*) override { xftInUse = xft; }
+    int32 textWidth(std::string_view s) override
     {
-        return twBox{0, -12, int32(s.size()) * glyphW - 1, 2};
+        int32 w = 0;
+        for (char c : s)
+            w += advance(c);
+        return w;
     }
+    twBox inkBox(std::string_view s) override { return twBox{0, -12, textWidth(s) - 1, 2}; }
     void fillRect(const twBox& b, int32u pixel) override
     {
+        fills.push_back(b);
         check(b);
         for (int32 y = b.y0; y <= b.y1; ++y)
             for (int32 x = b.x0; x <= b.x1; ++x)
@@ -72,9 +76,9 @@ public:
         texts.push_back(std::string(s));
         // Each glyph is a 4 x 8 block above the baseline (a blank draws nothing).
         for (size_t k = 0; k < s.size(); ++k) {
+            const int32 gx = x + textWidth(s.substr(0, k)) + 1;
             if (s[k] == ' ')
                 continue;
-            const int32 gx = x + int32(k) * glyphW + 1;
             for (int32 yy = y - 8; yy < y; ++yy)
                 for (int32 xx = gx; xx < gx + 4; ++xx)
                     if (xx >= 0 && yy >= 0 && xx < w_ && yy < h_)
@@ -183,9 +187,19 @@ public:
     std::deque<twEvent> events;
     std::deque<twEvent> afterDiscard; ///< events that arrive once the queue was discarded
     std::vector<std::string> texts;   ///< every text drawn
+    std::vector<twBox> fills;         ///< every rectangle filled
     std::set<std::string> installed{"LiberationSans", "LiberationMono"};
     int opened = 0, closed = 0, discarded = 0;
     bool outOfView = false; ///< set when an image transfer reached outside the frame
+    /// Xft fonts advance 5 to 9 pixels by character, as proportional fonts do; core fonts
+    /// keep glyphW.
+    bool proportionalXft = false;
+    bool xftInUse = false;
+
+    int32 advance(char c) const
+    {
+        return proportionalXft && xftInUse ? 5 + static_cast<unsigned char>(c) % 5 : glyphW;
+    }
 
 private:
     void put(int32 x, int32 y, int32u p, bool x_or)
