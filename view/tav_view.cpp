@@ -18,6 +18,7 @@
 #include "tavDefaults.h"
 #include "tav_wmgt.h"
 #include "textwin.h"
+#include "uiPort.h"
 #include "viewDims.h"
 
 namespace {
@@ -59,6 +60,7 @@ void initLutStates(viewState* vs)
 // Exploitation loop end: everything the loop put on the view goes, and the view closes.
 void endLoop()
 {
+    setSevereMessageSink(nullptr);
     TEXTWIN_CLEARALL();
     SET_REFRESH_CALLBACK(nullptr);
     SET_CURSOR(0);
@@ -261,9 +263,11 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         return TAV_INTERNAL;
     }
 
-    // 7. Cursors, boxes, menus and the buffer's translation.
+    // 7. Cursors, boxes, menus and the buffer's translation. While the view is open, memory
+    // refusals that carry no message of their own are the message box's to show.
     SET_CURSOR(2);
     takeDisplayBox();
+    setSevereMessageSink(showSevere);
     const mainMenus menus = DEFINE_VIEW_MENUS();
     if (menus.main < 0) {
         DIAG("\n***tav_view(): menu definition fail");

@@ -101,3 +101,8 @@ bool viewMemOk(std::int64_t width, std::int64_t height)
     viewUi().message(msg, MSG_ACK);
     return false;
 }
+
+void showSevere(const std::string& text)
+{
+    viewUi().message(text, MSG_ACK);
+}

@@ -46,3 +46,5 @@ void setViewUi(uiPort* port);
 /// Memory guard for a width x height pixel block asked for inside the view: a refusal is shown
 /// in the view's message box (as well as on standard error). True when the request is safe.
 bool viewMemOk(std::int64_t width, std::int64_t height);
+/// Shows a severe message (one the memory guard could hand to nobody else) in the message box.
+void showSevere(const std::string& text);
