@@ -1,4 +1,5 @@
 // tav's entry: the start-up flow with the real display, loader and view attached.
+#include "opTable.h"
 #include "tavDefaults.h"
 #include "tavEntry.h"
 #include "tav_view.h"
@@ -29,6 +30,7 @@ void readDefaults()
 int main(int argc, char** argv)
 {
     readDefaults();
+    INSTALL_EXPLOIT_OPS();
     EntryHooks hooks = defaultEntryHooks();
     hooks.connect = CONNECT_TAV_DISPL;
     hooks.closeDisplay = closeDisplay;

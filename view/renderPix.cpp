@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 
 #include "diag.h"
 #include "fit.h"
+#include "lutKernels.h"
 #include "textwin.h"
+#include "uiPort.h"
+#include "viewSurface.h"
 
 bool RenderPix::lutFlag_ = false;
 int32u RenderPix::gunMask_ = 0xffffffffu;
@@ -16,13 +20,11 @@ charu RenderPix::luts_[3][256] = {};
 
 namespace {
 
-constexpr int gunByte[4] = {2, 1, 0, 3}; // red, green, blue, alpha
-
 void viewBox(aoiRec* b)
 {
     int32 d[4] = {0, 0, curTransl.viewW - 1, curTransl.viewH - 1};
-    if (twBack)
-        twBack->displayBox(d);
+    if (viewSurface* s = activeSurface())
+        s->displayBox(d);
     *b = aoiRec{d[0], d[1], d[2], d[3]};
 }
 
@@ -35,8 +37,8 @@ int32u* allocPixels(std::int64_t w, std::int64_t h)
 {
     if (w <= 0 || h <= 0)
         return nullptr;
-    std::string msg;
-    if (!SAFE_MEM_REQ_WH(w, h + 1, &msg))
+    // A refusal is the user's to see: the message box says what was asked and what is free.
+    if (!viewMemOk(w, h + 1))
         return nullptr;
     return static_cast<int32u*>(std::malloc(std::size_t(w) * std::size_t(h + 1) * 4u));
 }
@@ -181,10 +183,7 @@ void RenderPix::giveScratch(int32u* s)
 
 void RenderPix::setGunMask(int gunBits)
 {
-    gunMask_ = 0;
-    for (int g = 0; g < 4; ++g)
-        if (gunBits & (1 << g))
-            gunMask_ |= 0xffu << (8 * gunByte[g]);
+    gunMask_ = gunByteMask(gunBits);
     masked_ = (gunBits & 0xf) != 0xf;
 }
 
@@ -200,26 +199,14 @@ void RenderPix::setDisplayLuts(const charu luts[3][256])
 
 void RenderPix::applyLuts(int32u* px, std::size_t n) const
 {
-    if (!lutFlag_)
-        return;
-    for (std::size_t i = 0; i < n; ++i) {
-        int32u p = px[i];
-        for (int g = 0; g < 3; ++g) {
-            const int sh = 8 * gunByte[g];
-            p = (p & ~(0xffu << sh)) | (int32u(luts_[g][(p >> sh) & 0xff]) << sh);
-        }
-        px[i] = p;
-    }
+    if (lutFlag_)
+        lutRows(std::span<int32u>(px, n), luts_);
 }
 
 void RenderPix::writeMasked(int32u* dst, const int32u* src, std::size_t n) const
 {
-    if (!masked_) {
-        std::memcpy(dst, src, n * 4u);
-        return;
-    }
-    for (std::size_t i = 0; i < n; ++i)
-        dst[i] = (dst[i] & ~gunMask_) | (src[i] & gunMask_);
+    mergeGunRows(std::span<int32u>(dst, n), std::span<const int32u>(src, n),
+                 masked_ ? gunMask_ : 0xffffffffu);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -244,10 +231,12 @@ int32u* RenderArea::read()
         return nullptr;
     const std::size_t n = std::size_t(w_) * std::size_t(h_);
     switch (kind_) {
-    case RP_VIEW:
-        if (!twBack || !twBack->getPixels(asTw(r_), scratch_))
+    case RP_VIEW: {
+        viewSurface* s = activeSurface();
+        if (!s || !s->getPixels(asTw(r_), scratch_))
             return nullptr;
         break;
+    } break;
     case RP_IMAGE:
         if (!image_)
             return nullptr;
@@ -272,19 +261,20 @@ void RenderArea::write()
     const std::size_t n = std::size_t(w_) * std::size_t(h_);
     switch (kind_) {
     case RP_VIEW: {
-        if (!twBack)
+        viewSurface* s = activeSurface();
+        if (!s)
             return;
         applyLuts(scratch_, n);
         if (!masked_) {
-            twBack->putPixels(asTw(r_), scratch_);
+            s->putPixels(asTw(r_), scratch_);
             return;
         }
         int32u* under = allocPixels(w_, h_);
         if (!under)
             return;
-        if (twBack->getPixels(asTw(r_), under)) {
+        if (s->getPixels(asTw(r_), under)) {
             writeMasked(under, scratch_, n);
-            twBack->putPixels(asTw(r_), under);
+            s->putPixels(asTw(r_), under);
         }
         std::free(under);
         return;
@@ -318,10 +308,12 @@ int32u* RenderScanL::readNext()
         return nullptr;
     const int32 row = nextRead_ - r_.y0;
     switch (kind_) {
-    case RP_VIEW:
-        if (!twBack || !twBack->getPixels(twBox{r_.x0, nextRead_, r_.x1, nextRead_}, scratch_))
+    case RP_VIEW: {
+        viewSurface* s = activeSurface();
+        if (!s || !s->getPixels(twBox{r_.x0, nextRead_, r_.x1, nextRead_}, scratch_))
             return nullptr;
         break;
+    }
     case RP_BUFFER:
         // A buffer row shows on zoom view rows.
         if (!at_ || row / zoom_ >= h_)
@@ -348,7 +340,8 @@ bool RenderScanL::writeNext()
     ++nextWrite_;
     switch (kind_) {
     case RP_VIEW: {
-        if (!twBack)
+        viewSurface* s = activeSurface();
+        if (!s)
             return false;
         const twBox b{r_.x0, r_.y0 + row, r_.x1, r_.y0 + row};
         applyLuts(scratch_, std::size_t(w_));
@@ -356,13 +349,13 @@ bool RenderScanL::writeNext()
             int32u* under = allocPixels(w_, 1);
             if (!under)
                 return false;
-            if (twBack->getPixels(b, under)) {
+            if (s->getPixels(b, under)) {
                 writeMasked(under, scratch_, std::size_t(w_));
-                twBack->putPixels(b, under);
+                s->putPixels(b, under);
             }
             std::free(under);
         } else {
-            twBack->putPixels(b, scratch_);
+            s->putPixels(b, scratch_);
         }
         return true;
     }
@@ -400,11 +393,12 @@ int32u* replicateZoom(const int32u* src, int32 w, int32 h, int32 zoom)
 
 void CLEAR_VIEW()
 {
-    if (!twBack)
+    viewSurface* s = activeSurface();
+    if (!s)
         return;
     aoiRec d;
     viewBox(&d);
-    twBack->fillRect(asTw(d), 0);
+    s->fillRect(asTw(d), 0);
 }
 
 int32 DRAW_GLOBAL_VIEW()

@@ -9,95 +9,19 @@
 
 #include "bTransl.h"
 #include "diag.h"
+#include "dispAccum.h"
+#include "exploitOp.h"
 #include "fit.h"
-#include "folio_utl.h"
 #include "loadGui.h"
+#include "lutKernels.h"
 #include "renderPix.h"
 #include "tavDefaults.h"
 #include "tav_wmgt.h"
 #include "textwin.h"
+#include "uiPort.h"
 #include "viewDims.h"
 
 namespace {
-
-constexpr int slotGLOBALV = 5; // the global view of the current buffer
-constexpr int slotDISPLAY = 6; // the display accumulator: what the view shows
-constexpr int32u touchSlots = 0xFu << 10;
-
-enum : int32 { ACC_OK = 0, ACC_NO_FILE = -1, ACC_SIZE = -2, ACC_IO = -3, ACC_NO_MEM = -4 };
-
-void emptyFolios(int32u mask)
-{
-    CLAIM_FOLIOS(mask);
-}
-
-bool displayBoxNow(int32 box[4])
-{
-    GET_DISPLAY_BOX(box);
-    return box[2] >= box[0] && box[3] >= box[1];
-}
-
-// The display accumulator keeps the view's pixels so that an exposure is repaired without
-// going back to the buffer (and so that what operations drew over the view survives).
-int32 CUT_ACCUM()
-{
-    int32 b[4];
-    if (!twBack || !displayBoxNow(b))
-        return ACC_NO_FILE;
-    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
-    std::string msg;
-    if (!SAFE_MEM_REQ_WH(w, h, &msg))
-        return ACC_NO_MEM;
-    std::vector<int32u> px;
-    px.resize(std::size_t(w) * std::size_t(h));
-    if (!twBack->getPixels(twBox{b[0], b[1], b[2], b[3]}, px.data()))
-        return ACC_IO;
-    emptyFolios(1u << slotDISPLAY);
-    std::FILE* f = FOLIO_FILE(slotDISPLAY);
-    if (!f)
-        return ACC_NO_FILE;
-    const int32 hdr[2] = {w, h};
-    if (std::fwrite(hdr, sizeof hdr, 1, f) != 1 ||
-        std::fwrite(px.data(), 4, px.size(), f) != px.size()) {
-        emptyFolios(1u << slotDISPLAY);
-        return ACC_IO;
-    }
-    std::fflush(f);
-    return ACC_OK;
-}
-
-int32 paste_accum(bool throughLuts)
-{
-    int32 b[4];
-    std::FILE* f = FOLIO_FILE(slotDISPLAY);
-    if (!twBack || !f || !displayBoxNow(b))
-        return ACC_NO_FILE;
-    std::rewind(f);
-    int32 hdr[2] = {0, 0};
-    if (std::fread(hdr, sizeof hdr, 1, f) != 1)
-        return ACC_NO_FILE;
-    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
-    if (hdr[0] != w || hdr[1] != h)
-        return ACC_SIZE;
-    std::vector<int32u> px;
-    px.resize(std::size_t(w) * std::size_t(h));
-    if (std::fread(px.data(), 4, px.size(), f) != px.size())
-        return ACC_IO;
-    if (throughLuts) {
-        const viewState& vs = vState;
-        constexpr int gunByte[3] = {2, 1, 0};
-        for (int32u& p : px) {
-            int32u q = p;
-            for (int g = 0; g < 3; ++g) {
-                const int sh = 8 * gunByte[g];
-                q = (q & ~(0xffu << sh)) | (int32u(vs.dispLut[g][(q >> sh) & 0xff]) << sh);
-            }
-            p = q;
-        }
-    }
-    twBack->putPixels(twBox{b[0], b[1], b[2], b[3]}, px.data());
-    return ACC_OK;
-}
 
 void logPlacement()
 {
@@ -136,6 +60,7 @@ void initLutStates(viewState* vs)
 // Exploitation loop end: everything the loop put on the view goes, and the view closes.
 void endLoop()
 {
+    setSevereMessageSink(nullptr);
     TEXTWIN_CLEARALL();
     SET_REFRESH_CALLBACK(nullptr);
     SET_CURSOR(0);
@@ -183,7 +108,7 @@ void mainPass()
             vs.dmode &= ~(modeALPHA | modeALPHA_PASTE);
             TEXTMSG("Transform LUTs cancel ALPHA Display", MSG_BRIEF);
         }
-        const int32 rc = paste_accum(transform);
+        const int32 rc = paste_accum(transform ? &vs.dispLut : nullptr);
         if (rc != ACC_OK)
             DIAG("\n***tav_view():paste_accum(); %d", rc);
     }
@@ -196,8 +121,8 @@ void mainPass()
 }
 
 // Waits for the right or middle button; the middle button toggles the LUTs. Returns the main
-// menu value chosen, 0 after a middle button or a refresh, 12 when the window was closed.
-int32 waitForChoice(int32 menu, int32* pupvals)
+// menu value chosen, 0 after a middle button or a refresh, LOADER when the window was closed.
+int32 waitForChoice(const mainMenus& menus, int32* pupvals)
 {
     viewState& vs = vState;
     for (;;) {
@@ -205,7 +130,7 @@ int32 waitForChoice(int32 menu, int32* pupvals)
         int32 x = 0, y = 0;
         const int code = MOUSE_EVENT(&x, &y, 1);
         if (code == MOUSE_CLOSE)
-            return 12; // a killed view must not lose the buffers: back to the loader
+            return menus.loader; // a killed view must not lose the buffers: back to the loader
         if (code == MOUSE_REDRAW)
             return 0;
         if (code == MOUSE_MIDDLE) {
@@ -223,7 +148,7 @@ int32 waitForChoice(int32 menu, int32* pupvals)
         for (int k = 0; k < MAX_PUP_LEVEL; ++k)
             pupvals[k] = 0;
         bool outside = true;
-        const int32 v = xDOPUP(menu, pupvals, &outside);
+        const int32 v = xDOPUP(menus.main, pupvals, &outside);
         if (!outside && v > 0)
             return v;
     }
@@ -255,7 +180,7 @@ void vmain_refresh()
         vs.ancil |= ancREDRAW;
     } else {
         const bool luts = !vs.dfltLutOn && vs.gunMask != 7;
-        const int32 rc = paste_accum(luts);
+        const int32 rc = paste_accum(luts ? &vs.dispLut : nullptr);
         if (rc != ACC_OK)
             DIAG("\n***tav_view()|vmain_refresh()|paste_accum(): err=%d", rc);
         // The accumulator already holds the view; copying the window back into it while
@@ -338,9 +263,11 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         return TAV_INTERNAL;
     }
 
-    // 7. Cursors, boxes, menus and the buffer's translation.
+    // 7. Cursors, boxes, menus and the buffer's translation. While the view is open, memory
+    // refusals that carry no message of their own are the message box's to show.
     SET_CURSOR(2);
     takeDisplayBox();
+    setSevereMessageSink(showSevere);
     const mainMenus menus = DEFINE_VIEW_MENUS();
     if (menus.main < 0) {
         DIAG("\n***tav_view(): menu definition fail");
@@ -405,15 +332,15 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
     int32 pupvals[MAX_PUP_LEVEL] = {};
     for (;;) {
         mainPass();
-        const int32 v = waitForChoice(menus.main, pupvals);
+        const int32 v = waitForChoice(menus, pupvals);
         if (v == 0)
             continue;
         // A choice: the operation starts from the plain display.
         if (ancillaryInUse() || vs.gunMask != 7 || (vs.dmode & modeALPHA_PASTE)) {
             vs.dmode |= modeDFLT_LUTS;
-            paste_accum(false);
+            paste_accum(nullptr);
         }
-        if (v == 12) {
+        if (v == menus.loader) {
             vs.callerB = *current;
             *current = vs.currB;
             vs.savedDmode = vs.dmode | modeDFLT_LUTS;
@@ -423,16 +350,15 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
             endLoop();
             return TAV_CONTINUE;
         }
-        if (v == 13) {
+        if (v == menus.exit) {
             endLoop();
             return TAV_EXIT;
         }
-        if (v > 13) {
+        if (!runMenuChoice(&vs, pupvals)) {
             TEXTMSG(strPrintf("tav_view(): ***SEVERE; undefined case %d\nExiting...", int(v)),
                     MSG_ACK);
             return TAV_INTERNAL;
         }
-        runMenuChoice(&vs, pupvals);
         if (!vs.dfltLutOn) {
             // The plain paste above showed the default LUTs; show the chosen ones again.
             vs.dmode &= ~modeDFLT_LUTS;

@@ -1,19 +1,11 @@
-// The view state and its pure rules: gamma tables, the ancillary column's boxes and the
-// display LUTs chosen by the gun mask.
-#include <cmath>
+// The view state and its pure rules: the ancillary column's boxes and the display LUTs chosen
+// by the gun mask.
+#include "viewState.h"
 
 #include "bTransl.h"
-#include "tav_view.h"
+#include "lutKernels.h"
 
 viewState vState;
-
-void gammaTable(double g, charu out[256])
-{
-    if (!(g >= 0.1 && g <= 5.0))
-        g = 1.7;
-    for (int i = 0; i < 256; ++i)
-        out[i] = charu(std::trunc(0.5 + 255.0 * std::pow(i / 255.0, g)));
-}
 
 void ancillaryBoxes(int32 w, int32 h, viewState* vs)
 {
@@ -27,15 +19,7 @@ void ancillaryBoxes(int32 w, int32 h, viewState* vs)
 
 bool loadDisplayLuts(viewState* vs)
 {
-    bool transform = false;
-    for (int g = 0; g < 3; ++g) {
-        const bool dflt = vs->dfltLutOn || (vs->gunMask & (1u << g));
-        const charu* src = dflt ? vs->dfltLut[g] : vs->tranLut[g];
-        for (int i = 0; i < 256; ++i)
-            vs->dispLut[g][i] = src[i];
-        transform |= !dflt;
-    }
-    return transform;
+    return chooseDisplayLuts(vs->dfltLut, vs->tranLut, vs->dfltLutOn, vs->gunMask, vs->dispLut);
 }
 
 void resetViewState()

@@ -1,5 +1,4 @@
-// The view state's pure rules: gamma tables, the ancillary column's boxes, and which LUT
-// each gun shows.
+// The view state's pure rules: the ancillary column's boxes, and which LUT each gun shows.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,27 +6,6 @@
 #include "tav_view.h"
 
 namespace {
-
-TEST(Gamma, TableFollowsThePowerLawAndReplacesOutOfRangeValues)
-{
-    charu t[256];
-    gammaTable(1.0, t);
-    for (int i = 0; i < 256; ++i)
-        ASSERT_EQ(t[i], i);
-    gammaTable(1.7, t);
-    EXPECT_EQ(t[0], 0);
-    EXPECT_EQ(t[255], 255);
-    EXPECT_EQ(t[128], charu(std::trunc(0.5 + 255.0 * std::pow(128 / 255.0, 1.7))));
-    EXPECT_EQ(t[128], 79);
-    charu bad[256];
-    for (double g : {0.05, 5.5, std::nan("")}) {
-        gammaTable(g, bad);
-        for (int i = 0; i < 256; ++i)
-            ASSERT_EQ(bad[i], t[i]) << "g " << g << " is taken as 1.7";
-    }
-    gammaTable(0.1, bad);
-    EXPECT_EQ(bad[1], 147) << "0.1 is inside the range";
-}
 
 TEST(ViewState, AncillaryBoxesSitInTheRightColumn)
 {

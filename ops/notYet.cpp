@@ -1,0 +1,136 @@
+#include "notYet.h"
+
+#include <string>
+
+#include "diag.h"
+#include "uiPort.h"
+
+namespace {
+
+// Menu ids of the loop in progress; the link table points at them.
+struct notYetIds {
+    int32 aoi = -1, lut = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1, zoom = -1,
+          zmode = -1, dealias = -1, save = -1, format = -1, crypto = -1;
+};
+notYetIds ids;
+
+int32 define(const char* def)
+{
+    const int32 id = xDEFPUP(def);
+    TAV_ASSERT(id >= 0);
+    return id;
+}
+
+} // namespace
+
+int32 aoiOpsMenu(std::vector<pupLink>&)
+{
+    return ids.aoi = define("RESTORE|DEFINE|MOVE|PREVIOUS|COMPOSITE|COPY/WARP|ACCUM|ROTATE|CLEAR|"
+                            "FILL|ALPHA|STATUS|SET COLOR|WATERMARK");
+}
+
+int32 lutOpsMenu(std::vector<pupLink>&)
+{
+    return ids.lut = define("RESET|EQUALIZE|HDR MODE|HIST STR|HIST SPEC|COMB|INFOMETRIC|CYCLE|"
+                            "INVERT|PREVIOUS|STATUS|ZERO|LUT I/O");
+}
+
+int32 pixelOpsMenu(std::vector<pupLink>&)
+{
+    return ids.pixel = define("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
+                              "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
+                              "FRACTAL|RANDOM");
+}
+
+int32 buffOpsMenu(std::vector<pupLink>& links)
+{
+    ids.buff = define("iBUFF|sBUFF~");
+    ids.ibuff = define("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|LOAD "
+                       "TO|SWAP|RGB/BGR|DESTROY");
+    ids.sbuff = define("LOAD|EXPL");
+    // Menus without a title count their items from 0.
+    links.push_back(pupLink{&ids.buff, 0, &ids.ibuff});
+    links.push_back(pupLink{&ids.buff, 1, &ids.sbuff});
+    return ids.buff;
+}
+
+int32 dispOpsMenu(std::vector<pupLink>&)
+{
+    return ids.disp = define("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
+}
+
+int32 zoomOpsMenu(std::vector<pupLink>& links)
+{
+    ids.zoom = define("PAN|ZOOM|MODE|STATUS|DE-ALIAS|\\ 1 X");
+    ids.zmode = define("REPLICATE|BILINEAR|BICUBIC|CATML-ROM");
+    ids.dealias = define("OFF|ON");
+    links.push_back(pupLink{&ids.zoom, 2, &ids.zmode});
+    links.push_back(pupLink{&ids.zoom, 4, &ids.dealias});
+    return ids.zoom;
+}
+
+int32 saveImageMenu(std::vector<pupLink>& links)
+{
+    ids.save = define("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
+    ids.format = define("PNG|GIF");
+    ids.crypto = define("OFF|ON|SET KEY|SAVE KEY");
+    links.push_back(pupLink{&ids.save, 0, &ids.format});
+    links.push_back(pupLink{&ids.save, 1, &ids.format});
+    links.push_back(pupLink{&ids.save, 3, &ids.crypto});
+    return ids.save;
+}
+
+void notYet(const char* name)
+{
+    viewUi().message(std::string(name) + "\nThis operation is not available yet.", MSG_ACK);
+}
+
+void aoiOpsNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("AOI OPS");
+}
+
+void lutOpsNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("LUT OPS");
+}
+
+void pixelOpsNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("PIXEL OPS");
+}
+
+void buffOpsNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("BUFF OPS");
+}
+
+void dispOpsNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("DISP OPS");
+}
+
+void zoomOpsNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("PAN / ZOOM");
+}
+
+void saveImageNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("SAVE IMAGE");
+}
+
+void calculatorNotYet(viewState*, const int32*, bufdes*)
+{
+    notYet("CALCULATOR");
+}
+
+void annotateNone(viewState*, const int32*, bufdes*)
+{
+    viewUi().message("ANNOTATE\nNo annotation tools in this version.", MSG_ACK);
+}
+
+void extensionsNone(viewState*, const int32*, bufdes*)
+{
+    viewUi().message("EXTENSIONS\nNo extension operations are installed.", MSG_ACK);
+}

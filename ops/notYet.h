@@ -1,0 +1,38 @@
+// Main menu items whose operations are not built yet: they open their sub-menus, so that the
+// user sees what is coming, and then say plainly that the operation is not available rather
+// than pretend to act. Each is replaced by its operation's own row as that is built.
+#pragma once
+
+#include <vector>
+
+#include "exploitOp.h"
+
+/// AOI OPS menus.
+int32 aoiOpsMenu(std::vector<pupLink>& links);
+/// LUT OPS menus.
+int32 lutOpsMenu(std::vector<pupLink>& links);
+/// PIXEL OPS menus.
+int32 pixelOpsMenu(std::vector<pupLink>& links);
+/// BUFF OPS menus (iBUFF and sBUFF below it).
+int32 buffOpsMenu(std::vector<pupLink>& links);
+/// DISP OPS menus.
+int32 dispOpsMenu(std::vector<pupLink>& links);
+/// PAN / ZOOM menus (MODE and DE-ALIAS below it).
+int32 zoomOpsMenu(std::vector<pupLink>& links);
+/// SAVE IMAGE menus (format and CRYPTO below it).
+int32 saveImageMenu(std::vector<pupLink>& links);
+
+/// "<name>\nThis operation is not available yet." acknowledged with a click.
+void notYet(const char* name);
+void aoiOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+void lutOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+void dispOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+void zoomOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+void saveImageNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+void calculatorNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
+/// ANNOTATE: no annotation tools in this version.
+void annotateNone(viewState* vs, const int32* pupvals, bufdes* bd);
+/// EXTENSIONS: no extension operations are installed.
+void extensionsNone(viewState* vs, const int32* pupvals, bufdes* bd);

@@ -1,0 +1,28 @@
+#include "opTable.h"
+
+#include "ancillary.h"
+#include "notYet.h"
+
+namespace {
+
+// Item texts keep the main menu's own spacing: the menu is drawn from them as they stand.
+constexpr exploitOp rows[] = {
+    {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOpsNotYet},
+    {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
+    {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoomOpsNotYet},
+    {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, calculatorNotYet},
+    {"ANCILLARY", ancillaryMenu, ancillary},        {"ANNOTATE", nullptr, annotateNone},
+    {"EXTENSIONS", nullptr, extensionsNone},
+};
+
+} // namespace
+
+std::span<const exploitOp> tavExploitOps()
+{
+    return rows;
+}
+
+void INSTALL_EXPLOIT_OPS()
+{
+    SET_EXPLOIT_OPS(rows);
+}

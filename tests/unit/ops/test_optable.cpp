@@ -1,0 +1,128 @@
+// The main menu built from the operation table is the menu tree the exploitation loop always
+// had: same definitions, same ids, same links and tree extents (so it opens in the same place),
+// and LOADER and EXIT follow the operations.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fakeBackend.h"
+#include "opTable.h"
+#include "textwin.h"
+
+namespace {
+
+struct menuShape {
+    std::string def;
+    int32 treeX, treeY, treeW, treeH;
+    std::vector<shortu> children;
+};
+
+std::vector<menuShape> shapesFrom(int32 root)
+{
+    std::vector<menuShape> out;
+    for (int32 id = root; id < MAX_WIN; ++id) {
+        if (!wdef.def[id] || !wdef.rec[id].pup)
+            continue;
+        const pupRec& p = *wdef.rec[id].pup;
+        menuShape s{p.def, p.treeX, p.treeY, p.treeW, p.treeH, {}};
+        for (const pupItem& it : p.item)
+            s.children.push_back(it.child);
+        out.push_back(s);
+    }
+    return out;
+}
+
+// The menus as the exploitation loop defined them in one piece, before the operation table.
+int32 menusInOnePiece()
+{
+    int32 main = xDEFPUP("\\   TAV   %t|AOI   OPS|LUT   OPS|PIXEL OPS|BUFF  OPS|DISP  OPS|PAN / "
+                         "ZOOM|SAVE IMAGE|CALCULATOR|ANCILLARY|ANNOTATE|EXTENSIONS|LOADER|EXIT");
+    int32 aoi = xDEFPUP("RESTORE|DEFINE|MOVE|PREVIOUS|COMPOSITE|COPY/WARP|ACCUM|ROTATE|CLEAR|"
+                        "FILL|ALPHA|STATUS|SET COLOR|WATERMARK");
+    int32 lut = xDEFPUP("RESET|EQUALIZE|HDR MODE|HIST STR|HIST SPEC|COMB|INFOMETRIC|CYCLE|INVERT|"
+                        "PREVIOUS|STATUS|ZERO|LUT I/O");
+    int32 pixel = xDEFPUP("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
+                          "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
+                          "FRACTAL|RANDOM");
+    int32 buff = xDEFPUP("iBUFF|sBUFF~");
+    int32 ibuff = xDEFPUP("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|"
+                          "LOAD TO|SWAP|RGB/BGR|DESTROY");
+    int32 sbuff = xDEFPUP("LOAD|EXPL");
+    int32 disp = xDEFPUP("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
+    int32 zoom = xDEFPUP("PAN|ZOOM|MODE|STATUS|DE-ALIAS|\\ 1 X");
+    int32 zmode = xDEFPUP("REPLICATE|BILINEAR|BICUBIC|CATML-ROM");
+    int32 dealias = xDEFPUP("OFF|ON");
+    int32 save = xDEFPUP("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
+    int32 format = xDEFPUP("PNG|GIF");
+    int32 crypto = xDEFPUP("OFF|ON|SET KEY|SAVE KEY");
+    int32 ancil = xDEFPUP("MODE|SOURCE|GRAPHS|SCALING|COUNTS|MENU");
+    int32 amode = xDEFPUP("OFF|ROAM&STATS|ROAM ONLY");
+    int32 asource = xDEFPUP("DISPLAY|BUFFER");
+    int32 agraphs = xDEFPUP("OFF|HISTOGRAM|SCATTER");
+    int32 ascaling = xDEFPUP("LINEAR|LOG|EXP");
+    int32 acounts = xDEFPUP("COUNTS|PERCENT");
+    int32 amenu = xDEFPUP("FAST%x0|STICKY%x1");
+    const pupLink links[] = {
+        {&main, 1, &aoi},      {&main, 2, &lut},      {&main, 3, &pixel},     {&main, 4, &buff},
+        {&main, 5, &disp},     {&main, 6, &zoom},     {&main, 7, &save},      {&main, 9, &ancil},
+        {&buff, 0, &ibuff},    {&buff, 1, &sbuff},    {&zoom, 2, &zmode},     {&zoom, 4, &dealias},
+        {&save, 0, &format},   {&save, 1, &format},   {&save, 3, &crypto},    {&ancil, 0, &amode},
+        {&ancil, 1, &asource}, {&ancil, 2, &agraphs}, {&ancil, 3, &ascaling}, {&ancil, 4, &acounts},
+        {&ancil, 5, &amenu},
+    };
+    return xLNKPUP(int(sizeof links / sizeof links[0]), links);
+}
+
+TEST(OpTable, MainMenuTreeIsTheOneDefinedInOnePiece)
+{
+    std::vector<menuShape> fromTable, onePiece;
+    mainMenus m;
+    {
+        FakeBackend fb(1024, 768);
+        SET_EXPLOIT_OPS(tavExploitOps());
+        m = DEFINE_VIEW_MENUS();
+        ASSERT_GE(m.main, 0);
+        fromTable = shapesFrom(m.main);
+        SET_EXPLOIT_OPS({});
+    }
+    {
+        FakeBackend fb(1024, 768);
+        const int32 root = menusInOnePiece();
+        ASSERT_EQ(root, m.main);
+        onePiece = shapesFrom(root);
+    }
+    ASSERT_EQ(fromTable.size(), onePiece.size());
+    for (std::size_t k = 0; k < onePiece.size(); ++k) {
+        SCOPED_TRACE(onePiece[k].def);
+        EXPECT_EQ(fromTable[k].def, onePiece[k].def);
+        EXPECT_EQ(fromTable[k].children, onePiece[k].children);
+        EXPECT_EQ(fromTable[k].treeX, onePiece[k].treeX);
+        EXPECT_EQ(fromTable[k].treeY, onePiece[k].treeY);
+        EXPECT_EQ(fromTable[k].treeW, onePiece[k].treeW);
+        EXPECT_EQ(fromTable[k].treeH, onePiece[k].treeH);
+    }
+    EXPECT_EQ(m.loader, 12);
+    EXPECT_EQ(m.exit, 13);
+}
+
+TEST(OpTable, OnlyTheRowsAreOperations)
+{
+    FakeBackend fb(1024, 768);
+    SET_EXPLOIT_OPS({});
+    const mainMenus bare = DEFINE_VIEW_MENUS();
+    ASSERT_GE(bare.main, 0);
+    EXPECT_EQ(wdef.rec[bare.main].pup->def, "\\   TAV   %t|LOADER|EXIT");
+    EXPECT_EQ(bare.loader, 1);
+    EXPECT_EQ(bare.exit, 2);
+
+    SET_EXPLOIT_OPS(tavExploitOps());
+    viewState vs;
+    for (int32 v : {0, -1, 12, 13, 14}) {
+        const int32 pupvals[MAX_PUP_LEVEL] = {v};
+        EXPECT_FALSE(runMenuChoice(&vs, pupvals)) << "value " << v;
+    }
+    SET_EXPLOIT_OPS({});
+}
+
+} // namespace

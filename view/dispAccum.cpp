@@ -1,0 +1,80 @@
+#include "dispAccum.h"
+
+#include <cstdio>
+#include <span>
+#include <vector>
+
+#include "folio_utl.h"
+#include "uiPort.h"
+#include "viewSurface.h"
+
+namespace {
+
+// The display box of the view in use; false when there is no view or the box is empty.
+bool displayBoxNow(viewSurface* s, int32 box[4])
+{
+    if (!s)
+        return false;
+    s->displayBox(box);
+    return box[2] >= box[0] && box[3] >= box[1];
+}
+
+} // namespace
+
+void emptyFolios(int32u mask)
+{
+    CLAIM_FOLIOS(mask);
+}
+
+int32 CUT_ACCUM()
+{
+    viewSurface* s = activeSurface();
+    int32 b[4];
+    if (!displayBoxNow(s, b))
+        return ACC_NO_FILE;
+    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
+    if (!viewMemOk(w, h))
+        return ACC_NO_MEM;
+    std::vector<int32u> px;
+    px.resize(std::size_t(w) * std::size_t(h));
+    if (!s->getPixels(twBox{b[0], b[1], b[2], b[3]}, px.data()))
+        return ACC_IO;
+    emptyFolios(1u << slotDISPLAY);
+    std::FILE* f = FOLIO_FILE(slotDISPLAY);
+    if (!f)
+        return ACC_NO_FILE;
+    const int32 hdr[2] = {w, h};
+    if (std::fwrite(hdr, sizeof hdr, 1, f) != 1 ||
+        std::fwrite(px.data(), 4, px.size(), f) != px.size()) {
+        emptyFolios(1u << slotDISPLAY);
+        return ACC_IO;
+    }
+    std::fflush(f);
+    return ACC_OK;
+}
+
+int32 paste_accum(const lutSet* luts)
+{
+    viewSurface* s = activeSurface();
+    int32 b[4];
+    std::FILE* f = FOLIO_FILE(slotDISPLAY);
+    if (!f || !displayBoxNow(s, b))
+        return ACC_NO_FILE;
+    std::rewind(f);
+    int32 hdr[2] = {0, 0};
+    if (std::fread(hdr, sizeof hdr, 1, f) != 1)
+        return ACC_NO_FILE;
+    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
+    if (hdr[0] != w || hdr[1] != h)
+        return ACC_SIZE;
+    if (!viewMemOk(w, h))
+        return ACC_NO_MEM;
+    std::vector<int32u> px;
+    px.resize(std::size_t(w) * std::size_t(h));
+    if (std::fread(px.data(), 4, px.size(), f) != px.size())
+        return ACC_IO;
+    if (luts)
+        lutRows(std::span<int32u>(px), *luts);
+    s->putPixels(twBox{b[0], b[1], b[2], b[3]}, px.data());
+    return ACC_OK;
+}
