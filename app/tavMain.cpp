@@ -1,4 +1,5 @@
 // tav's entry: the start-up flow with the real display, loader and view attached.
+#include "loadGui_x.h"
 #include "tavDefaults.h"
 #include "tavEntry.h"
 #include "tav_view.h"
@@ -28,6 +29,7 @@ void readDefaults()
 
 int main(int argc, char** argv)
 {
+    installLoaderWindow(&motifLoaderWindow());
     readDefaults();
     EntryHooks hooks = defaultEntryHooks();
     hooks.connect = CONNECT_TAV_DISPL;
