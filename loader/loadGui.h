@@ -10,13 +10,13 @@
 class ldrWindow {
 public:
     virtual ~ldrWindow() = default;
-    virtual int create() = 0;
-    virtual char* show(bool wait) = 0;
-    virtual void message(const char* text) = 0;
-    virtual void destroy() = 0;
-    virtual void hide() = 0;
-    virtual bool exists() = 0;
-    virtual void setPos(int x, int y) = 0;
+    virtual int create() = 0;                   ///< CRE_LDR_GUI
+    virtual char* show(bool wait) = 0;          ///< LDR_GUI
+    virtual void message(const char* text) = 0; ///< LDR_MSG
+    virtual void destroy() = 0;                 ///< LDR_DESTROY
+    virtual void hide() = 0;                    ///< LDR_HIDE
+    virtual bool exists() = 0;                  ///< LDR_EXISTS
+    virtual void setPos(int x, int y) = 0;      ///< LDR_SETPOS
 };
 
 /// Installs the window the calls below reach and returns the one it replaces. Null installs
