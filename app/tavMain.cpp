@@ -1,4 +1,5 @@
 // tav's entry: the start-up flow with the real display, loader and view attached.
+#include "loadGui_x.h"
 #include "opTable.h"
 #include "tavDefaults.h"
 #include "tavEntry.h"
@@ -29,6 +30,7 @@ void readDefaults()
 
 int main(int argc, char** argv)
 {
+    installLoaderWindow(&motifLoaderWindow());
     readDefaults();
     INSTALL_EXPLOIT_OPS();
     EntryHooks hooks = defaultEntryHooks();

@@ -1,7 +1,7 @@
 // The loader window: the Motif main window on the application shell, with the File,
 // Display and Help menus, the composition-tag pane, the message pane, the command line
 // and the two file selectors. Every callback runs inside LDR_GUI's event dispatch.
-#include "loadGui.h"
+#include "loadGui_x.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -87,6 +87,9 @@ struct LoaderWindow {
 };
 
 LoaderWindow lw;
+
+void windowMessage(const char* text);
+void destroyWindow();
 
 ldrLoadList& loadList()
 {
@@ -276,7 +279,7 @@ void commandEntered(Widget, XtPointer, XtPointer)
         return;
     clearField();
     const std::string line = text + "\n";
-    LDR_MSG(line.c_str());
+    windowMessage(line.c_str());
     loadList().append(line);
 }
 
@@ -290,10 +293,10 @@ void selectorExploit(Widget, XtPointer, XtPointer callData)
     rememberDirectory(name);
     switch (ldrCheckExtension(lw.selKind, name)) {
     case LDR_EXT_NEEDS_CMD:
-        LDR_MSG("\nCommand files must have '.cmd' extension.\n");
+        windowMessage("\nCommand files must have '.cmd' extension.\n");
         return;
     case LDR_EXT_IMAGE_CMD:
-        LDR_MSG("\nImage files cannot use '.cmd' [command file] extension.\n");
+        windowMessage("\nImage files cannot use '.cmd' [command file] extension.\n");
         return;
     default:
         break;
@@ -334,9 +337,9 @@ void selectorEditAdd(Widget, XtPointer, XtPointer)
     closeSelector();
     if (!lw.hintShown) {
         lw.hintShown = true;
-        LDR_MSG("\nClick Commandline to edit. ENTER when done.\n");
+        windowMessage("\nClick Commandline to edit. ENTER when done.\n");
         if (lw.selKind == LDR_SEL_SCRIPT)
-            LDR_MSG("Loader Tags must PRECEDE command scripts. [Tag CMD=...]\n");
+            windowMessage("Loader Tags must PRECEDE command scripts. [Tag CMD=...]\n");
     }
 }
 
@@ -438,7 +441,7 @@ void displayMenu(Widget, XtPointer item, XtPointer)
         tavDflt.maxW = c.w;
         tavDflt.maxH = c.h;
     }
-    LDR_MSG(c.msg);
+    windowMessage(c.msg);
 }
 
 /// A read-only scrolled text of 64 columns (the two panes and the help pages).
@@ -613,9 +616,7 @@ bool exitWhenIdle()
     return v && std::strcmp(v, "exit") == 0;
 }
 
-} // namespace
-
-int CRE_LDR_GUI()
+int createWindow()
 {
     if (lw.created)
         return 1;
@@ -629,7 +630,7 @@ int CRE_LDR_GUI()
     return 1;
 }
 
-void LDR_MSG(const char* text)
+void windowMessage(const char* text)
 {
     if (!text)
         return;
@@ -644,7 +645,7 @@ void LDR_MSG(const char* text)
         lw.pending = true;
 }
 
-char* LDR_GUI(bool wait)
+char* showWindow(bool wait)
 {
     if (!lw.created)
         return nullptr;
@@ -656,18 +657,18 @@ char* LDR_GUI(bool wait)
     if (!lw.memLineShown) {
         std::uint64_t ram = 0, swap = 0;
         freeMemory(ram, swap);
-        LDR_MSG(strPrintf("\n\n     [MBytes] Free Ram= %ld  Free Swap= %ld\n", long(ram / 1000000u),
-                          long(swap / 1000000u))
-                    .c_str());
+        windowMessage(strPrintf("\n\n     [MBytes] Free Ram= %ld  Free Swap= %ld\n",
+                                long(ram / 1000000u), long(swap / 1000000u))
+                          .c_str());
         lw.memLineShown = true;
     }
     if (lw.pending) {
         std::string q;
         q.swap(lw.pendingText);
         lw.pending = false;
-        LDR_MSG(q.c_str());
+        windowMessage(q.c_str());
     }
-    LDR_MSG("\n");
+    windowMessage("\n");
     clearField();
     lw.commandReady = false;
     if (!wait)
@@ -684,7 +685,7 @@ char* LDR_GUI(bool wait)
     // being unposted is destroyed under it.
     if (lw.exitAsked) {
         lw.list.reset();
-        LDR_DESTROY();
+        destroyWindow();
         return nullptr;
     }
     char* out = lw.list ? lw.list->release() : nullptr;
@@ -692,7 +693,7 @@ char* LDR_GUI(bool wait)
     return out;
 }
 
-void LDR_DESTROY()
+void destroyWindow()
 {
     if (!lw.created)
         return;
@@ -716,7 +717,7 @@ void LDR_DESTROY()
     testLog("loader destroyed");
 }
 
-void LDR_HIDE()
+void hideWindow()
 {
     if (lw.created && lw.realised && XtIsRealized(tavDpy.shell)) {
         // Withdrawn rather than unrealised: the widgets keep their windows for the next show.
@@ -727,16 +728,35 @@ void LDR_HIDE()
     lw.memLineShown = false;
 }
 
-bool LDR_EXISTS()
+bool windowExists()
 {
     return lw.created;
 }
 
-void LDR_SETPOS(int x, int y)
+void placeWindow(int x, int y)
 {
     lw.x = x;
     lw.y = y;
     lw.posSet = true;
     if (lw.created)
         XtVaSetValues(tavDpy.shell, XmNx, Position(x), XmNy, Position(y), nullptr);
+}
+
+class motifWindow final : public ldrWindow {
+public:
+    int create() override { return createWindow(); }
+    char* show(bool wait) override { return showWindow(wait); }
+    void message(const char* text) override { windowMessage(text); }
+    void destroy() override { destroyWindow(); }
+    void hide() override { hideWindow(); }
+    bool exists() override { return windowExists(); }
+    void setPos(int x, int y) override { placeWindow(x, y); }
+};
+
+} // namespace
+
+ldrWindow& motifLoaderWindow()
+{
+    static motifWindow win;
+    return win;
 }

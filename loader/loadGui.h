@@ -1,8 +1,28 @@
-// The loader window as the rest of the program sees it. The Motif window and the
-// headless message console both offer exactly this.
+// The loader window as the rest of the program sees it. The loader, the view and the entry
+// call the functions below; they reach whichever window the program installed at start (the
+// Motif window in tav, the message console in tests), so that none of them depends on the
+// toolkit or on the layer that builds the window.
 #pragma once
 
 #include <string>
+
+/// One loader window: what each of the calls below asks of it.
+class ldrWindow {
+public:
+    virtual ~ldrWindow() = default;
+    virtual int create() = 0;                   ///< CRE_LDR_GUI
+    virtual char* show(bool wait) = 0;          ///< LDR_GUI
+    virtual void message(const char* text) = 0; ///< LDR_MSG
+    virtual void destroy() = 0;                 ///< LDR_DESTROY
+    virtual void hide() = 0;                    ///< LDR_HIDE
+    virtual bool exists() = 0;                  ///< LDR_EXISTS
+    virtual void setPos(int x, int y) = 0;      ///< LDR_SETPOS
+};
+
+/// Installs the window the calls below reach and returns the one it replaces. Null installs
+/// none: then no window can be created (CRE_LDR_GUI returns 0), none exists and messages are
+/// dropped (the loader's errors still reach standard error).
+ldrWindow* installLoaderWindow(ldrWindow* win);
 
 /// Creates the loader window when it does not exist; returns 1.
 int CRE_LDR_GUI();

@@ -9,6 +9,7 @@ scripts/install-deps.sh --test
 jobs=$(nproc)
 
 scripts/check-format.sh
+scripts/check-layers.sh
 
 rm -rf build-test build-asan
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON -DTAV_BENCH=ON

@@ -1,5 +1,4 @@
 #include "ldrConsole.h"
-#include "loadGui.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -24,6 +23,20 @@ struct ConsoleState {
 
 ConsoleState st;
 
+/// The console as a loader window; its state is process-wide, as the Motif window's is.
+class consoleWindow final : public ldrWindow {
+public:
+    int create() override;
+    char* show(bool wait) override;
+    void message(const char* text) override;
+    void destroy() override;
+    void hide() override;
+    bool exists() override;
+    void setPos(int x, int y) override;
+};
+
+consoleWindow console;
+
 } // namespace
 
 const std::string& ldrMessageArea()
@@ -37,13 +50,14 @@ const std::string& ldrPendingText()
 void ldrConsoleReset()
 {
     st = ConsoleState{};
+    installLoaderWindow(&console);
 }
 void ldrConsoleScript(const std::string& commandList)
 {
     st.scripted.push_back(commandList);
 }
 
-int CRE_LDR_GUI()
+int consoleWindow::create()
 {
     if (!st.created) {
         st.created = true;
@@ -53,7 +67,7 @@ int CRE_LDR_GUI()
     return 1;
 }
 
-void LDR_MSG(const char* text)
+void consoleWindow::message(const char* text)
 {
     if (!text)
         return;
@@ -70,7 +84,7 @@ void LDR_MSG(const char* text)
     }
 }
 
-char* LDR_GUI(bool wait)
+char* consoleWindow::show(bool wait)
 {
     if (!st.created)
         return nullptr;
@@ -78,7 +92,7 @@ char* LDR_GUI(bool wait)
     if (!st.memLineShown) {
         std::uint64_t ram = 0, swap = 0;
         freeMemory(ram, swap);
-        LDR_MSG(strPrintf("\n\n     [MBytes] Free Ram= %ld  Free Swap= %ld\n", long(ram / 1000000u),
+        message(strPrintf("\n\n     [MBytes] Free Ram= %ld  Free Swap= %ld\n", long(ram / 1000000u),
                           long(swap / 1000000u))
                     .c_str());
         st.memLineShown = true;
@@ -87,9 +101,9 @@ char* LDR_GUI(bool wait)
         std::string q;
         q.swap(st.pendingText);
         st.pending = false;
-        LDR_MSG(q.c_str());
+        message(q.c_str());
     }
-    LDR_MSG("\n");
+    message("\n");
     if (!wait)
         return nullptr;
     testLog("idle loader");
@@ -104,11 +118,11 @@ char* LDR_GUI(bool wait)
         return out;
     }
     // No user to wait for: the window goes away as File/Exit would take it.
-    LDR_DESTROY();
+    destroy();
     return nullptr;
 }
 
-void LDR_DESTROY()
+void consoleWindow::destroy()
 {
     if (!st.created)
         return;
@@ -119,18 +133,18 @@ void LDR_DESTROY()
     st.pendingText.clear();
 }
 
-void LDR_HIDE()
+void consoleWindow::hide()
 {
     st.realised = false;
     st.memLineShown = false;
 }
 
-bool LDR_EXISTS()
+bool consoleWindow::exists()
 {
     return st.created;
 }
 
-void LDR_SETPOS(int x, int y)
+void consoleWindow::setPos(int x, int y)
 {
     st.x = x;
     st.y = y;
