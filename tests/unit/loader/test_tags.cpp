@@ -256,6 +256,21 @@ TEST_F(LoaderTest, HdrTagGrammar)
         EXPECT_EQ(seenLoads.back().req.hdrFlags, c.flags) << c.tag;
     }
 
+    // The short word the script writer takes for a curve or range reads back to the same bits.
+    for (const auto& c : hdrCurveWords) {
+        const std::string tag = std::string("HDR=R,") + hdrWordOf(hdrCurveWords, c.bits) + ",FULL";
+        ASSERT_EQ(cmd(tag + " i=a.fits"), TAV_CONTINUE) << tag;
+        EXPECT_EQ(seenLoads.back().req.hdrFlags, c.bits | 0x1000u) << tag;
+    }
+    for (const auto& r : hdrRangeWords) {
+        if (r.bits == HDR_RANGE_FULL)
+            continue; // takes no numbers: checked above
+        const std::string tag =
+            std::string("HDR=R,LIN,") + hdrWordOf(hdrRangeWords, r.bits) + ",1,2";
+        ASSERT_EQ(cmd(tag + " i=a.fits"), TAV_CONTINUE) << tag;
+        EXPECT_EQ(seenLoads.back().req.hdrFlags, 0x1u | r.bits) << tag;
+    }
+
     ASSERT_EQ(cmd("HDR=RESET,1 i=a.fits"), TAV_CONTINUE);
     EXPECT_EQ(hdrSet.rangeMode[0], 1);
     EXPECT_TRUE(seenLoads.back().req.hdrGiven);
