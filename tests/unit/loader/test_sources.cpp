@@ -1,13 +1,5 @@
 // The three command sources, scripts, continuation lines and the
 // end-of-sequence rules.
-#include <csignal>
-#include <functional>
-#include <string>
-
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "ldrConsole.h"
 #include "loader_fixture.h"
 #include "tavPaths.h"
@@ -145,40 +137,6 @@ TEST_F(LoaderTest, ScriptFromAStreamReturnsToTheStream)
     ASSERT_EQ(seenLoads.size(), 2u);
     EXPECT_EQ(seenLoads[0].req.path, dir + "s1.pgm");
     EXPECT_EQ(seenLoads[1].req.path, dir + "after.pgm");
-}
-
-// Runs fn in a child process and gives its exit status, or -1 when it had not finished within
-// the time limit (the child is killed): a script open that blocks fails instead of hanging.
-int exitStatusWithin(int seconds, const std::function<int()>& fn)
-{
-    const pid_t pid = fork();
-    if (pid == 0)
-        _exit(fn());
-    for (int i = 0; i < seconds * 100; ++i) {
-        int st = 0;
-        if (waitpid(pid, &st, WNOHANG) == pid)
-            return WIFEXITED(st) ? WEXITSTATUS(st) : -2;
-        usleep(10000);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-// Only a regular file is a script: a named pipe without a writer, an endless device and a
-// folder are refused at once as files that cannot be opened.
-TEST_F(LoaderTest, ScriptThatIsNoRegularFileIsRefusedWithoutWaiting)
-{
-    const std::string fifo = dir + "pipe.cmd";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {fifo, std::string("/dev/zero"), dir}) {
-        const int st = exitStatusWithin(5, [&] {
-            const bool refused = cmd("CMD=" + path) == TAV_TO_LOADER && !codes().empty() &&
-                                 codes().back() == 13 && seenLoads.empty();
-            return refused ? 0 : 1;
-        });
-        EXPECT_EQ(st, 0) << path << (st == -1 ? ": still blocked after 5 s" : ": not refused");
-    }
 }
 
 TEST_F(LoaderTest, ScriptRefusals)

@@ -440,21 +440,23 @@ int exitStatusWithin(int seconds, const std::function<int()>& fn)
     return -1;
 }
 
-// Only regular files load: a named pipe without a writer, an endless device and a folder get
-// the open failure at once.
+// Only regular files are opened, as images or as scripts: a named pipe without a writer, an
+// endless device and a folder get the open failure at once.
 TEST_F(LoadExec, OnlyRegularFilesAreOpened)
 {
-    const std::string fifo = dir + "/pipe.pgm";
+    const std::string fifo = dir + "/pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& path : {fifo, std::string("/dev/zero"), dir}) {
-        const int st = exitStatusWithin(5, [&] {
-            const loaddrv::Result r = loaddrv::runCommand("i=" + path);
-            const bool refused =
-                r.status == 4 && bufObjs[0].numImgs == 0 &&
-                r.messages.find("10: Fail opening file: " + path) != std::string::npos;
-            return refused ? 0 : 1;
-        });
-        EXPECT_EQ(st, 0) << path << (st == -1 ? ": still blocked after 5 s" : ": not refused");
+        for (const auto& [tag, want] : {std::pair{"i=", "10: Fail opening file: "},
+                                        std::pair{"CMD=", "13: Fail opening command file: "}}) {
+            const int st = exitStatusWithin(5, [&] {
+                const loaddrv::Result r = loaddrv::runCommand(tag + path);
+                const bool refused = r.status == 4 && bufObjs[0].numImgs == 0 &&
+                                     r.messages.find(want + path) != std::string::npos;
+                return refused ? 0 : 1;
+            });
+            EXPECT_EQ(st, 0) << tag << path << (st == -1 ? ": blocked for 5 s" : ": not refused");
+        }
     }
 }
 
