@@ -248,7 +248,7 @@ struct loadJob {
     int64_t lCols = 0, lRows = 0, dCols = 0, dRows = 0, bX = 0, bY = 0, W = 0, H = 0;
     double fx = 1.0, fy = 1.0;
     bool resX = false, resY = false;
-    bool fillPending = false;    // the new pixel block still holds the fill
+    bool fillPending = false;    // a new pixel block waits for its fill
     bool placementUnset = false; // the fill leaves the placement for the transfer
     int32u fillValue = 0;        // what the fill writes
 };
