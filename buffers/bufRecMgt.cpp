@@ -1,5 +1,6 @@
 #include "bufRecMgt.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -372,4 +373,48 @@ int SAFE_MEM_REQ_SCALED(std::int64_t width, std::int64_t height, std::string* ms
     const std::uint64_t bytes =
         std::uint64_t(std::int64_t(w)) * std::uint64_t(std::int64_t(h)) * 4u;
     return SAFE_MEM_REQ(bytes, msg);
+}
+
+int GROW_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg)
+{
+    TAV_ASSERT(b != nullptr);
+    const int32 newW = std::max(b->width, width), newH = std::max(b->height, height);
+    if (newW == b->width && newH == b->height)
+        return 0;
+    const std::uint64_t oldBytes = blockBytes(b->width, b->height);
+    const std::uint64_t newBytes = blockBytes(newW, newH);
+    if (!SAFE_MEM_REQ(newBytes - oldBytes, msg))
+        return -1;
+    auto* px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
+    if (!px)
+        return -2;
+    // Rows move from the last to the first so that none is overwritten before it moved.
+    RESTRIDE_iBUFF(px, b->width, b->height, newW);
+    const std::uint64_t keptPixels = std::uint64_t(std::max(b->height, 0)) * std::uint64_t(newW);
+    std::memset(px + keptPixels, 0, newBytes - keptPixels * 4u);
+    b->imgbuf = px;
+    b->width = newW;
+    b->height = newH;
+    return 0;
+}
+
+int32u* RESERVE_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg, int* status)
+{
+    TAV_ASSERT(b != nullptr && width > 0 && height > 0);
+    const std::uint64_t newBytes = blockBytes(width, height);
+    const std::uint64_t keptBytes = b->imgbuf ? blockBytes(b->prevWidth, b->prevHeight) : 0;
+    *status = 0;
+    if (b->imgbuf && newBytes <= keptBytes)
+        return b->imgbuf;
+    if (!SAFE_MEM_REQ(newBytes - keptBytes, msg)) {
+        *status = -1;
+        return nullptr;
+    }
+    auto* px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
+    if (!px) {
+        *status = -2;
+        return nullptr;
+    }
+    b->imgbuf = px;
+    return px;
 }

@@ -103,6 +103,17 @@ void FILL_iBUFF(int32u* pixels, int32 width, int32 height, int32u value);
 /// Widens rows in place from oldWidth to newWidth (block must be large enough).
 void RESTRIDE_iBUFF(int32u* pixels, int32 oldWidth, int32 height, int32 newWidth);
 
+/// Grows the pixel block of a buffer that holds images to width x height (never shrinks it):
+/// rows move to the new row length, every added pixel is 0, and the buffer takes the size.
+/// The guard is asked for the added bytes. 0 = done or nothing to grow, -1 = refused by the
+/// guard (its text in msg), -2 = no memory; on failure the buffer is unchanged.
+int GROW_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg);
+/// Gives an empty buffer a block of width x height pixels, reusing the block its last clear
+/// kept (grown when too small; the guard is asked for the difference) or allocating one (the
+/// guard is asked for the whole). The record takes the block, not the size; the content is
+/// left for the caller to fill. Status 0, -1 (refused, text in msg) or -2 (no memory).
+int32u* RESERVE_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg, int* status);
+
 /// Fills one image descriptor with its fresh values.
 void initIdes(ides* d);
 

@@ -1,10 +1,19 @@
+// One load, in the order the steps run: open (and decrypt) the file, prepare the iBUFF and the
+// image descriptor, read the header, check HDR consistency, plan the placement, select the
+// bands, make room in the pixel block, and run the scanline pipeline. Each step reports its own
+// loader error and returns its code; LOAD_EXEC stops at the first non-zero one.
 #include "ldrExec.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "diag.h"
 #include "fcrypt.h"
@@ -17,6 +26,18 @@
 overlayPalette ldrOvlPalette{};
 
 namespace {
+
+/// Conversion classes of the scanline pipeline (vslCtlm bits), one per load.
+constexpr int32u kConversionBits = VSL_PALETTE | VSL_GREY | VSL_RGB | VSL_ONE_GUN;
+
+/// The STATIC colour fills red, green and blue; the alpha byte of the canvas stays 0.
+constexpr int32u kStaticRgbBits = 0xFFFFFFu;
+
+/// Files this tall and this wide take long enough to show the loader window first.
+constexpr int64_t kSlowRows = 10000, kSlowCols = 2048;
+
+/// Smallest transfer, in columns and rows, that the view can show.
+constexpr int64_t kMinTransfer = 16;
 
 // Re-encrypts a decrypted copy in place with the current user key (WIPE mode).
 void reencryptCopy(std::FILE* fp)
@@ -60,6 +81,23 @@ public:
         std::FILE* f = fp;
         fp = nullptr;
         return f;
+    }
+};
+
+// Colour tables GETHEADER returned, until INIT_VSL takes them (or they are dropped).
+struct paletteSet {
+    charu* anc[4] = {nullptr, nullptr, nullptr, nullptr};
+    int32 n = 0;
+    ~paletteSet() { FREE_PALETTE(anc, &n); }
+    /// Hands the tables over: this set no longer owns them.
+    void moveTo(charu* (&to)[4], int32& count)
+    {
+        for (int k = 0; k < 4; ++k) {
+            to[k] = anc[k];
+            anc[k] = nullptr;
+        }
+        count = n;
+        n = 0;
     }
 };
 
@@ -120,9 +158,11 @@ private:
     bool armed_ = true;
 };
 
-// A replacing load clears the buffer before the file's header is read. Until the pixel block
-// is written, a failure (an unreadable header, a refused geometry, memory refused) puts the
-// earlier images back: the user keeps what was loaded before.
+// A replacing load clears the buffer before the file's header is read. Until the first pixel
+// of the new image is written, a failure (an unreadable header, a refused geometry, memory
+// refused, a pipeline that cannot start) puts the earlier images back: the user keeps what was
+// loaded before. The pixel block may have been moved to a larger one meanwhile; its first
+// width x height pixels are still the earlier ones, so the record takes the block as it is now.
 class replaceGuard {
 public:
     explicit replaceGuard(bufdes* b) : b_(b) {}
@@ -131,7 +171,9 @@ public:
         if (!held_)
             return;
         ides* fresh = b_->imgDes;
+        int32u* block = b_->imgbuf;
         *b_ = saved_;
+        b_->imgbuf = block;
         b_->imgDes = held_;
         std::free(fresh);
     }
@@ -148,6 +190,8 @@ public:
         }
         CLEAR_iBUFF(b_);
     }
+    /// True while the earlier images can still come back.
+    bool holding() const { return held_ != nullptr; }
     /// The pixel block is about to be written: the earlier images cannot come back.
     void commit()
     {
@@ -185,213 +229,275 @@ void fillAround(int32u* px, int64_t w, int64_t h, int64_t x0, int64_t y0, int64_
     FILL_iBUFF(px + (y0 + rows) * w, int32(w), int32(below), value);
 }
 
-} // namespace
+// Everything one load works on, shared by its steps.
+struct loadJob {
+    loadJob(loadRequest& r, bufdes* buffer) : req(r), b(buffer) {}
+    loadRequest& req;
+    bufdes* b;
+    std::string path; // the request's path with environment variables expanded
+    loadStream stream;
+    paletteSet palette;
+    ides* d = nullptr; // the image descriptor the load goes into
+    fdes* f = nullptr; // the descriptor of the request's gun in that image
+    int gun = GUN_R;
+    bool planeHadBand = false; // the gun's plane of that image held a band before
+    bool fileHdr = false;      // the file's samples need the scaling accumulator
+    int32u conversion = 0;     // conversion class (one of kConversionBits)
+    // Placement: lCols x lRows read from the file become dCols x dRows at (bX, bY) in a
+    // buffer of W x H; fx, fy are the resampling factors in force.
+    int64_t lCols = 0, lRows = 0, dCols = 0, dRows = 0, bX = 0, bY = 0, W = 0, H = 0;
+    double fx = 1.0, fy = 1.0;
+    bool resX = false, resY = false;
+    bool fillPending = false;    // a new pixel block waits for its fill
+    bool placementUnset = false; // the fill leaves the placement for the transfer
+    int32u fillValue = 0;        // what the fill writes
+};
 
-int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
+// Opening and decryption: the file is opened (regular files only), and an encrypted one is
+// decrypted into an anonymous temporary copy that is read instead.
+int openImage(loadJob& job)
 {
-    TAV_ASSERT(table != nullptr && current < NUM_iBUFF);
-    bufdes* b = &table[current];
-    loadStream ls;
-
-    // Opening.
-    std::string path = req.path;
-    if (!ENV_EXPAND(path))
-        return LDR_ERROR(10, req.path);
-    ls.fp = std::fopen(path.c_str(), "rb");
+    job.path = job.req.path;
+    if (!ENV_EXPAND(job.path))
+        return LDR_ERROR(10, job.req.path);
+    loadStream& ls = job.stream;
+    ls.fp = openRegularFile(job.path, "rb");
     if (!ls.fp)
-        return LDR_ERROR(10, path);
-    if (fileCipher.keySet() && markedEncrypted(path)) {
-        if (LDR_EXISTS())
-            LDR_MSG("\nDecrypting file...");
-        std::FILE* tmp = std::tmpfile();
-        if (!tmp)
-            return LDR_ERROR(61);
-        const std::string key = fileCipher.keyText();
-        const int32 st = cryptFile(ls.fp, tmp, nullptr, key.c_str(), CRYPT_DECRYPT);
-        std::fclose(ls.fp);
-        ls.fp = tmp;
-        ls.decrypted = true;
-        if (st != 0) {
-            DIAG("\n***tav_load: cryptFile() returns %d\n", st);
-            return LDR_ERROR(63);
-        }
-        std::rewind(ls.fp);
+        return LDR_ERROR(10, job.path);
+    if (!fileCipher.keySet() || !markedEncrypted(job.path))
+        return 0;
+    if (LDR_EXISTS())
+        LDR_MSG("\nDecrypting file...");
+    std::FILE* tmp = std::tmpfile();
+    if (!tmp)
+        return LDR_ERROR(61);
+    const std::string key = fileCipher.keyText();
+    const int32 st = cryptFile(ls.fp, tmp, nullptr, key.c_str(), CRYPT_DECRYPT);
+    std::fclose(ls.fp);
+    ls.fp = tmp;
+    ls.decrypted = true;
+    if (st != 0) {
+        DIAG("\n***tav_load: cryptFile() returns %d\n", st);
+        return LDR_ERROR(63);
     }
+    std::rewind(ls.fp);
+    return 0;
+}
 
-    // Preparing the iBUFF and the image descriptor. A header dump loads nothing, so it
-    // never clears what the buffer holds.
-    replaceGuard replacing(b);
-    if (b->numImgs > 0 && !req.dumpH && (req.clearFirst() || !(req.gunGiven || req.bxyGiven)))
-        replacing.clear();
-    // Only a one-gun load goes into an existing image; any other load is a new image after
-    // the existing ones (SETB's current image would otherwise have its descriptor taken).
-    if (!req.gunGiven)
-        req.imgIndex = b->numImgs;
-    const bool wasEmpty = b->numImgs == 0;
-    if (req.imgIndex < 0 || req.imgIndex > b->numImgs)
-        return LDR_ERROR(28);
-    recordRollback rollback(b, req.imgIndex);
-    b->curImg = req.imgIndex;
-    ides& d = b->imgDes[req.imgIndex];
-    const int gun = std::min<int>(req.gun, 3);
-    d.curGun = shortu(gun);
-    const bool planeHadBand = d.planeBands[gun] != 0;
-    fdes& f = d.fd[gun];
+// A load replaces what the buffer holds unless it composes onto it (GUN or BXY without INIT or
+// a script's first load). A header dump loads nothing, so it never clears the buffer.
+bool replacesContent(const loadRequest& req, const bufdes& b)
+{
+    return b.numImgs > 0 && !req.dumpH && (req.clearFirst() || !(req.gunGiven || req.bxyGiven));
+}
+
+// The image descriptor and the gun's file descriptor that the load fills.
+void prepareDescriptor(loadJob& job)
+{
+    bufdes* b = job.b;
+    b->curImg = job.req.imgIndex;
+    job.d = &b->imgDes[job.req.imgIndex];
+    job.gun = std::min<int>(job.req.gun, GUN_A);
+    job.d->curGun = shortu(job.gun);
+    job.planeHadBand = job.d->planeBands[job.gun] != 0;
+    fdes& f = job.d->fd[job.gun];
+    job.f = &f;
     f = fdes{};
-    f.gun = charu(gun);
-    std::snprintf(f.path, sizeof f.path, "%s", path.c_str());
-    f.HDU = req.hdu;
-    f.deresLevel = req.deresLevel;
+    f.gun = charu(job.gun);
+    std::snprintf(f.path, sizeof f.path, "%s", job.path.c_str());
+    f.HDU = job.req.hdu;
+    f.deresLevel = job.req.deresLevel;
     f.deres[0] = f.deres[1] = 1.0;
+}
 
-    charu* anc[4] = {nullptr, nullptr, nullptr, nullptr};
-    int32 nAnc = 0;
-    const int32 hst = GETHEADER(ls.fp, b, path.c_str(), &nAnc, anc, req.dumpH);
+// GETHEADER, then the header dump for the loader window (or for DUMPH, which ends the load).
+int readHeader(loadJob& job)
+{
+    const int32 hst = GETHEADER(job.stream.fp, job.b, job.path.c_str(), &job.palette.n,
+                                job.palette.anc, job.req.dumpH);
     if (hst != 0) {
-        if (ls.decrypted)
+        if (job.stream.decrypted)
             return LDR_ERROR(63);
         return LDR_ERROR(17, strPrintf("%d", hst));
     }
-    struct paletteGuard {
-        charu** a;
-        int32* n;
-        ~paletteGuard() { FREE_PALETTE(a, n); }
-    } palGuard{anc, &nAnc};
-    if (!planeHadBand)
-        d.loadCount++;
-
-    if (LDR_EXISTS() || req.dumpH) {
+    if (!job.planeHadBand)
+        job.d->loadCount++;
+    if (LDR_EXISTS() || job.req.dumpH) {
         std::string dump;
-        DUMP_HEADER(&f, &dump);
+        DUMP_HEADER(job.f, &dump);
         if (LDR_EXISTS())
             LDR_MSG(dump.c_str());
         else
             DIAG("%s", dump.c_str());
     }
-    if (req.dumpH) {
-        ls.close(true);
+    if (job.req.dumpH) {
+        job.stream.close(true);
         return LDR_EXEC_DUMPED;
     }
+    return 0;
+}
 
-    // HDR consistency. An HDR file into an empty buffer without an HDR tag scales over the full
-    // range by default; the setting changes only once the load has succeeded.
-    const bool fileHdr = (f.vslCtlm & vslIS_HDR) || f.quantiz > 8;
-    const bool hdrDefaultFull = fileHdr && b->numImgs == 0 && !req.hdrGiven;
-    if (b->numImgs == 0) {
-        if (fileHdr) {
-            b->bufCtlm |= bufIS_HDR;
-            d.hdrImg = 1;
-        }
-    } else if (!req.gif2alpha && fileHdr != bool(b->bufCtlm & bufIS_HDR)) {
-        return LDR_ERROR(24);
-    }
-
-    f.vslCtlm |= req.vslCtlm;
-    if (req.vslCtlm & 0x4000) // a half turn is a flip and a mirror
-        f.vslCtlm |= VSL_FLIP | VSL_MIRR;
-    int32u cls;
-    if (!req.bandGiven)
-        cls = f.bands > 1    ? VSL_RGB
-              : nAnc > 0     ? VSL_PALETTE
-              : req.gunGiven ? VSL_ONE_GUN
-                             : VSL_GREY;
-    else
-        cls = req.bandCount == 1 ? (req.gunGiven ? VSL_ONE_GUN : VSL_GREY) : VSL_RGB;
-
-    // Geometry.
-    const int64_t fC = f.fCols, fR = f.fRows;
-    if (int64_t(req.fXofs) >= fC - 16 || int64_t(req.fYofs) >= fR - 16)
-        return LDR_ERROR(25);
-    int64_t lCols = (req.cols > 0 && req.cols <= fC - req.fXofs) ? req.cols : fC - req.fXofs;
-    int64_t lRows = (req.rows > 0 && req.rows <= fR - req.fYofs) ? req.rows : fR - req.fYofs;
-    const bool resX = req.vslCtlm & REQ_RESAMPLE_X, resY = req.vslCtlm & REQ_RESAMPLE_Y;
-    const double fx = resX ? req.xFactor : 1.0, fy = resY ? req.yFactor : 1.0;
-    int64_t dCols = resX ? truncScaled(fx, lCols) : lCols;
-    int64_t dRows = resY ? truncScaled(fy, lRows) : lRows;
-    int64_t bX = req.bXofs, bY = req.bYofs;
-
-    const bool staticLoad = req.isStatic || f.quantiz > 8;
-    int64_t W, H;
-    auto clipToRoom = [&](int64_t w, int64_t h) -> int {
-        if (bX + dCols > w) {
-            dCols = w - bX;
-            if (dCols <= 15)
-                return LDR_ERROR(45);
-            lCols = resX ? int64_t(double(dCols) / fx) : dCols;
-        }
-        if (bY + dRows > h) {
-            dRows = h - bY;
-            if (dRows <= 15)
-                return LDR_ERROR(45);
-            lRows = resY ? int64_t(double(dRows) / fy) : dRows;
+// HDR consistency: an HDR file marks an empty buffer HDR; a buffer that holds images takes only
+// files of its own kind (an alpha overlay excepted).
+int checkHdrKind(loadJob& job)
+{
+    const fdes& f = *job.f;
+    job.fileHdr = (f.vslCtlm & vslIS_HDR) || f.quantiz > 8;
+    if (job.b->numImgs == 0) {
+        if (job.fileHdr) {
+            job.b->bufCtlm |= bufIS_HDR;
+            job.d->hdrImg = 1;
         }
         return 0;
-    };
+    }
+    if (!job.req.gif2alpha && job.fileHdr != bool(job.b->bufCtlm & bufIS_HDR))
+        return LDR_ERROR(24);
+    return 0;
+}
+
+// The request's control bits go to the file descriptor, and the conversion class follows from
+// the bands the load takes: one band into one gun, one band as grey (or through its colour
+// tables), or several bands as colour.
+void chooseConversion(loadJob& job)
+{
+    const loadRequest& req = job.req;
+    fdes& f = *job.f;
+    f.vslCtlm |= req.vslCtlm;
+    if (req.vslCtlm & REQ_R180) // a half turn is a flip and a mirror
+        f.vslCtlm |= VSL_FLIP | VSL_MIRR;
+    if (req.bandGiven)
+        job.conversion = req.bandCount == 1 ? (req.gunGiven ? VSL_ONE_GUN : VSL_GREY) : VSL_RGB;
+    else if (req.gunGiven) // a colour file gives the gun its default band
+        job.conversion = f.bands > 1 || job.palette.n == 0 ? VSL_ONE_GUN : VSL_PALETTE;
+    else
+        job.conversion = f.bands > 1 ? VSL_RGB : job.palette.n > 0 ? VSL_PALETTE : VSL_GREY;
+}
+
+// Clips the transfer to the room right of and below the placement in a w x h buffer.
+int clipToRoom(loadJob& job, int64_t w, int64_t h)
+{
+    if (job.bX + job.dCols > w) {
+        job.dCols = w - job.bX;
+        if (job.dCols < kMinTransfer)
+            return LDR_ERROR(45);
+        job.lCols = job.resX ? int64_t(double(job.dCols) / job.fx) : job.dCols;
+    }
+    if (job.bY + job.dRows > h) {
+        job.dRows = h - job.bY;
+        if (job.dRows < kMinTransfer)
+            return LDR_ERROR(45);
+        job.lRows = job.resY ? int64_t(double(job.dRows) / job.fy) : job.dRows;
+    }
+    return 0;
+}
+
+// Placement geometry: the file region, its size after resampling, the buffer size the load
+// needs (fixed for a static buffer, grown otherwise) and the clipping to it.
+int planGeometry(loadJob& job)
+{
+    const loadRequest& req = job.req;
+    const fdes& f = *job.f;
+    bufdes* b = job.b;
+    const int64_t fC = f.fCols, fR = f.fRows;
+    if (int64_t(req.fXofs) >= fC - kMinTransfer || int64_t(req.fYofs) >= fR - kMinTransfer)
+        return LDR_ERROR(25);
+    job.lCols = (req.cols > 0 && req.cols <= fC - req.fXofs) ? req.cols : fC - req.fXofs;
+    job.lRows = (req.rows > 0 && req.rows <= fR - req.fYofs) ? req.rows : fR - req.fYofs;
+    job.resX = req.vslCtlm & REQ_RESAMPLE_X;
+    job.resY = req.vslCtlm & REQ_RESAMPLE_Y;
+    job.fx = job.resX ? req.xFactor : 1.0;
+    job.fy = job.resY ? req.yFactor : 1.0;
+    job.dCols = job.resX ? truncScaled(job.fx, job.lCols) : job.lCols;
+    job.dRows = job.resY ? truncScaled(job.fy, job.lRows) : job.lRows;
+    job.bX = req.bXofs;
+    job.bY = req.bYofs;
+
+    const bool staticLoad = req.isStatic || f.quantiz > 8;
     if (staticLoad && (b->bufCtlm & bufSTATIC)) {
-        W = b->width;
-        H = b->height;
-        if (int e = clipToRoom(W, H))
+        job.W = b->width;
+        job.H = b->height;
+        if (int e = clipToRoom(job, job.W, job.H))
             return e;
     } else if (staticLoad) {
         b->bufCtlm |= bufSTATIC;
         if (b->width > 0 && b->height > 0) {
-            W = b->width;
-            H = b->height;
+            job.W = b->width;
+            job.H = b->height;
         } else if (req.staticX > 0 && req.staticY > 0) {
-            W = req.staticX;
-            H = req.staticY;
+            job.W = req.staticX;
+            job.H = req.staticY;
         } else {
-            W = dCols;
-            H = dRows;
+            job.W = job.dCols;
+            job.H = job.dRows;
         }
-        if (int e = clipToRoom(W, H))
+        if (int e = clipToRoom(job, job.W, job.H))
             return e;
     } else if (b->numImgs == 0) {
-        W = bX + dCols;
-        H = bY + dRows;
+        job.W = job.bX + job.dCols;
+        job.H = job.bY + job.dRows;
     } else {
-        W = std::max<int64_t>(b->width, bX + dCols);
-        H = std::max<int64_t>(b->height, bY + dRows);
+        job.W = std::max<int64_t>(b->width, job.bX + job.dCols);
+        job.H = std::max<int64_t>(b->height, job.bY + job.dRows);
     }
-    if (bX > W || bY > H)
-        return LDR_ERROR(
-            9, strPrintf("BXY %d %d exceeds Buffer %d %d", int(bX), int(bY), int(W), int(H)));
-    if (W > INT32_MAX / 2 || H > INT32_MAX / 2)
-        return LDR_ERROR(33, strPrintf(" Buffer %lld X %lld cannot be represented",
-                                       static_cast<long long>(W), static_cast<long long>(H)));
+    if (job.bX > job.W || job.bY > job.H)
+        return LDR_ERROR(9, strPrintf("BXY %d %d exceeds Buffer %d %d", int(job.bX), int(job.bY),
+                                      int(job.W), int(job.H)));
+    if (job.W > INT32_MAX / 2 || job.H > INT32_MAX / 2)
+        return LDR_ERROR(33,
+                         strPrintf(" Buffer %lld X %lld cannot be represented",
+                                   static_cast<long long>(job.W), static_cast<long long>(job.H)));
+    return 0;
+}
 
-    if (req.gif2alpha) {
-        if (f.format != FMT_GIF)
-            return LDR_ERROR(44);
-        if (nAnc == 3) {
-            for (int k = 0; k < 3; ++k)
-                std::memcpy(ldrOvlPalette.rgb[k], anc[k], 256);
-            ldrOvlPalette.set = true;
-        }
-        f.colorClass = CC_ALPHA_OVL;
-        f.dBands = 1;
-        f.gun = 3;
-        FREE_PALETTE(anc, &nAnc);
-        cls = VSL_ONE_GUN;
+// GIF2ALPHA: the GIF becomes the alpha overlay of the image; a three-table palette is kept as
+// the overlay palette, and no table goes to the pipeline.
+int takeAlphaOverlay(loadJob& job)
+{
+    fdes& f = *job.f;
+    if (f.format != FMT_GIF)
+        return LDR_ERROR(44);
+    paletteSet& pal = job.palette;
+    if (pal.n == 3) {
+        for (int k = 0; k < 3; ++k)
+            std::memcpy(ldrOvlPalette.rgb[k], pal.anc[k], 256);
+        ldrOvlPalette.set = true;
     }
-    f.vslCtlm = (f.vslCtlm & ~int32u(VSL_PALETTE | VSL_GREY | VSL_RGB | VSL_ONE_GUN)) | cls |
-                (req.vslCtlm & REQ_ONE_GUN);
-    if (fileHdr) {
-        if (f.bands > 1 && (req.hdrFlags & 0x20))
-            return LDR_ERROR(47);
-        if (req.bxyGiven || (f.vslCtlm & (VSL_FLIP | VSL_MIRR)))
-            return LDR_ERROR(20);
-        d.hdrImg = 1;
-    }
+    f.colorClass = CC_ALPHA_OVL;
+    f.dBands = 1;
+    f.gun = GUN_A;
+    FREE_PALETTE(pal.anc, &pal.n);
+    job.conversion = VSL_ONE_GUN;
+    return 0;
+}
 
-    // Bands.
+// HDR files load whole and in place: no pseudo-colour for several bands, no placement, flip
+// or mirror.
+int checkHdrFile(loadJob& job)
+{
+    if (!job.fileHdr)
+        return 0;
+    const fdes& f = *job.f;
+    if (f.bands > 1 && (job.req.hdrFlags & HDR_PSEUDO))
+        return LDR_ERROR(47);
+    if (job.req.bxyGiven || (f.vslCtlm & (VSL_FLIP | VSL_MIRR)))
+        return LDR_ERROR(20);
+    job.d->hdrImg = 1;
+    return 0;
+}
+
+// Band selection: which file band goes to which plane, checked against the file, and recorded
+// in the image descriptor.
+int selectBands(loadJob& job)
+{
+    const loadRequest& req = job.req;
+    fdes& f = *job.f;
+    const int32 nAnc = job.palette.n;
     if (f.storMode == SM_FLAT && f.bands > 1 && nAnc == 0)
         return LDR_ERROR(11);
     if (req.bandGiven && req.maxBand > f.bands)
         return LDR_ERROR(22);
     if (req.gunGiven && !req.gif2alpha) {
-        const int selected = req.bandGiven ? req.bandCount : f.bands;
-        if (nAnc > 1 || selected > 1)
+        if (nAnc > 1 || (req.bandGiven && req.bandCount > 1))
             return LDR_ERROR(2);
         if (f.colorClass == CC_PALETTE)
             return LDR_ERROR(36);
@@ -411,15 +517,22 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         for (int k = 0; k < 4; ++k)
             f.Bands[k] = std::int16_t(req.bands[k]);
         f.dBands = std::int16_t(std::max<int>(req.bandCount, 1));
-        // GUN=G names band 2 of a colour file; a grey file has only band 1, which is what
-        // composing single-band images into the guns needs.
-        if (req.gunGiven && !req.bandGiven && (f.Bands[gun] == 0 || f.Bands[gun] > f.bands))
-            f.Bands[gun] = 1;
+        if (req.gunGiven && !req.bandGiven) {
+            // Without BAND a gun takes its own band of a colour file (R 1, G 2, B 3, A 4); a
+            // one-band file has only band 1, which is what composing grey images into the
+            // guns needs.
+            std::int16_t& band = f.Bands[job.gun];
+            if (f.bands <= 1 || band == 0)
+                band = 1;
+            else if (band > f.bands)
+                return LDR_ERROR(22);
+        }
     } else {
         for (int k = 0; k < 4; ++k)
             f.Bands[k] = 0;
-        f.Bands[3] = 1;
+        f.Bands[GUN_A] = 1;
     }
+    ides& d = *job.d;
     for (int p = 0; p < 4; ++p) {
         if (f.Bands[p] == 0)
             continue;
@@ -428,110 +541,126 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         d.planeBands[p] = shortu(f.Bands[p]);
         std::snprintf(d.scal[p].curve, sizeof d.scal[p].curve, "%s", "UNSCALED");
     }
+    return 0;
+}
 
-    if (req.gunGiven && req.imgIndex < b->numImgs && d.geomSet) {
-        if (!req.bxyGiven) {
-            bX = d.x0;
-            bY = d.y0;
+// A gun composed onto an existing image goes where that image lies and no further than it.
+int fitToImage(loadJob& job)
+{
+    const ides& d = *job.d;
+    if (job.req.gunGiven && job.req.imgIndex < job.b->numImgs && d.geomSet) {
+        if (!job.req.bxyGiven) {
+            job.bX = d.x0;
+            job.bY = d.y0;
         }
-        if (dCols > d.width)
-            dCols = lCols = d.width;
-        if (dRows > d.height)
-            dRows = lRows = d.height;
+        if (job.dCols > d.width)
+            job.dCols = job.lCols = d.width;
+        if (job.dRows > d.height)
+            job.dRows = job.lRows = d.height;
     }
-    if (dCols < 16 || dRows < 16)
-        return LDR_ERROR(3, strPrintf(" dcols, drows - %d %d", int(dCols), int(dRows)));
+    if (job.dCols < kMinTransfer || job.dRows < kMinTransfer)
+        return LDR_ERROR(3, strPrintf(" dcols, drows - %d %d", int(job.dCols), int(job.dRows)));
+    return 0;
+}
 
-    // Pixel memory.
+int allocFailure(int64_t w, int64_t h)
+{
+    const double mb = double(uint64_t(w) * uint64_t(h) * 4u) / 1e6;
+    return LDR_ERROR(33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f", mb));
+}
+
+// Memory: a buffer with images grows to take the placement (an HDR or static buffer cannot);
+// an empty one gets a block of the planned size, reusing the one its last clear kept. A new
+// block is filled only once the pipeline has started (fillNewBlock), so that a pipeline that
+// cannot start leaves the kept pixels as they were.
+int makeRoom(loadJob& job)
+{
+    bufdes* b = job.b;
     std::string guardMsg;
-    bool placementUnset = false; // the placement's pixels are left for the transfer to write
     if (b->numImgs > 0) {
-        if (b->bufCtlm & bufIS_HDR) {
-            if (truncScaled(fx, lCols) != b->width || truncScaled(fy, lRows) != b->height)
-                return LDR_ERROR(41, strPrintf(" Load %d %d to sBUF %d %d", int(dCols), int(dRows),
-                                               b->width, b->height));
-        }
-        const int64_t newW = std::max<int64_t>(b->width, W), newH = std::max<int64_t>(b->height, H);
+        if ((b->bufCtlm & bufIS_HDR) && (truncScaled(job.fx, job.lCols) != b->width ||
+                                         truncScaled(job.fy, job.lRows) != b->height))
+            return LDR_ERROR(41, strPrintf(" Load %d %d to sBUF %d %d", int(job.dCols),
+                                           int(job.dRows), b->width, b->height));
+        const int64_t newW = std::max<int64_t>(b->width, job.W);
+        const int64_t newH = std::max<int64_t>(b->height, job.H);
         if ((newW != b->width || newH != b->height) && (b->bufCtlm & bufSTATIC) && b->width > 0)
             return LDR_ERROR(19);
-        if (newW > b->width || newH > b->height) {
-            const uint64_t oldBytes = uint64_t(b->width) * uint64_t(b->height) * 4u;
-            const uint64_t newBytes = uint64_t(newW) * uint64_t(newH) * 4u;
-            if (!SAFE_MEM_REQ(newBytes - oldBytes, &guardMsg))
-                return LDR_ERROR(33, guardMsg);
-            auto* px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
-            if (!px)
-                return LDR_ERROR(
-                    33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f", double(newBytes) / 1e6));
-            RESTRIDE_iBUFF(px, b->width, b->height, int32(newW));
-            const uint64_t keptRows = uint64_t(b->height) * uint64_t(newW);
-            std::memset(px + keptRows, 0, newBytes - keptRows * 4u);
-            b->imgbuf = px;
-            b->width = int32(newW);
-            b->height = int32(newH);
-        }
-    } else {
-        const uint64_t newBytes = uint64_t(W) * uint64_t(H) * 4u;
-        const uint64_t oldBytes = b->imgbuf ? uint64_t(std::max(b->prevWidth, 0)) *
-                                                  uint64_t(std::max(b->prevHeight, 0)) * 4u
-                                            : 0;
-        int32u* px = b->imgbuf;
-        if (px && newBytes <= oldBytes) {
-            // The kept block is large enough.
-        } else {
-            if (!SAFE_MEM_REQ(newBytes - oldBytes, &guardMsg))
-                return LDR_ERROR(33, guardMsg);
-            px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
-            if (!px)
-                return LDR_ERROR(
-                    33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f", double(newBytes) / 1e6));
-        }
-        replacing.commit();
-        const int32u fillValue = req.isStatic ? (req.staticColor & 0xFFFFFFu) : 0u;
-        placementUnset = writesWholePixels(f) && bX + dCols <= W && bY + dRows <= H;
-        if (placementUnset)
-            fillAround(px, W, H, bX, bY, dCols, dRows, fillValue);
-        else
-            FILL_iBUFF(px, int32(W), int32(H), fillValue);
-        b->imgbuf = px;
-        b->width = int32(W);
-        b->height = int32(H);
-        b->bufCtlm &= ~int32u(bufNEW_MEM);
-        b->prevWidth = b->prevHeight = 0;
+        const int st = GROW_iBUFF(b, int32(newW), int32(newH), &guardMsg);
+        if (st == -1)
+            return LDR_ERROR(33, guardMsg);
+        if (st != 0)
+            return allocFailure(newW, newH);
+        return 0;
     }
+    int st = 0;
+    if (!RESERVE_iBUFF(b, int32(job.W), int32(job.H), &guardMsg, &st))
+        return st == -1 ? LDR_ERROR(33, guardMsg) : allocFailure(job.W, job.H);
+    // The pipeline checks the placement against the buffer's size.
+    b->width = int32(job.W);
+    b->height = int32(job.H);
+    job.fillPending = true;
+    job.fillValue = job.req.isStatic ? (job.req.staticColor & kStaticRgbBits) : 0u;
+    job.placementUnset =
+        writesWholePixels(*job.f) && job.bX + job.dCols <= job.W && job.bY + job.dRows <= job.H;
+    return 0;
+}
+
+// The first write into a new block: the STATIC colour (or black) where the image will not be.
+void fillNewBlock(loadJob& job)
+{
+    if (!job.fillPending)
+        return;
+    bufdes* b = job.b;
+    if (job.placementUnset)
+        fillAround(b->imgbuf, job.W, job.H, job.bX, job.bY, job.dCols, job.dRows, job.fillValue);
+    else
+        FILL_iBUFF(b->imgbuf, int32(job.W), int32(job.H), job.fillValue);
+    b->bufCtlm &= ~int32u(bufNEW_MEM);
+    b->prevWidth = b->prevHeight = 0;
+}
+
+// The first load into an image sets its geometry; the file descriptor takes the plan.
+void recordPlacement(loadJob& job)
+{
+    ides& d = *job.d;
     if (!d.geomSet) {
-        d.width = int32(dCols);
-        d.height = int32(dRows);
-        d.x0 = int32(bX);
-        d.y0 = int32(bY);
+        d.width = int32(job.dCols);
+        d.height = int32(job.dRows);
+        d.x0 = int32(job.bX);
+        d.y0 = int32(job.bY);
         d.x1 = d.x0 + d.width - 1;
         d.y1 = d.y0 + d.height - 1;
         d.geomSet = 1;
     }
-    f.lCols = int32u(lCols);
-    f.lRows = int32u(lRows);
-    f.dCols = int32u(dCols);
-    f.dRows = int32u(dRows);
-    f.fXofs = req.fXofs;
-    f.fYofs = req.fYofs;
-    f.bXofs = int32(bX);
-    f.bYofs = int32(bY);
-    f.deres[0] = fx;
-    f.deres[1] = fy;
+    fdes& f = *job.f;
+    f.lCols = int32u(job.lCols);
+    f.lRows = int32u(job.lRows);
+    f.dCols = int32u(job.dCols);
+    f.dRows = int32u(job.dRows);
+    f.fXofs = job.req.fXofs;
+    f.fYofs = job.req.fYofs;
+    f.bXofs = int32(job.bX);
+    f.bYofs = int32(job.bY);
+    f.deres[0] = job.fx;
+    f.deres[1] = job.fy;
     if (f.dataOfs == 0) {
-        const long pos = std::ftell(ls.fp);
+        const long pos = std::ftell(job.stream.fp);
         f.dataOfs = pos > 0 ? uint64_t(pos) : 0;
     }
+}
 
-    // Transfer: the pipeline owns the stream (and the colour tables) from here on.
-    const int32u flagsLoaded = f.vslCtlm;
-    const int16_t dBands = f.dBands;
-    const bool wipeCopy = ls.decrypted;
-    std::FILE* fp = ls.release();
-    charu* tables[4] = {anc[0], anc[1], anc[2], anc[3]};
-    const int32 nTables = nAnc;
-    anc[0] = anc[1] = anc[2] = anc[3] = nullptr;
-    nAnc = 0;
+// Transfer: the pipeline owns the stream and the colour tables from INIT_VSL on. A pipeline
+// that cannot start has written no pixel: a replacing load then gives the earlier images back
+// (the guard's business), and a buffer that was empty is cleared again.
+int transfer(loadJob& job, replaceGuard& replacing, bool wasEmpty)
+{
+    bufdes* b = job.b;
+    const bool wipeCopy = job.stream.decrypted;
+    std::FILE* fp = job.stream.release();
+    charu* tables[4];
+    int32 nTables = 0;
+    job.palette.moveTo(tables, nTables);
     auto wipeAndFree = [&]() -> int32 {
         if (wipeCopy && ldrState.wipe && fileCipher.keySet())
             reencryptCopy(fp);
@@ -542,12 +671,14 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     if (ist != 0) {
         const short e = LDR_ERROR(18, strPrintf(" %d", ist));
         wipeAndFree();
-        if (wasEmpty)
+        if (wasEmpty && !replacing.holding())
             CLEAR_iBUFF(b);
         return e;
     }
-    VSL.destUnset = placementUnset;
-    if (LDR_EXISTS() && fR > 10000 && fC > 2048)
+    replacing.commit();
+    fillNewBlock(job);
+    VSL.destUnset = job.placementUnset;
+    if (LDR_EXISTS() && int64_t(job.f->fRows) > kSlowRows && int64_t(job.f->fCols) > kSlowCols)
         LDR_GUI(false);
     const int32 lst = IMAGE_LOAD();
     if (lst != 0) {
@@ -562,26 +693,115 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     const int32 fst = wipeAndFree();
     if (fst != 0)
         return LDR_ERROR(8, strPrintf("Status: %d", fst));
-    if (!(req.gunGiven && !wasEmpty)) {
+    return 0;
+}
+
+// The buffer's record after a completed transfer: a new image counts (a gun onto an existing
+// image does not), the loaded, alpha and flipped marks are set.
+int markLoaded(loadJob& job, bool wasEmpty, int32u flagsLoaded, int dBands)
+{
+    bufdes* b = job.b;
+    if (!(job.req.gunGiven && !wasEmpty)) {
         b->numImgs++;
         if (!appendSpareIdes(b)) {
             b->numImgs--;
             return LDR_ERROR(34);
         }
     }
-
-    rollback.keep();
-    if (hdrDefaultFull)
-        SET_HDR_DEFAULT_RANGE(HDR_FULL);
     b->bufCtlm |= bufLOADED;
     ides& done = b->imgDes[b->curImg];
-    if (req.xalpha) {
+    if (job.req.xalpha) {
         b->bufCtlm &= ~int32u(bufALPHA);
-    } else if ((req.gunGiven && gun == 3) || dBands == 4) {
+    } else if ((job.req.gunGiven && job.gun == GUN_A) || dBands == 4) {
         b->bufCtlm |= bufALPHA;
         done.alpha = 1;
     }
     if (flagsLoaded & (VSL_FLIP | VSL_MIRR))
         b->bufCtlm |= bufFLIPPED;
+    return 0;
+}
+
+} // namespace
+
+std::FILE* openRegularFile(const std::string& path, const char* mode)
+{
+    // Opening without O_NONBLOCK would wait for a writer on a named pipe; the type is then
+    // checked on the descriptor that was opened, not on a name that could change meanwhile.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* f = ::fdopen(fd, mode);
+    if (!f)
+        ::close(fd);
+    return f;
+}
+
+int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
+{
+    TAV_ASSERT(table != nullptr && current < NUM_iBUFF);
+    loadJob job(req, &table[current]);
+    bufdes* b = job.b;
+    if (int e = openImage(job))
+        return e;
+
+    replaceGuard replacing(b);
+    if (replacesContent(req, *b))
+        replacing.clear();
+    // Only a one-gun load goes into an existing image; any other load is a new image after
+    // the existing ones (SETB's current image would otherwise have its descriptor taken).
+    if (!req.gunGiven)
+        req.imgIndex = b->numImgs;
+    const bool wasEmpty = b->numImgs == 0;
+    if (req.imgIndex < 0 || req.imgIndex > b->numImgs)
+        return LDR_ERROR(28);
+    recordRollback rollback(b, req.imgIndex);
+    prepareDescriptor(job);
+
+    if (int e = readHeader(job))
+        return e;
+    // An HDR file into an empty buffer without an HDR tag scales over the full range by
+    // default; the setting changes only once the load has succeeded.
+    const bool hdrDefaultFull =
+        ((job.f->vslCtlm & vslIS_HDR) || job.f->quantiz > 8) && wasEmpty && !req.hdrGiven;
+    if (int e = checkHdrKind(job))
+        return e;
+    chooseConversion(job);
+    if (int e = planGeometry(job))
+        return e;
+    if (req.gif2alpha)
+        if (int e = takeAlphaOverlay(job))
+            return e;
+    job.f->vslCtlm =
+        (job.f->vslCtlm & ~kConversionBits) | job.conversion | (req.vslCtlm & REQ_ONE_GUN);
+    if (int e = checkHdrFile(job))
+        return e;
+    if (int e = selectBands(job))
+        return e;
+    if (int e = fitToImage(job))
+        return e;
+    if (int e = makeRoom(job))
+        return e;
+    recordPlacement(job);
+
+    const int32u flagsLoaded = job.f->vslCtlm;
+    const int dBands = job.f->dBands;
+    if (int e = transfer(job, replacing, wasEmpty))
+        return e;
+    if (int e = markLoaded(job, wasEmpty, flagsLoaded, dBands))
+        return e;
+    rollback.keep();
+    if (hdrDefaultFull)
+        SET_HDR_DEFAULT_RANGE(HDR_FULL);
     return 0;
 }

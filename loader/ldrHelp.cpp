@@ -120,8 +120,10 @@ const char* const pages[LDR_HELP_PAGES] = {
     "  button and press the right one to act as the middle button.\n"
     "\n"
     "Menus\n"
-    "  Items with an arrow open a sub-menu. Releasing outside every\n"
-    "  menu closes the menus without a choice.\n",
+    "  Moving the pointer onto an item that leads further opens its\n"
+    "  sub-menu beside it (menus draw no mark on such items).\n"
+    "  Releasing outside every menu closes the menus without a\n"
+    "  choice.\n",
 
     // Composition Tags
     "COMPOSITION TAGS\n"

@@ -61,46 +61,6 @@ constexpr const char* kColorDelims = "<, >";
 
 constexpr std::size_t kKeyTextMax = 128;
 
-// HDR tag words.
-enum : int32u {
-    HDR_LIN = 0x1,
-    HDR_LOG = 0x2,
-    HDR_EXP = 0x4,
-    HDR_SINH = 0x8,
-    HDR_TANH = 0x10,
-    HDR_PSEUDO = 0x20,
-    HDR_RANGE_FULL = 0x1000,
-    HDR_RANGE_LOHI = 0x2000,
-    HDR_RANGE_MEAN = 0x4800,
-    HDR_RANGE_MEDIAN = 0x8800,
-    HDR_RANGE_LOW_STDV = 0x20800,
-    HDR_RANGE_HI_STDV = 0x40800
-};
-
-struct wordValue {
-    const char* word;
-    int32u value;
-};
-
-constexpr wordValue kHdrCurves[] = {{"LIN", HDR_LIN},   {"LOG", HDR_LOG},   {"EXP", HDR_EXP},
-                                    {"SINH", HDR_SINH}, {"TANH", HDR_TANH}, {"PSEUDO", HDR_PSEUDO}};
-constexpr wordValue kHdrRanges[] = {{"MEAN", HDR_RANGE_MEAN},      {"MN", HDR_RANGE_MEAN},
-                                    {"MEDIAN", HDR_RANGE_MEDIAN},  {"MED", HDR_RANGE_MEDIAN},
-                                    {"LO-HI", HDR_RANGE_LOHI},     {"LOW-STDV", HDR_RANGE_LOW_STDV},
-                                    {"HI-STDV", HDR_RANGE_HI_STDV}};
-
-template <std::size_t N>
-bool lookupWord(const wordValue (&table)[N], std::string_view word, int32u& value)
-{
-    for (const auto& e : table) {
-        if (WORDEQ(word, e.word)) {
-            value = e.value;
-            return true;
-        }
-    }
-    return false;
-}
-
 bool atLineEnd(char stop)
 {
     return stop == '\0' || stop == '\n';
@@ -162,11 +122,17 @@ private:
     static const tagEntry kTags[];
 
     bufdes& buffer() { return table_[*current_]; }
+    // The first refusal of a command is the one reported: a tag that already failed on its
+    // value does not add a second message for the same value.
     char fail(int code, std::string_view text = {})
     {
-        req_.error = LDR_ERROR(code, text);
+        if (!req_.error)
+            req_.error = LDR_ERROR(code, text);
         return '\0';
     }
+    const char* value(const char* delims, char& stop);
+    int intPair(const char* delims, int32& a, int32& b, char& stop);
+    int dblPair(const char* delims, double& a, double& b, char& stop);
     void closeScript()
     {
         script_.reset();
@@ -273,6 +239,44 @@ const CommandLoop::tagEntry CommandLoop::kTags[] = {
     {"GFILL", &CommandLoop::tagGfill},
 };
 
+// A pair of quotes with nothing between them names no value. Taken as a value it would be an
+// empty path or number, and at the place of a tag it would end the line as if nothing followed:
+// either way the command would stop without saying why. It is refused as a parsing error.
+bool emptyQuoted(const char* token, char stop)
+{
+    return *token == '\0' && (stop == '"' || stop == '\'');
+}
+
+const char* CommandLoop::value(const char* delims, char& stop)
+{
+    const char* v = NXTTOKEN(cur_, delims, stop);
+    if (emptyQuoted(v, stop))
+        fail(4, stop == '"' ? "\"\"" : "''");
+    return v;
+}
+
+int CommandLoop::intPair(const char* delims, int32& a, int32& b, char& stop)
+{
+    if (!toInt32(value(delims, stop), a))
+        return PAIR_BAD_FIRST;
+    if (stop != ',') {
+        b = a;
+        return PAIR_OK;
+    }
+    return toInt32(value(delims, stop), b) ? PAIR_OK : PAIR_BAD_SECOND;
+}
+
+int CommandLoop::dblPair(const char* delims, double& a, double& b, char& stop)
+{
+    if (!toDouble(value(delims, stop), a))
+        return PAIR_BAD_FIRST;
+    if (stop != ',') {
+        b = a;
+        return PAIR_OK;
+    }
+    return toDouble(value(delims, stop), b) ? PAIR_OK : PAIR_BAD_SECOND;
+}
+
 void CommandLoop::echo(const char* from)
 {
     std::string shown(from, std::strcspn(from, "\n"));
@@ -344,6 +348,8 @@ void CommandLoop::tagLoop()
         if (*token == '\0') {
             if (stop == '=')
                 fail(4, "=");
+            else if (emptyQuoted(token, stop))
+                fail(4, stop == '"' ? "\"\"" : "''");
             return; // an empty token ends the tags of the line
         }
         if (std::strcmp(token, "\\") == 0) {
@@ -504,7 +510,7 @@ char CommandLoop::tagImage(char stop)
     if (req_.fileCount > 0 || stop != '=')
         return fail(1);
     char s = '\0';
-    const char* v = NXTTOKEN(cur_, kValueDelims, s);
+    const char* v = value(kValueDelims, s);
     if (*v == '\0')
         return fail(1);
     std::string path = std::strchr(v, '/') ? std::string(v) : GET_IPATH() + v;
@@ -520,7 +526,7 @@ char CommandLoop::colsRows(char stop, int32& into)
     int32 n = 0; // a value that is not a number counts as 0
     char s = stop;
     if (stop == '=') {
-        const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+        const char* v = value(kPlainDelims, s);
         if (!toInt32(v, n))
             n = 0;
     }
@@ -546,7 +552,7 @@ char CommandLoop::tagBxy(char stop)
     int32 x = 0, y = 0;
     char s = '\0';
     // A negative offset would place pixels before the buffer.
-    if (INT_PAIR(cur_, kValueDelims, x, y, s) != PAIR_OK || x < 0 || y < 0)
+    if (intPair(kValueDelims, x, y, s) != PAIR_OK || x < 0 || y < 0)
         return fail(9, "BXY invalid");
     req_.bXofs = x;
     req_.bYofs = y;
@@ -560,7 +566,7 @@ char CommandLoop::tagFxy(char stop)
         return fail(9, "FXY invalid");
     int32 x = 0, y = 0;
     char s = '\0';
-    if (INT_PAIR(cur_, kValueDelims, x, y, s) != PAIR_OK || x < 0 || y < 0)
+    if (intPair(kValueDelims, x, y, s) != PAIR_OK || x < 0 || y < 0)
         return fail(9, "FXY invalid");
     req_.fXofs = x;
     req_.fYofs = y;
@@ -579,7 +585,7 @@ char CommandLoop::tagBand(char stop)
     int n = 0;
     char s = '\0';
     do {
-        const char* v = NXTTOKEN(cur_, kValueDelims, s);
+        const char* v = value(kValueDelims, s);
         int32 b = 0;
         if (!toInt32(v, b) || b < 1 || b > 511)
             return fail(22);
@@ -608,7 +614,7 @@ char CommandLoop::tagGun(char stop)
     if (stop != '=')
         return fail(7);
     char s = '\0';
-    const char* v = NXTTOKEN(cur_, kValueDelims, s);
+    const char* v = value(kValueDelims, s);
     const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
     shortu plane = 0;
     switch (c) {
@@ -633,7 +639,7 @@ char CommandLoop::tagGun(char stop)
         return fail(22);
     int32 img = defaultImage();
     if (s == ',') {
-        const char* nv = NXTTOKEN(cur_, kValueDelims, s);
+        const char* nv = value(kValueDelims, s);
         int32 n = 0;
         if (!toInt32(nv, n) || n < 1 || n > buffer().numImgs)
             return fail(28);
@@ -660,7 +666,7 @@ char CommandLoop::tagStatic(char stop)
         return stop;
     int32 x = 0, y = 0;
     char s = '\0';
-    if (INT_PAIR(cur_, kValueDelims, x, y, s) != PAIR_OK)
+    if (intPair(kValueDelims, x, y, s) != PAIR_OK)
         return fail(4, "STATIC");
     if (x < 16 || y < 16)
         return fail(3);
@@ -668,12 +674,12 @@ char CommandLoop::tagStatic(char stop)
     req_.staticY = y;
     if (s != ',')
         return s;
-    const char* open = NXTTOKEN(cur_, kColorDelims, s);
+    const char* open = value(kColorDelims, s);
     if (*open || s != '<')
         return fail(35);
     int32 rgb[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) {
-        const char* v = NXTTOKEN(cur_, kColorDelims, s);
+        const char* v = value(kColorDelims, s);
         if (!toInt32(v, rgb[k]) || rgb[k] < 0 || rgb[k] > 255 || s != (k < 2 ? ',' : '>'))
             return fail(35);
     }
@@ -719,8 +725,9 @@ void CommandLoop::consumeWipe()
 char CommandLoop::tagKey(char stop)
 {
     if (stop != '=') {
-        fileCipher.keyOff();
-        ldrState.userKeyText.clear();
+        // Both keys go: a domain key left behind would keep shaping every key set later.
+        fileCipher.clearKeys();
+        wipeKeyText(ldrState.userKeyText);
         consumeWipe();
         return stop;
     }
@@ -795,7 +802,7 @@ char CommandLoop::tagInit(char stop)
         return stop;
     }
     char s = '\0';
-    const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+    const char* v = value(kPlainDelims, s);
     if (v[0] == 'f' || v[0] == 'F')
         req_.initF = true;
     else
@@ -808,7 +815,9 @@ char CommandLoop::tagAutob(char stop)
     bool on = true;
     char s = stop;
     if (stop == '=') {
-        const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+        const char* v = value(kPlainDelims, s);
+        if (req_.error)
+            return '\0';
         on = v[0] == 't' || v[0] == 'T';
     }
     if (on && req_.gunGiven)
@@ -822,7 +831,7 @@ char CommandLoop::tagSetb(char stop)
     int32 n = 1;
     char s = stop;
     if (stop == '=') {
-        const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+        const char* v = value(kPlainDelims, s);
         if (!toInt32(v, n))
             return fail(42);
     }
@@ -839,13 +848,13 @@ char CommandLoop::tagCmd(char stop)
     if (script_ || stop != '=')
         return fail(16);
     char s = '\0';
-    const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+    const char* v = value(kPlainDelims, s);
     if (*v == '\0')
         return fail(16);
     std::string path = std::strchr(v, '/') ? std::string(v) : GET_SPATH() + v;
     if (!ENV_EXPAND(path) || path.size() > TAV_PATH_MAX)
         return fail(13, path);
-    script_.reset(std::fopen(path.c_str(), "r"));
+    script_.reset(openRegularFile(path, "r"));
     if (!script_)
         return fail(13, path);
     // The rest of a command string resumes after the script; the rest of a stream
@@ -872,7 +881,7 @@ char CommandLoop::tagHdu(char stop)
     if (stop != '=')
         return fail(32);
     char s = '\0';
-    const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+    const char* v = value(kPlainDelims, s);
     int32 n = 0;
     if (!toInt32(v, n) || n < 1 || n > 0xFFFF)
         return fail(32);
@@ -886,8 +895,7 @@ char CommandLoop::tagSfact(char stop)
         return fail(15);
     double x = 0, y = 0;
     char s = '\0';
-    if (DBL_PAIR(cur_, kValueDelims, x, y, s) != PAIR_OK || !(x > 0.0) || x > 1.0 || !(y > 0.0) ||
-        y > 1.0)
+    if (dblPair(kValueDelims, x, y, s) != PAIR_OK || !(x > 0.0) || x > 1.0 || !(y > 0.0) || y > 1.0)
         return fail(15);
     constexpr double kMinFactor = 0.0625;
     if (x < kMinFactor || y < kMinFactor) {
@@ -913,7 +921,7 @@ char CommandLoop::tagDeres(char stop)
     int32 n = 0;
     char s = stop;
     if (stop == '=') {
-        const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+        const char* v = value(kPlainDelims, s);
         if (!toInt32(v, n))
             n = 0;
     }
@@ -930,11 +938,11 @@ char CommandLoop::tagHdr(char stop)
     if (stop != '=')
         return fail(12);
     char s = '\0';
-    const char* first = NXTTOKEN(cur_, kValueDelims, s);
+    const char* first = value(kValueDelims, s);
     if (WORDEQ(first, "RESET")) {
         int mode = HDR_FULL;
         if (s == ',') {
-            const char* m = NXTTOKEN(cur_, kValueDelims, s);
+            const char* m = value(kValueDelims, s);
             if (m[0] < '0' || m[0] > '2')
                 return fail(12);
             mode = m[0] - '0';
@@ -945,20 +953,20 @@ char CommandLoop::tagHdr(char stop)
     }
     int32u channels = 0;
     if (WORDEQ(first, "RGB")) {
-        channels = 7;
+        channels = HDR_CH_RGB;
     } else {
         switch (std::toupper(static_cast<unsigned char>(first[0]))) {
         case 'R':
-            channels = 1;
+            channels = HDR_CH_R;
             break;
         case 'G':
-            channels = 2;
+            channels = HDR_CH_G;
             break;
         case 'B':
-            channels = 4;
+            channels = HDR_CH_B;
             break;
         case 'A':
-            channels = 8;
+            channels = HDR_CH_A;
             break;
         default:
             return fail(12);
@@ -967,21 +975,20 @@ char CommandLoop::tagHdr(char stop)
     if (s != ',')
         return fail(12);
     int32u curve = 0;
-    if (!lookupWord(kHdrCurves, NXTTOKEN(cur_, kValueDelims, s), curve))
+    if (!hdrLookupWord(hdrCurveWords, value(kValueDelims, s), curve))
         return fail(12);
     if (curve == HDR_PSEUDO)
-        channels = 1;
+        channels = HDR_CH_R;
     if (s != ',')
         return fail(12);
-    const char* rangeWord = NXTTOKEN(cur_, kValueDelims, s);
     int32u range = 0;
+    if (!hdrLookupWord(hdrRangeWords, value(kValueDelims, s), range))
+        return fail(12);
     double p1 = 0, p2 = 0;
-    if (WORDEQ(rangeWord, "FULL")) {
-        range = HDR_RANGE_FULL;
-    } else {
-        if (!lookupWord(kHdrRanges, rangeWord, range) || s != ',')
+    if (range != HDR_RANGE_FULL) {
+        if (s != ',')
             return fail(12);
-        if (DBL_PAIR(cur_, kValueDelims, p1, p2, s) != PAIR_OK)
+        if (dblPair(kValueDelims, p1, p2, s) != PAIR_OK)
             return fail(12);
         if (range == HDR_RANGE_LOHI) {
             if (p1 == p2)
@@ -1006,7 +1013,9 @@ char CommandLoop::setPath(char stop, const char* tag, bool (*setter)(std::string
     if (stop != '=')
         return fail(4, tag);
     char s = '\0';
-    const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+    const char* v = value(kPlainDelims, s);
+    if (req_.error)
+        return '\0';
     if (!setter(v))
         return fail(4, std::string(tag) + "=" + v);
     return s;
@@ -1042,7 +1051,7 @@ char CommandLoop::tagGif2Alpha(char stop)
     int32 img = defaultImage();
     char s = stop;
     if (stop == '=') {
-        const char* v = NXTTOKEN(cur_, kPlainDelims, s);
+        const char* v = value(kPlainDelims, s);
         int32 n = 0;
         if (!toInt32(v, n) || n < 1 || n > buffer().numImgs)
             return fail(28);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "bufRecMgt.h"
 
@@ -150,6 +152,57 @@ TEST_F(BufTable, RefusedCloneSharesNothingWithTheParent)
     EXPECT_EQ(t[1].imgbuf, childBlock);
     EXPECT_NE(t[1].imgDes, t[0].imgDes);
     // Release frees both without a double free (ASan would report it).
+}
+
+// Growing a buffer that holds images keeps every earlier pixel where it was in the picture and
+// clears what the growth adds; a refusal leaves the buffer exactly as it was.
+TEST_F(BufTable, GrowKeepsThePictureAndClearsTheAddedPixels)
+{
+    int st = 0;
+    int32u* px = CREATE_iBUFF(&t[0], 3, 2, &st);
+    ASSERT_NE(px, nullptr);
+    for (int i = 0; i < 6; ++i)
+        px[i] = int32u(i + 1);
+    std::string msg;
+    ASSERT_EQ(GROW_iBUFF(&t[0], 5, 4, &msg), 0);
+    EXPECT_EQ(t[0].width, 5);
+    EXPECT_EQ(t[0].height, 4);
+    const std::vector<int32u> want = {1, 2, 3, 0, 0, 4, 5, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::vector<int32u>(t[0].imgbuf, t[0].imgbuf + 20), want);
+    EXPECT_EQ(GROW_iBUFF(&t[0], 2, 2, &msg), 0) << "never shrinks";
+    EXPECT_EQ(t[0].width, 5);
+
+    setFreeMemSource(noMemory);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(GROW_iBUFF(&t[0], 500, 400, &msg), -1);
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(msg.find("Unsafe Memory request"), std::string::npos);
+    EXPECT_EQ(t[0].width, 5);
+    EXPECT_EQ(std::vector<int32u>(t[0].imgbuf, t[0].imgbuf + 20), want);
+}
+
+// An empty buffer reuses the block its clear kept when it is large enough, and grows it
+// otherwise; the guard is asked only for what the kept block lacks.
+TEST_F(BufTable, ReserveReusesTheKeptBlock)
+{
+    int st = 0;
+    ASSERT_NE(CREATE_iBUFF(&t[0], 100, 100, &st), nullptr);
+    CLEAR_iBUFF(&t[0]);
+    int32u* kept = t[0].imgbuf;
+    setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
+        ram = 20000; // room for 14000 bytes: less than a new 100 x 40 block of 16000
+        swap = 0;
+        return true;
+    });
+    std::string msg;
+    EXPECT_EQ(RESERVE_iBUFF(&t[0], 100, 100, &msg, &st), kept);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(RESERVE_iBUFF(&t[0], 100, 130, &msg, &st), t[0].imgbuf) << "12000 bytes more";
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(RESERVE_iBUFF(&t[1], 100, 40, &msg, &st), nullptr) << "no kept block to reuse";
+    EXPECT_EQ(st, -1);
+    EXPECT_NE(msg.find("Unsafe Memory request"), std::string::npos);
+    EXPECT_EQ(t[1].imgbuf, nullptr);
 }
 
 TEST(Pixels, FillAndRestride)

@@ -1,9 +1,15 @@
 // Tags of one command line: the request they build and the numbered errors they
 // raise.
 #include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "fcrypt.h"
 #include "hdrSettings.h"
+#include "ldrConsole.h"
+#include "ldrHelp.h"
+#include "loadGui.h"
 #include "loader_fixture.h"
 #include "tavPaths.h"
 
@@ -79,6 +85,19 @@ TEST_F(LoaderTest, EveryRefusalEndsTheSequenceWithItsCodeAndRestoresTheIndex)
         {"HDR=RGB,LIN,BOGUS,1 i=a.fits", 12, nullptr},
         {"HDR=R,LIN,LO-HI,5,5 i=a.fits", 12, nullptr},
         {"HDR=RESET,7", 12, nullptr},
+        {"HDR=RGB,LINEARLY,FULL i=a.fits", 12, nullptr},
+        {"HDR=RGB,LINE,FULL i=a.fits", 12, nullptr},
+        {"HDR=RGB,LIN,MEDIANS,1 i=a.fits", 12, nullptr},
+        {"HDR=RGB,LIN,FULLY i=a.fits", 12, nullptr},
+        {"i=''", 4, "''"},
+        {"i=\"\"", 4, "\"\""},
+        {"'' i=a.pgm", 4, "''"},
+        {"FLIP \"\" i=a.pgm", 4, nullptr},
+        {"SETB='' i=a.pgm", 4, nullptr},
+        {"BXY=1,'' i=a.pgm", 4, nullptr},
+        {"STATIC=100,100,<'',1,2>", 4, nullptr},
+        {"HDR=RGB,'',FULL i=a.fits", 4, nullptr},
+        {"CMD=''", 4, nullptr},
         {"XBUFF i=a.pgm", 4, "XBUFF"},
         {"=5 i=a.pgm", 4, "="},
         {"CMD=", 16, nullptr},
@@ -223,6 +242,35 @@ TEST_F(LoaderTest, HdrTagGrammar)
     EXPECT_EQ(seenLoads.back().req.gun, GUN_R);
     EXPECT_EQ(seenLoads.back().req.bands[0], 1);
 
+    // Curves and ranges by their long names too, in any case.
+    const struct {
+        const char* tag;
+        int32u flags;
+    } spelled[] = {
+        {"HDR=rgb,linear,median,3.5", 0x1u | 0x8800u}, {"HDR=R,Lin,Med,3.5", 0x1u | 0x8800u},
+        {"HDR=G,EXPONENTIAL,MEAN,2", 0x4u | 0x4800u},  {"HDR=G,exp,mn,2", 0x4u | 0x4800u},
+        {"HDR=B,Linear,lo-hi,1,9", 0x1u | 0x2000u},    {"HDR=rgb,LINEAR,Full", 0x1u | 0x1000u},
+    };
+    for (const auto& c : spelled) {
+        ASSERT_EQ(cmd(std::string(c.tag) + " i=a.fits"), TAV_CONTINUE) << c.tag;
+        EXPECT_EQ(seenLoads.back().req.hdrFlags, c.flags) << c.tag;
+    }
+
+    // The short word the script writer takes for a curve or range reads back to the same bits.
+    for (const auto& c : hdrCurveWords) {
+        const std::string tag = std::string("HDR=R,") + hdrWordOf(hdrCurveWords, c.bits) + ",FULL";
+        ASSERT_EQ(cmd(tag + " i=a.fits"), TAV_CONTINUE) << tag;
+        EXPECT_EQ(seenLoads.back().req.hdrFlags, c.bits | 0x1000u) << tag;
+    }
+    for (const auto& r : hdrRangeWords) {
+        if (r.bits == HDR_RANGE_FULL)
+            continue; // takes no numbers: checked above
+        const std::string tag =
+            std::string("HDR=R,LIN,") + hdrWordOf(hdrRangeWords, r.bits) + ",1,2";
+        ASSERT_EQ(cmd(tag + " i=a.fits"), TAV_CONTINUE) << tag;
+        EXPECT_EQ(seenLoads.back().req.hdrFlags, 0x1u | r.bits) << tag;
+    }
+
     ASSERT_EQ(cmd("HDR=RESET,1 i=a.fits"), TAV_CONTINUE);
     EXPECT_EQ(hdrSet.rangeMode[0], 1);
     EXPECT_TRUE(seenLoads.back().req.hdrGiven);
@@ -257,6 +305,59 @@ TEST_F(LoaderTest, KeysAreQuotedForTheCipherAndNeverEchoed)
 
     ASSERT_EQ(cmd("DKEY='domain key 1' i=a.pgm"), TAV_CONTINUE);
     EXPECT_TRUE(fileCipher.domainKeySet());
+
+    // KEY alone removes the domain key too: a user key set afterwards is the plain one.
+    ASSERT_EQ(cmd("KEY i=a.pgm"), TAV_CONTINUE);
+    EXPECT_FALSE(fileCipher.domainKeySet());
+    ASSERT_EQ(cmd("KEY='another phrase' i=a.pgm"), TAV_CONTINUE);
+    FileCipher plain;
+    ASSERT_EQ(plain.setUserKey("'another phrase'"), CRYPT_OK);
+    charu mine[32] = {}, theirs[32] = {};
+    ASSERT_EQ(fileCipher.cryptBuffer(mine, sizeof mine, CRYPT_ENCRYPT), CRYPT_OK);
+    ASSERT_EQ(plain.cryptBuffer(theirs, sizeof theirs, CRYPT_ENCRYPT), CRYPT_OK);
+    EXPECT_EQ(0, std::memcmp(mine, theirs, sizeof mine)) << "no domain key mixed in";
+}
+
+// A pair of empty quotes is one parsing error, reported once, and changes nothing.
+TEST_F(LoaderTest, EmptyQuotedValueIsRefusedOnceAndChangesNothing)
+{
+    SET_IPATH(dir);
+    for (const char* c : {"IPATH='' i=a.pgm", "AUTOB=\"\" i=a.pgm", "SETB='' i=a.pgm"}) {
+        ldrConsoleReset();
+        CRE_LDR_GUI();
+        LDR_GUI(false);
+        EXPECT_EQ(cmd(c), TAV_TO_LOADER) << c;
+        EXPECT_EQ(codes(), std::vector<int>{4}) << c;
+    }
+    EXPECT_EQ(GET_IPATH(), dir);
+    EXPECT_FALSE(ldrState.autob);
+    EXPECT_TRUE(seenLoads.empty());
+}
+
+// Every example command of the loader window's help pages is accepted as written.
+TEST_F(LoaderTest, HelpExamplesParse)
+{
+    std::vector<std::string> examples;
+    for (int page = 0; page < LDR_HELP_PAGES; ++page) {
+        std::istringstream text(ldrHelpText(page));
+        for (std::string line; std::getline(text, line);) {
+            // Examples are indented by four blanks; syntax lines carry brackets or
+            // placeholders.
+            if (line.rfind("    ", 0) != 0 || line.find('=') == std::string::npos ||
+                line.find('[') != std::string::npos || line.find("channels") != std::string::npos)
+                continue;
+            examples.push_back(line.substr(4));
+        }
+    }
+    ASSERT_GE(examples.size(), 6u) << "the help pages lost their examples";
+    for (const auto& e : examples) {
+        TearDown();
+        SetUp();
+        const std::string line = e.find("i=") == std::string::npos ? e + " i=a.pgm" : e;
+        EXPECT_EQ(cmd(line), TAV_CONTINUE) << e << "\n" << shown();
+        EXPECT_TRUE(codes().empty()) << e;
+        EXPECT_EQ(seenLoads.size(), 1u) << e;
+    }
 }
 
 TEST_F(LoaderTest, KeyTextIsMaskedWhateverTheBlanksAroundTheSign)

@@ -4,10 +4,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "bufRecMgt.h"
@@ -182,11 +186,37 @@ TEST_F(LoadExec, GunLoadsComposeOneImage)
     EXPECT_EQ(p.g, 10);
     EXPECT_EQ(p.b, 0);
     EXPECT_EQ(bufObjs[0].imgDes[0].planeCount, 2);
-    auto r = load("GUN=B i=" + c);
-    EXPECT_EQ(r.status, 4);
-    EXPECT_NE(err.find(" 2: Num luts not equal"), std::string::npos) << err;
     ASSERT_EQ(load("BAND=3 GUN=B i=" + c).status, 0) << err;
     EXPECT_EQ(at(0, 4, 2).b, 251);
+}
+
+// Without BAND a colour file gives a gun that gun's own band (R 1, G 2, B 3, A 4), exactly as
+// BAND=n would; a file without that band is refused and the image keeps its planes.
+TEST_F(LoadExec, GunWithoutBandTakesItsOwnBandOfAColourFile)
+{
+    const std::string c = ppm("c.ppm", 32, 32);
+    ASSERT_EQ(load("GUN=R i=" + c).status, 0) << err;
+    ASSERT_EQ(load("GUN=G i=" + c).status, 0) << err;
+    ASSERT_EQ(load("GUN=B i=" + c).status, 0) << err;
+    const std::string viaGuns = loaddrv::pamOf(0);
+    const Rgba p = at(0, 9, 5);
+    EXPECT_EQ(p.r, 9);
+    EXPECT_EQ(p.g, 5);
+    EXPECT_EQ(p.b, 246);
+    EXPECT_EQ(bufObjs[0].numImgs, 1);
+    EXPECT_EQ(bufObjs[0].imgDes[0].planeBands[1], 2);
+
+    auto r = load("GUN=A i=" + c);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(err.find("22: Invalid Image Band selection"), std::string::npos) << err;
+    EXPECT_EQ(bufObjs[0].imgDes[0].planeBands[3], 0);
+    EXPECT_EQ(loaddrv::pamOf(0), viaGuns) << "the refused gun wrote nothing";
+
+    loaddrv::reset();
+    ASSERT_EQ(load("BAND=1 GUN=R i=" + c).status, 0) << err;
+    ASSERT_EQ(load("BAND=2 GUN=G i=" + c).status, 0) << err;
+    ASSERT_EQ(load("BAND=3 GUN=B i=" + c).status, 0) << err;
+    EXPECT_EQ(loaddrv::pamOf(0), viaGuns) << "the same as naming the bands";
 }
 
 TEST_F(LoadExec, MemoryRefusalIsErrorThirtyThree)
@@ -331,10 +361,12 @@ TEST_F(LoadExec, RefusedLoadLeavesNoMarkOnTheBuffer)
     EXPECT_EQ(load("BXY=40,0 i=" + grey).status, 0) << "not a static buffer: " << err;
     EXPECT_EQ(bufObjs[0].width, 80);
 
-    // A refused one-gun load onto an existing image keeps that image's description.
-    EXPECT_EQ(load("GUN=G,1 i=" + wide).status, 4);
-    EXPECT_EQ(bufObjs[0].imgDes[0].fd[1].fCols, 0u) << "the green gun describes no file";
-    EXPECT_EQ(bufObjs[0].imgDes[0].planeBands[1], 0);
+    // A refused one-gun load onto an existing image keeps that image's description (the
+    // colour file has no band 4 for the alpha gun).
+    EXPECT_EQ(load("GUN=A,1 i=" + wide).status, 4);
+    EXPECT_NE(err.find("22: Invalid Image Band selection"), std::string::npos) << err;
+    EXPECT_EQ(bufObjs[0].imgDes[0].fd[3].fCols, 0u) << "the alpha gun describes no file";
+    EXPECT_EQ(bufObjs[0].imgDes[0].planeBands[3], 0);
     EXPECT_EQ(bufObjs[0].imgDes[0].loadCount, 1);
     EXPECT_LT(bufObjs[0].curImg, bufObjs[0].numImgs);
 }
@@ -390,12 +422,56 @@ TEST_F(LoadExec, PaletteGifRefusesAGunLoad)
     EXPECT_EQ(bufObjs[0].width, 32);
 }
 
+// Runs fn in a child process and gives its exit status, or -1 when it had not finished within
+// the time limit (the child is killed): a load that blocks fails instead of hanging.
+int exitStatusWithin(int seconds, const std::function<int()>& fn)
+{
+    const pid_t pid = fork();
+    if (pid == 0)
+        _exit(fn());
+    for (int i = 0; i < seconds * 100; ++i) {
+        int st = 0;
+        if (waitpid(pid, &st, WNOHANG) == pid)
+            return WIFEXITED(st) ? WEXITSTATUS(st) : -2;
+        usleep(10000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// Only regular files are opened, as images or as scripts: a named pipe without a writer, an
+// endless device and a folder get the open failure at once.
+TEST_F(LoadExec, OnlyRegularFilesAreOpened)
+{
+    const std::string fifo = dir + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), dir}) {
+        for (const auto& [tag, want] : {std::pair{"i=", "10: Fail opening file: "},
+                                        std::pair{"CMD=", "13: Fail opening command file: "}}) {
+            const int st = exitStatusWithin(5, [&] {
+                const loaddrv::Result r = loaddrv::runCommand(tag + path);
+                const bool refused = r.status == 4 && bufObjs[0].numImgs == 0 &&
+                                     r.messages.find(want + path) != std::string::npos;
+                return refused ? 0 : 1;
+            });
+            EXPECT_EQ(st, 0) << tag << path << (st == -1 ? ": blocked for 5 s" : ": not refused");
+        }
+    }
+}
+
 TEST_F(LoadExec, FailedReplacingLoadKeepsTheEarlierImages)
 {
     const std::string a = ppm("a.ppm", 48, 40);
     const std::string junk = write("junk.pgm", std::string(3000, 'q'));
     const std::string narrow = pgm("narrow.pgm", 16, 64);
     const std::string big = pgm("big.pgm", 200, 200);
+    // Sixteen-bit files pass the header and fail when the pipeline starts (no accumulator):
+    // one fits the block the clear kept, the other needs it grown.
+    std::string deep = "P5\n20 20\n65535\n", deepBig = "P5\n90 90\n65535\n";
+    deep.append(20 * 20 * 2, char(3));
+    deepBig.append(90 * 90 * 2, char(3));
+    const std::string deepPgm = write("deep.pgm", deep), deepBigPgm = write("deepbig.pgm", deepBig);
     ASSERT_EQ(load("i=" + a).status, 0) << err;
     const std::string before = loaddrv::pamOf(0);
 
@@ -407,6 +483,8 @@ TEST_F(LoadExec, FailedReplacingLoadKeepsTheEarlierImages)
         {"i=" + narrow, "25: FXY Tag exceeds data dimensions"},
         {"INIT i=" + narrow, "25: FXY Tag exceeds data dimensions"},
         {"i=" + big, "33: Requested image buffer exceeds system resources."},
+        {"i=" + deepPgm, "18: Virtual scanline INIT_VSL() fail"},
+        {"INIT i=" + deepBigPgm, "18: Virtual scanline INIT_VSL() fail"},
     };
     for (const auto& c : cases) {
         if (c.want.rfind("33", 0) == 0)
