@@ -101,9 +101,10 @@ public:
     int32 cryptBuffer(charu* buf, std::size_t len, int mode);
     /// Transforms the stream `in` into `out` (the same stream: in place), or, with no `out`,
     /// into a new file named from `*outName` by the "#" rule; `*outName` receives the new
-    /// name. A new file is written under a temporary name in the same directory, synced,
-    /// and linked to its name only when complete; it never replaces an existing file.
-    /// `permissions` < 0 creates it 0644 under the umask, else with exactly those bits.
+    /// name. A new file is written unnamed (or, where the file system cannot, under a hidden
+    /// temporary name) in the same directory with mode 0600, synced, and linked to its name
+    /// only when complete; it never replaces an existing file. `permissions` < 0 gives the
+    /// finished file 0644 under the umask, else exactly those bits.
     int32 cryptFile(FILE* in, FILE* out, std::string* outName, const char* keyText, int mode,
                     int permissions = -1);
     /// Loads a 128/192/256-bit AES key into this state's key schedule; -1 for other sizes.
@@ -121,6 +122,9 @@ public:
     std::string keyText() const;
     /// Decorrelation on (default) or off.
     void setDecorrelation(bool on) { decorrelate_ = on; }
+    /// Test hook: false makes cryptFile build new files under a named temporary, as on file
+    /// systems without unnamed files.
+    void setUnnamedOutput(bool on) { unnamedOutput_ = on; }
     /// The current CBC chaining value.
     std::array<charu, 16> chainingValue() const { return chain_; }
 
@@ -140,6 +144,7 @@ private:
     bool domainSet_ = false;
     bool keySet_ = false;
     bool decorrelate_ = true;
+    bool unnamedOutput_ = true;
     std::array<charu, 16> chain_{};
     std::array<int32u, DECORR_WORDS> table_{};
     int32u s1_ = 0, s2_ = 0;
