@@ -234,27 +234,29 @@ struct ChunkSink {
 constexpr std::size_t CHUNK_SLOTS = 4;
 
 // Reading, the cipher and writing overlap. A reader thread fills the slots of a small ring,
-// the calling thread transforms them in order (the cipher state runs on from chunk to chunk,
-// so it stays on one thread) and a writer thread drains them in order. Every chunk has the
-// length the one-thread loop would give it (full chunks until the first short read), so the
-// output is the same byte for byte.
+// the calling thread transforms them in order and a writer thread drains them in order. Each
+// stage's state runs on from chunk to chunk, so every stage keeps to one thread and takes the
+// chunks in file order. Every chunk has the length the one-thread loop would give it (full
+// chunks until the first short read), so the output is the same byte for byte.
 class ChunkRing {
 public:
     ChunkRing(charu* slots, FILE* in, ChunkSink sink) : base_(slots), in_(in), sink_(sink) {}
 
-    // Runs `cipher(chunk, length)` (false: the cipher failed) over every chunk of the input.
-    // CRYPT_OK, CRYPT_AES_ERROR or CF_WRITE; read errors are left in the input stream's
-    // error flag, as with the one-thread loop. False in `started` when no thread could be
-    // started: nothing has been read then.
-    template <class Cipher> int32 run(Cipher&& cipher, bool& started)
+    // Runs `pre(chunk, length)` on the reader thread after each read, `cipher(chunk, length)`
+    // (false: the cipher failed) on the calling thread, and `post(chunk, length)` on the
+    // writer thread before each write. CRYPT_OK, CRYPT_AES_ERROR or CF_WRITE; read errors are
+    // left in the input stream's error flag, as with the one-thread loop. False in `started`
+    // when no thread could be started: nothing has been read then.
+    template <class Pre, class Cipher, class Post>
+    int32 run(Pre&& pre, Cipher&& cipher, Post&& post, bool& started)
     {
         started = false;
         std::thread reader, writer;
         try {
             // The writer first: until the cipher hands it a chunk it touches nothing, so if
             // the reader cannot start, the input is still unread.
-            writer = std::thread([this] { writeChunks(); });
-            reader = std::thread([this] { readChunks(); });
+            writer = std::thread([this, &post] { writeChunks(post); });
+            reader = std::thread([this, &pre] { readChunks(pre); });
         } catch (const std::system_error&) {
             halt();
             if (writer.joinable())
@@ -301,7 +303,7 @@ private:
         cv_.notify_all();
     }
 
-    void readChunks()
+    template <class Pre> void readChunks(Pre& pre)
     {
         for (std::uint64_t i = 0;; ++i) {
             {
@@ -312,6 +314,8 @@ private:
                     return;
             }
             const std::size_t n = std::fread(slot(i), 1, CRYPT_CHUNK, in_);
+            if (n > 0)
+                pre(slot(i), n);
             std::lock_guard lock(m_);
             if (n > 0) {
                 len_[i % CHUNK_SLOTS] = n;
@@ -325,7 +329,7 @@ private:
         }
     }
 
-    void writeChunks()
+    template <class Post> void writeChunks(Post& post)
     {
         for (std::uint64_t i = 0;; ++i) {
             std::size_t n = 0;
@@ -336,6 +340,7 @@ private:
                     return;
                 n = len_[i % CHUNK_SLOTS];
             }
+            post(slot(i), n);
             if (!sink_.put(slot(i), n)) {
                 std::lock_guard lock(m_);
                 writeFailed_ = true;
@@ -652,26 +657,43 @@ int32 FileCipher::cryptBuffer(charu* buf, std::size_t len, int mode)
 {
     if (!keySet_ || !aes_)
         return CRYPT_NO_KEY;
-    if (len < 16)
-        return CRYPT_OK;
     const bool encrypting = mode == CRYPT_ENCRYPT;
+    if (encrypting) {
+        if (!cbc(buf, len, true))
+            return CRYPT_AES_ERROR;
+        walk(buf, len, true);
+    } else {
+        walk(buf, len, false);
+        if (!cbc(buf, len, false))
+            return CRYPT_AES_ERROR;
+    }
+    return CRYPT_OK;
+}
+
+bool FileCipher::cbc(charu* buf, std::size_t len, bool encrypting)
+{
+    if (len < 16)
+        return true;
     const std::size_t bytes = len / 16 * 16;
     if (encrypting) {
         if (!aes_->run(buf, bytes, chain_.data(), true))
-            return CRYPT_AES_ERROR;
+            return false;
         std::memcpy(chain_.data(), buf + bytes - 16, 16);
-        if (decorrelate_)
-            decorrelate(buf, len, true);
-    } else {
-        if (decorrelate_)
-            decorrelate(buf, len, false);
-        std::array<charu, 16> next;
-        std::memcpy(next.data(), buf + bytes - 16, 16);
-        if (!aes_->run(buf, bytes, chain_.data(), false))
-            return CRYPT_AES_ERROR;
-        chain_ = next;
+        return true;
     }
-    return CRYPT_OK;
+    std::array<charu, 16> next;
+    std::memcpy(next.data(), buf + bytes - 16, 16);
+    if (!aes_->run(buf, bytes, chain_.data(), false))
+        return false;
+    chain_ = next;
+    return true;
+}
+
+void FileCipher::walk(charu* buf, std::size_t len, bool encrypting)
+{
+    // Short buffers are left as they are, like the chaining step leaves them.
+    if (decorrelate_ && len >= 16)
+        decorrelate(buf, len, encrypting);
 }
 
 int32 FileCipher::cryptFile(FILE* in, FILE* out, std::string* outName, const char* keyText,
@@ -712,11 +734,22 @@ int32 FileCipher::cryptFile(FILE* in, FILE* out, std::string* outName, const cha
         return CF_NO_MEMORY;
     const ChunkSink sink{out, temp.fd};
     bool overlapped = false;
-    if (!inPlace) {
+    if (!inPlace && aes_) {
         ChunkRing ring(buf.get(), in, sink);
-        const int32 rc =
-            ring.run([&](charu* p, std::size_t n) { return cryptBuffer(p, n, mode) == CRYPT_OK; },
-                     overlapped);
+        // Encrypting chains first and walks after, decrypting the other way round. The walk
+        // and the chaining keep separate state, so the walk runs on the writer thread
+        // (encrypting) or the reader thread (decrypting), beside the chaining on this one.
+        const bool encrypting = mode == CRYPT_ENCRYPT;
+        const auto walkAfterRead = [&](charu* p, std::size_t n) {
+            if (!encrypting)
+                walk(p, n, false);
+        };
+        const auto chain = [&](charu* p, std::size_t n) { return cbc(p, n, encrypting); };
+        const auto walkBeforeWrite = [&](charu* p, std::size_t n) {
+            if (encrypting)
+                walk(p, n, true);
+        };
+        const int32 rc = ring.run(walkAfterRead, chain, walkBeforeWrite, overlapped);
         if (rc != CRYPT_OK)
             return rc;
     }

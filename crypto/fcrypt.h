@@ -133,6 +133,10 @@ private:
     void initDecorrTable();
     void resetDecorrState();
     void decorrelate(charu* buf, std::size_t len, bool encrypting);
+    // The two steps of cryptBuffer. They keep separate state (chaining value; walk), so
+    // cryptFile may run them on different threads, each in chunk order.
+    bool cbc(charu* buf, std::size_t len, bool encrypting);
+    void walk(charu* buf, std::size_t len, bool encrypting);
     void keyPrng(int32u& a, int32u& b);
     void wipe();
 
