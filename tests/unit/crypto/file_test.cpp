@@ -102,15 +102,29 @@ TEST(CryptFile, RoundTripKeepsLength)
 
 TEST(CryptFile, TransformsInChunksFromTheInitialState)
 {
-    const Bytes plain = sample(CRYPT_CHUNK + 300, 8);
+    // A long file passes many times through the copy's ring of chunks: every chunk must
+    // still be transformed and written whole and in order, both ways.
+    const Bytes longPlain = sample(37 * CRYPT_CHUNK + 300, 9);
     FileCipher fc;
-    const Bytes sealed = encryptStream(fc, plain);
+    Bytes manual = longPlain;
+    ASSERT_EQ(fc.setUserKey(kKey), CRYPT_OK);
+    for (std::size_t at = 0; at < manual.size(); at += CRYPT_CHUNK)
+        fc.cryptBuffer(manual.data() + at, std::min(CRYPT_CHUNK, manual.size() - at),
+                       CRYPT_ENCRYPT);
+    FilePtr longIn = streamWith(longPlain);
+    FilePtr longOut(std::tmpfile());
+    ASSERT_EQ(fc.cryptFile(longIn.get(), longOut.get(), nullptr, kKey, CRYPT_ENCRYPT), CRYPT_OK);
+    EXPECT_TRUE(streamBytes(longOut.get()) == manual);
+    FilePtr back(std::tmpfile());
+    ASSERT_EQ(fc.cryptFile(longOut.get(), back.get(), nullptr, kKey, CRYPT_DECRYPT), CRYPT_OK);
+    EXPECT_TRUE(streamBytes(back.get()) == longPlain);
 
-    FileCipher manual;
-    ASSERT_EQ(manual.setUserKey(kKey), CRYPT_OK);
+    const Bytes plain = sample(CRYPT_CHUNK + 300, 8);
+    const Bytes sealed = encryptStream(fc, plain);
     Bytes b = plain;
-    manual.cryptBuffer(b.data(), CRYPT_CHUNK, CRYPT_ENCRYPT);
-    manual.cryptBuffer(b.data() + CRYPT_CHUNK, 300, CRYPT_ENCRYPT);
+    ASSERT_EQ(fc.setUserKey(kKey), CRYPT_OK);
+    fc.cryptBuffer(b.data(), CRYPT_CHUNK, CRYPT_ENCRYPT);
+    fc.cryptBuffer(b.data() + CRYPT_CHUNK, 300, CRYPT_ENCRYPT);
     EXPECT_EQ(sealed, b);
 
     // With the key text every call starts afresh; without it the state runs on.
