@@ -104,7 +104,8 @@ public:
     /// name. A new file is written unnamed (or, where the file system cannot, under a hidden
     /// temporary name) in the same directory with mode 0600, synced, and linked to its name
     /// only when complete; it never replaces an existing file. `permissions` < 0 gives the
-    /// finished file 0644 under the umask, else exactly those bits.
+    /// finished file 0644 under the umask, else exactly those bits. Except in place, `in` is
+    /// read and the output written on two threads of their own, joined before it returns.
     int32 cryptFile(FILE* in, FILE* out, std::string* outName, const char* keyText, int mode,
                     int permissions = -1);
     /// Loads a 128/192/256-bit AES key into this state's key schedule; -1 for other sizes.
