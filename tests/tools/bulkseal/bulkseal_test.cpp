@@ -314,6 +314,8 @@ TEST(BulksealBatch, KilledRunLeavesNothingBesideTheOutput)
     for (const bool encrypting : {true, false}) {
         SCOPED_TRACE(encrypting ? "encrypting" : "decrypting");
         TempDir d;
+        if (!unnamedFilesIn(d.path))
+            GTEST_SKIP() << "the file system of " << d.path << " has no unnamed files";
         const std::string input = encrypting ? "big.bin" : "big#.bin";
         // A sparse file: no disk space, read at memory speed, yet seconds of cipher work.
         const int fd = ::open((d.path / input).c_str(), O_CREAT | O_WRONLY, 0644);

@@ -252,6 +252,8 @@ TEST(CryptFile, KilledMidwayLeavesNothingReadableBehind)
     for (const bool unnamed : {true, false}) {
         SCOPED_TRACE(unnamed ? "unnamed" : "named temporary");
         TempDir dir;
+        if (unnamed && !unnamedFilesIn(dir.path))
+            continue; // cryptFile falls back to the named temporary there
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
