@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <stdio.h>
@@ -126,23 +130,6 @@ bool writeAll(int fd, const charu* p, std::size_t n)
     return true;
 }
 
-// A file being written under a temporary name; removed unless committed.
-struct TempFile {
-    int fd = -1;
-    std::string path;
-    bool committed = false;
-    TempFile() = default;
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-    ~TempFile()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        if (!committed && !path.empty())
-            ::unlink(path.c_str());
-    }
-};
-
 std::string dirOf(const std::string& name)
 {
     const std::size_t slash = name.rfind('/');
@@ -162,6 +149,253 @@ int linkNoReplace(const std::string& from, const std::string& to)
     ::unlink(from.c_str());
     return 0;
 }
+
+// The new file while it is written, readable by its owner only. Where the file system allows
+// it the file has no name at all until it is complete, so a run killed mid-way (SIGKILL,
+// power loss) leaves nothing behind; elsewhere it is a hidden named temporary beside the
+// output, removed on every failure this process lives to see.
+struct TempFile {
+    int fd = -1;
+    std::string path; // the named temporary; empty while the file is unnamed
+    bool committed = false;
+    TempFile() = default;
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!committed && !path.empty())
+            ::unlink(path.c_str());
+    }
+
+    // Creates the file in `dir` ("" is the working folder); false when that is not possible.
+    bool create(const std::string& dir, bool allowUnnamed)
+    {
+        // An unnamed file is linked through its /proc/self/fd entry, so it is only usable
+        // where that exists.
+        if (allowUnnamed && ::access("/proc/self/fd", X_OK) == 0) {
+            fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            if (fd >= 0)
+                return true;
+            // Kernels and file systems without unnamed files answer with one of these.
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+                return false;
+        }
+        std::string tmpl = dir + ".fcrypt-XXXXXX";
+        fd = ::mkostemp(tmpl.data(), O_CLOEXEC); // mode 0600
+        if (fd < 0)
+            return false;
+        path = tmpl;
+        return true;
+    }
+
+    // Puts the complete, synced file under `to`, never replacing an existing file, and closes
+    // it. CRYPT_OK, CF_CREATE (the name cannot be made or exists) or CF_WRITE (close failed).
+    int32 commit(const std::string& to)
+    {
+        const int f = fd;
+        fd = -1;
+        if (path.empty()) {
+            const std::string proc = "/proc/self/fd/" + std::to_string(f);
+            // linkat refuses an existing name, which keeps the no-replace rule.
+            if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+                ::close(f);
+                return CF_CREATE;
+            }
+            if (::close(f) != 0) {
+                // Reported as a failure, so the name must not stay behind either.
+                ::unlink(to.c_str());
+                return CF_WRITE;
+            }
+        } else {
+            if (::close(f) != 0)
+                return CF_WRITE;
+            if (linkNoReplace(path, to) != 0)
+                return CF_CREATE;
+        }
+        committed = true;
+        return CRYPT_OK;
+    }
+};
+
+// Where transformed chunks go: a stream, or the file under construction.
+struct ChunkSink {
+    FILE* out = nullptr;
+    int fd = -1;
+    bool put(const charu* p, std::size_t n) const
+    {
+        return out ? std::fwrite(p, 1, n, out) == n : writeAll(fd, p, n);
+    }
+};
+
+/// Chunks the overlapped copy keeps in flight (4 MiB). The cipher is the slowest step; the
+/// slack lets the reader and the writer fall a few milliseconds behind, as they do on a busy
+/// machine, without ever making the cipher wait.
+constexpr std::size_t CHUNK_SLOTS = 16;
+/// A waiting reader or writer is woken only when this many chunks are ready for it, which
+/// saves three quarters of the thread switches. Never more than CHUNK_SLOTS.
+constexpr std::size_t CHUNK_BATCH = 4;
+static_assert(CHUNK_BATCH <= CHUNK_SLOTS);
+
+// Reading, the cipher and writing overlap. A reader thread fills the slots of a small ring,
+// the calling thread transforms them in order and a writer thread drains them in order. Each
+// stage's state runs on from chunk to chunk, so every stage keeps to one thread and takes the
+// chunks in file order. Every chunk has the length the one-thread loop would give it (full
+// chunks until the first short read), so the output is the same byte for byte.
+class ChunkRing {
+public:
+    ChunkRing(charu* slots, FILE* in, ChunkSink sink) : base_(slots), in_(in), sink_(sink) {}
+
+    // Runs `pre(chunk, length)` on the reader thread after each read, `cipher(chunk, length)`
+    // (false: the cipher failed) on the calling thread, and `post(chunk, length)` on the
+    // writer thread before each write. CRYPT_OK, CRYPT_AES_ERROR or CF_WRITE; read errors are
+    // left in the input stream's error flag, as with the one-thread loop. False in `started`
+    // when no thread could be started: nothing has been read then.
+    template <class Pre, class Cipher, class Post>
+    int32 run(Pre&& pre, Cipher&& cipher, Post&& post, bool& started)
+    {
+        started = false;
+        std::thread reader, writer;
+        try {
+            // The writer first: until the cipher hands it a chunk it touches nothing, so if
+            // the reader cannot start, the input is still unread.
+            writer = std::thread([this, &post] { writeChunks(post); });
+            reader = std::thread([this, &pre] { readChunks(pre); });
+        } catch (const std::system_error&) {
+            halt();
+            if (writer.joinable())
+                writer.join();
+            return CRYPT_OK;
+        }
+        started = true;
+        int32 rc = CRYPT_OK;
+        for (std::uint64_t i = 0;; ++i) {
+            std::size_t n = 0;
+            {
+                std::unique_lock lock(m_);
+                chunkRead_.wait(lock, [&] { return stop_ || i < filled_ || inputDone_; });
+                if (stop_ || i >= filled_)
+                    break;
+                n = len_[i % CHUNK_SLOTS];
+            }
+            if (!cipher(slot(i), n)) {
+                rc = CRYPT_AES_ERROR;
+                halt();
+                break;
+            }
+            std::lock_guard lock(m_);
+            sealed_ = i + 1;
+            if (sealed_ >= writerWake_)
+                chunkSealed_.notify_one();
+        }
+        {
+            std::lock_guard lock(m_);
+            cipherDone_ = true;
+            chunkSealed_.notify_one();
+        }
+        reader.join();
+        writer.join();
+        return writeFailed_ ? CF_WRITE : rc;
+    }
+
+private:
+    charu* slot(std::uint64_t i) const { return base_ + (i % CHUNK_SLOTS) * CRYPT_CHUNK; }
+
+    void halt()
+    {
+        std::lock_guard lock(m_);
+        stop_ = true;
+        chunkRead_.notify_one();
+        chunkSealed_.notify_one();
+        slotFree_.notify_one();
+    }
+
+    template <class Pre> void readChunks(Pre& pre)
+    {
+        for (std::uint64_t i = 0;; ++i) {
+            {
+                // Slot i is free once the chunk that used it before has been written; when
+                // the ring is full, wait for a batch of free slots.
+                std::unique_lock lock(m_);
+                if (!stop_ && i >= drained_ + CHUNK_SLOTS) {
+                    readerWake_ = i + CHUNK_BATCH - CHUNK_SLOTS;
+                    slotFree_.wait(lock, [&] { return stop_ || drained_ >= readerWake_; });
+                }
+                readerWake_ = NEVER;
+                if (stop_)
+                    return;
+            }
+            const std::size_t n = std::fread(slot(i), 1, CRYPT_CHUNK, in_);
+            if (n > 0)
+                pre(slot(i), n);
+            std::lock_guard lock(m_);
+            if (n > 0) {
+                len_[i % CHUNK_SLOTS] = n;
+                filled_ = i + 1;
+            }
+            if (n < CRYPT_CHUNK)
+                inputDone_ = true;
+            chunkRead_.notify_one();
+            if (n < CRYPT_CHUNK)
+                return;
+        }
+    }
+
+    template <class Post> void writeChunks(Post& post)
+    {
+        for (std::uint64_t i = 0;; ++i) {
+            std::size_t n = 0;
+            {
+                // With nothing to write, wait for a batch or the end.
+                std::unique_lock lock(m_);
+                if (!stop_ && !cipherDone_ && i >= sealed_) {
+                    writerWake_ = i + CHUNK_BATCH;
+                    chunkSealed_.wait(
+                        lock, [&] { return stop_ || cipherDone_ || sealed_ >= writerWake_; });
+                }
+                writerWake_ = NEVER;
+                if (stop_ || i >= sealed_)
+                    return;
+                n = len_[i % CHUNK_SLOTS];
+            }
+            post(slot(i), n);
+            if (!sink_.put(slot(i), n)) {
+                {
+                    std::lock_guard lock(m_);
+                    writeFailed_ = true;
+                }
+                halt();
+                return;
+            }
+            std::lock_guard lock(m_);
+            drained_ = i + 1;
+            if (drained_ >= readerWake_)
+                slotFree_.notify_one();
+        }
+    }
+
+    charu* const base_;
+    FILE* const in_;
+    const ChunkSink sink_;
+    // One waiter each, so that a step wakes only the thread it concerns.
+    std::mutex m_;
+    std::condition_variable chunkRead_;   // the cipher waits for a read chunk
+    std::condition_variable chunkSealed_; // the writer waits for a transformed chunk
+    std::condition_variable slotFree_;    // the reader waits for a written slot
+    std::array<std::size_t, CHUNK_SLOTS> len_{};
+    std::uint64_t filled_ = 0;  // chunks read
+    std::uint64_t sealed_ = 0;  // chunks transformed
+    std::uint64_t drained_ = 0; // chunks written
+    bool inputDone_ = false;    // the last chunk has been read
+    bool cipherDone_ = false;   // the cipher has taken its last chunk
+    bool writeFailed_ = false;
+    bool stop_ = false; // a stage failed: the others leave at their next step
+    // The counts at which the waiting reader and writer want to be woken (NEVER: not waiting).
+    static constexpr std::uint64_t NEVER = ~std::uint64_t(0);
+    std::uint64_t readerWake_ = NEVER;
+    std::uint64_t writerWake_ = NEVER;
+};
 
 void syncDir(const std::string& dir)
 {
@@ -451,26 +685,43 @@ int32 FileCipher::cryptBuffer(charu* buf, std::size_t len, int mode)
 {
     if (!keySet_ || !aes_)
         return CRYPT_NO_KEY;
-    if (len < 16)
-        return CRYPT_OK;
     const bool encrypting = mode == CRYPT_ENCRYPT;
+    if (encrypting) {
+        if (!cbc(buf, len, true))
+            return CRYPT_AES_ERROR;
+        walk(buf, len, true);
+    } else {
+        walk(buf, len, false);
+        if (!cbc(buf, len, false))
+            return CRYPT_AES_ERROR;
+    }
+    return CRYPT_OK;
+}
+
+bool FileCipher::cbc(charu* buf, std::size_t len, bool encrypting)
+{
+    if (len < 16)
+        return true;
     const std::size_t bytes = len / 16 * 16;
     if (encrypting) {
         if (!aes_->run(buf, bytes, chain_.data(), true))
-            return CRYPT_AES_ERROR;
+            return false;
         std::memcpy(chain_.data(), buf + bytes - 16, 16);
-        if (decorrelate_)
-            decorrelate(buf, len, true);
-    } else {
-        if (decorrelate_)
-            decorrelate(buf, len, false);
-        std::array<charu, 16> next;
-        std::memcpy(next.data(), buf + bytes - 16, 16);
-        if (!aes_->run(buf, bytes, chain_.data(), false))
-            return CRYPT_AES_ERROR;
-        chain_ = next;
+        return true;
     }
-    return CRYPT_OK;
+    std::array<charu, 16> next;
+    std::memcpy(next.data(), buf + bytes - 16, 16);
+    if (!aes_->run(buf, bytes, chain_.data(), false))
+        return false;
+    chain_ = next;
+    return true;
+}
+
+void FileCipher::walk(charu* buf, std::size_t len, bool encrypting)
+{
+    // Short buffers are left as they are, like the chaining step leaves them.
+    if (decorrelate_ && len >= 16)
+        decorrelate(buf, len, encrypting);
 }
 
 int32 FileCipher::cryptFile(FILE* in, FILE* out, std::string* outName, const char* keyText,
@@ -494,33 +745,44 @@ int32 FileCipher::cryptFile(FILE* in, FILE* out, std::string* outName, const cha
         if (std::fseek(out, 0, SEEK_SET) != 0)
             return CF_SEEK_OUT;
     } else if (!out) {
-        // The new file is built under a temporary name beside its final one, so that a
-        // failure leaves no partial file and an existing file is never replaced.
-        std::string tmpl = dirOf(*outName) + ".fcrypt-XXXXXX";
-        temp.fd = ::mkstemp(tmpl.data());
-        if (temp.fd < 0) {
-            DIAG("\n***cryptFile(): cannot create: %s\n", outName->c_str());
-            return CF_CREATE;
-        }
-        temp.path = tmpl;
-        mode_t perms = 0;
-        if (permissions >= 0) {
-            perms = mode_t(permissions) & 07777;
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            perms = 0644 & ~mask;
-        }
-        if (::fchmod(temp.fd, perms) != 0) {
+        // The new file is built beside its final name, so that a failure leaves no partial
+        // file and an existing file is never replaced. It stays private to its owner until
+        // it is complete: after a decryption it holds the plain text.
+        if (!temp.create(dirOf(*outName), unnamedOutput_)) {
             DIAG("\n***cryptFile(): cannot create: %s\n", outName->c_str());
             return CF_CREATE;
         }
     }
 
-    std::unique_ptr<charu[]> buf(new (std::nothrow) charu[CRYPT_CHUNK]);
+    // In place, every chunk is read and written back through the one stream, so the steps
+    // stay in turn; otherwise reading and writing overlap with the cipher.
+    const std::size_t slots = inPlace ? 1 : CHUNK_SLOTS;
+    std::unique_ptr<charu[]> buf(new (std::nothrow) charu[CRYPT_CHUNK * slots]);
     if (!buf)
         return CF_NO_MEMORY;
-    for (;;) {
+    const ChunkSink sink{out, temp.fd};
+    bool overlapped = false;
+    if (!inPlace && aes_) {
+        ChunkRing ring(buf.get(), in, sink);
+        // Encrypting chains first and walks after, decrypting the other way round. The walk
+        // and the chaining keep separate state, so the walk runs on the writer thread
+        // (encrypting) or the reader thread (decrypting), beside the chaining on this one.
+        const bool encrypting = mode == CRYPT_ENCRYPT;
+        const auto walkAfterRead = [&](charu* p, std::size_t n) {
+            if (!encrypting)
+                walk(p, n, false);
+        };
+        const auto chain = [&](charu* p, std::size_t n) { return cbc(p, n, encrypting); };
+        const auto walkBeforeWrite = [&](charu* p, std::size_t n) {
+            if (encrypting)
+                walk(p, n, true);
+        };
+        const int32 rc = ring.run(walkAfterRead, chain, walkBeforeWrite, overlapped);
+        if (rc != CRYPT_OK)
+            return rc;
+    }
+    // One thread: in place, or when no thread could be started.
+    while (!overlapped) {
         const std::size_t n = std::fread(buf.get(), 1, CRYPT_CHUNK, in);
         if (n == 0)
             break;
@@ -534,10 +796,7 @@ int32 FileCipher::cryptFile(FILE* in, FILE* out, std::string* outName, const cha
             // An update stream must be positioned between a write and the next read.
             if (std::fseek(in, 0, SEEK_CUR) != 0)
                 return CF_WRITE;
-        } else if (out) {
-            if (std::fwrite(buf.get(), 1, n, out) != n)
-                return CF_WRITE;
-        } else if (!writeAll(temp.fd, buf.get(), n)) {
+        } else if (!sink.put(buf.get(), n)) {
             return CF_WRITE;
         }
         if (n < CRYPT_CHUNK)
@@ -554,19 +813,31 @@ int32 FileCipher::cryptFile(FILE* in, FILE* out, std::string* outName, const cha
             return CF_WRITE;
         return CRYPT_OK;
     }
-    if (::fsync(temp.fd) != 0)
-        return CF_WRITE;
-    const int fd = temp.fd;
-    temp.fd = -1;
-    if (::close(fd) != 0) {
-        DIAG("\n***cryptFile() error closing file\n");
-        return CF_WRITE;
+    // The final permissions only now that the content is complete; the owner-only mode of
+    // the temporary is what protects a half-written file.
+    mode_t perms = 0;
+    if (permissions >= 0) {
+        perms = mode_t(permissions) & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        perms = 0644 & ~mask;
     }
-    if (linkNoReplace(temp.path, *outName) != 0) {
+    if (::fchmod(temp.fd, perms) != 0) {
         DIAG("\n***cryptFile(): cannot create: %s\n", outName->c_str());
         return CF_CREATE;
     }
-    temp.committed = true;
+    if (::fsync(temp.fd) != 0)
+        return CF_WRITE;
+    const int32 rc = temp.commit(*outName);
+    if (rc == CF_WRITE) {
+        DIAG("\n***cryptFile() error closing file\n");
+        return CF_WRITE;
+    }
+    if (rc != CRYPT_OK) {
+        DIAG("\n***cryptFile(): cannot create: %s\n", outName->c_str());
+        return CF_CREATE;
+    }
     syncDir(dirOf(*outName));
     return CRYPT_OK;
 }

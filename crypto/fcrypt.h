@@ -101,9 +101,11 @@ public:
     int32 cryptBuffer(charu* buf, std::size_t len, int mode);
     /// Transforms the stream `in` into `out` (the same stream: in place), or, with no `out`,
     /// into a new file named from `*outName` by the "#" rule; `*outName` receives the new
-    /// name. A new file is written under a temporary name in the same directory, synced,
-    /// and linked to its name only when complete; it never replaces an existing file.
-    /// `permissions` < 0 creates it 0644 under the umask, else with exactly those bits.
+    /// name. A new file is written unnamed (or, where the file system cannot, under a hidden
+    /// temporary name) in the same directory with mode 0600, synced, and linked to its name
+    /// only when complete; it never replaces an existing file. `permissions` < 0 gives the
+    /// finished file 0644 under the umask, else exactly those bits. Except in place, `in` is
+    /// read and the output written on two threads of their own, joined before it returns.
     int32 cryptFile(FILE* in, FILE* out, std::string* outName, const char* keyText, int mode,
                     int permissions = -1);
     /// Loads a 128/192/256-bit AES key into this state's key schedule; -1 for other sizes.
@@ -121,6 +123,9 @@ public:
     std::string keyText() const;
     /// Decorrelation on (default) or off.
     void setDecorrelation(bool on) { decorrelate_ = on; }
+    /// Test hook: false makes cryptFile build new files under a named temporary, as on file
+    /// systems without unnamed files.
+    void setUnnamedOutput(bool on) { unnamedOutput_ = on; }
     /// The current CBC chaining value.
     std::array<charu, 16> chainingValue() const { return chain_; }
 
@@ -129,6 +134,10 @@ private:
     void initDecorrTable();
     void resetDecorrState();
     void decorrelate(charu* buf, std::size_t len, bool encrypting);
+    // The two steps of cryptBuffer. They keep separate state (chaining value; walk), so
+    // cryptFile may run them on different threads, each in chunk order.
+    bool cbc(charu* buf, std::size_t len, bool encrypting);
+    void walk(charu* buf, std::size_t len, bool encrypting);
     void keyPrng(int32u& a, int32u& b);
     void wipe();
 
@@ -140,6 +149,7 @@ private:
     bool domainSet_ = false;
     bool keySet_ = false;
     bool decorrelate_ = true;
+    bool unnamedOutput_ = true;
     std::array<charu, 16> chain_{};
     std::array<int32u, DECORR_WORDS> table_{};
     int32u s1_ = 0, s2_ = 0;

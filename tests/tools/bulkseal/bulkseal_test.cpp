@@ -13,6 +13,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,23 +38,24 @@ std::set<std::string> entries(const fs::path& dir)
 struct ToolRun {
     int status = -1;
     std::string err;
+    bool timedOut = false;
 };
 
-// Runs the tool in `cwd` with `input` on its standard input, written after `delayMs`.
-ToolRun runTool(const fs::path& cwd, std::vector<std::string> args, const std::string& input,
-                int delayMs = 0)
+// Starts the tool in `cwd`; `in` and `err` receive the parent's ends of its standard input
+// and standard error.
+pid_t startTool(const fs::path& cwd, std::vector<std::string> args, int& in, int& err)
 {
-    int in[2], err[2];
-    if (::pipe(in) != 0 || ::pipe(err) != 0)
-        return {};
+    int inPipe[2], errPipe[2];
+    if (::pipe(inPipe) != 0 || ::pipe(errPipe) != 0)
+        return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(err[1], 2);
-        ::close(in[0]);
-        ::close(in[1]);
-        ::close(err[0]);
-        ::close(err[1]);
+        ::dup2(inPipe[0], 0);
+        ::dup2(errPipe[1], 2);
+        ::close(inPipe[0]);
+        ::close(inPipe[1]);
+        ::close(errPipe[0]);
+        ::close(errPipe[1]);
         if (::chdir(cwd.c_str()) != 0)
             ::_exit(127);
         std::vector<char*> argv;
@@ -64,19 +67,46 @@ ToolRun runTool(const fs::path& cwd, std::vector<std::string> args, const std::s
         ::execv(prog.c_str(), argv.data());
         ::_exit(127);
     }
-    ::close(in[0]);
-    ::close(err[1]);
+    ::close(inPipe[0]);
+    ::close(errPipe[1]);
+    in = inPipe[1];
+    err = errPipe[0];
+    return pid;
+}
+
+// Runs the tool in `cwd` with `input` on its standard input, written after `delayMs`. A tool
+// still running after `limitMs` is killed and reported as timed out, so that a hang fails the
+// test instead of stalling the suite.
+ToolRun runTool(const fs::path& cwd, std::vector<std::string> args, const std::string& input,
+                int delayMs = 0, int limitMs = 60000)
+{
+    int in = -1, err = -1;
+    const pid_t pid = startTool(cwd, std::move(args), in, err);
+    if (pid < 0)
+        return {};
     if (delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    if (!input.empty() && ::write(in[1], input.data(), input.size()) != ssize_t(input.size()))
+    if (!input.empty() && ::write(in, input.data(), input.size()) != ssize_t(input.size()))
         ADD_FAILURE() << "short write to the tool";
-    ::close(in[1]);
+    ::close(in);
     ToolRun r;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(err[0], buf, sizeof buf)) > 0)
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{err, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) == 0) {
+            ::kill(pid, SIGKILL);
+            r.timedOut = true;
+            break;
+        }
+        char buf[4096];
+        const ssize_t n = ::read(err, buf, sizeof buf);
+        if (n <= 0)
+            break;
         r.err.append(buf, std::size_t(n));
-    ::close(err[0]);
+    }
+    ::close(err);
     int st = 0;
     ::waitpid(pid, &st, 0);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -245,6 +275,87 @@ TEST(BulksealBatch, SkippedNamesWarnAndTheBatchGoesOn)
               (std::set<std::string>{"x#.png", "c.png", "c#.png", "ok#.png", "folder"}));
     EXPECT_EQ(readFile(d.path / "c#.png"), sample(40, 3));
     EXPECT_EQ(readFile(d.path / "c.png"), sample(40, 2));
+}
+
+TEST(BulksealBatch, OnlyRegularFilesAreOpened)
+{
+    // A named pipe without a writer would block the open for ever and /dev/zero never ends:
+    // each is skipped with the open warning, within the time limit, and the batch goes on.
+    TempDir d;
+    ASSERT_EQ(::mkfifo((d.path / "pipe.png").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo((d.path / "pipe#.png").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", d.path / "zero#.png");
+    const Bytes plain = sample(1000, 1);
+    writeFile(d.path / "ok.png", plain);
+    const std::string warn = "\n  Check file existence, location or permissions.\n";
+
+    ToolRun r =
+        runTool(d.path, {"-e", "-k", "pipe key 1"}, "pipe.png\n/dev/null\nok.png\n", 0, 20000);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "\nWARN: Error opening: pipe.png" + warn)) << r.err;
+    EXPECT_TRUE(contains(r.err, "\nWARN: Error opening: /dev/null" + warn)) << r.err;
+    EXPECT_EQ(readFile(d.path / "ok#.png"), libraryEncrypt(plain, "pipe key 1"));
+
+    fs::remove(d.path / "ok.png");
+    r = runTool(d.path, {"-d", "-o", "-k", "pipe key 1"}, "pipe#.png\nzero#.png\nok#.png\n", 0,
+                20000);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(contains(r.err, "\nWARN: Error opening: pipe#.png" + warn)) << r.err;
+    EXPECT_TRUE(contains(r.err, "\nWARN: Error opening: zero#.png" + warn)) << r.err;
+    EXPECT_EQ(entries(d.path),
+              (std::set<std::string>{"pipe.png", "pipe#.png", "zero#.png", "ok.png"}));
+    EXPECT_EQ(readFile(d.path / "ok.png"), plain);
+}
+
+TEST(BulksealBatch, KilledRunLeavesNothingBesideTheOutput)
+{
+    for (const bool encrypting : {true, false}) {
+        SCOPED_TRACE(encrypting ? "encrypting" : "decrypting");
+        TempDir d;
+        if (!unnamedFilesIn(d.path))
+            GTEST_SKIP() << "the file system of " << d.path << " has no unnamed files";
+        const std::string input = encrypting ? "big.bin" : "big#.bin";
+        // A sparse file: no disk space, read at memory speed, yet seconds of cipher work.
+        const int fd = ::open((d.path / input).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, off_t(4) << 30), 0);
+        ::close(fd);
+
+        int in = -1, err = -1;
+        const pid_t pid =
+            startTool(d.path, {encrypting ? "-e" : "-d", "-k", "killed key"}, in, err);
+        ASSERT_GT(pid, 0);
+        const std::string line = input + "\n";
+        EXPECT_EQ(::write(in, line.data(), line.size()), ssize_t(line.size()));
+        ::close(in);
+
+        // Kill the tool once the file it is making holds a few chunks; meanwhile that file
+        // must be private to its owner (after a decryption it holds plain text).
+        const fs::path fds = "/proc/" + std::to_string(pid) + "/fd";
+        const std::string prefix = d.path.string() + "/";
+        bool seen = false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!seen && std::chrono::steady_clock::now() < deadline) {
+            std::error_code ec;
+            for (const auto& e : fs::directory_iterator(fds, ec)) {
+                struct stat st {};
+                const fs::path target = fs::read_symlink(e.path(), ec);
+                if (ec || !target.string().starts_with(prefix) || target.filename() == input ||
+                    ::stat(e.path().c_str(), &st) != 0 || st.st_size < (off_t(1) << 20))
+                    continue;
+                EXPECT_EQ(st.st_mode & 0777, 0600u) << target;
+                seen = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        ::close(err);
+        EXPECT_TRUE(seen) << "the output under construction was never seen";
+        EXPECT_EQ(entries(d.path), std::set<std::string>{input});
+    }
 }
 
 TEST(BulksealBatch, OverwriteLeavesLinkedFilesAlone)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "fcrypt.h"
@@ -89,6 +90,17 @@ struct TempDir {
         std::filesystem::remove_all(path, ec);
     }
 };
+
+/// True when `dir`'s file system can hold a file without a name (what cryptFile builds new
+/// files as, so that a killed run leaves nothing behind).
+inline bool unnamedFilesIn(const std::filesystem::path& dir)
+{
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
 
 inline bool haveOpenssl()
 {

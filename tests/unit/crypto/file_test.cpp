@@ -2,8 +2,12 @@
 // rule and every failure code.
 #include "cipher_util.h"
 
+#include <cerrno>
+#include <csignal>
+
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace cipher_test;
 namespace fs = std::filesystem;
@@ -27,6 +31,43 @@ std::vector<std::string> dirEntries(const fs::path& dir)
         names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// A read-only stream over `data` whose reads fail from byte `failAt` on, or, with `kill`,
+// kill the process there: faults in the middle of a file.
+struct FaultySource {
+    Bytes data;
+    std::size_t failAt = SIZE_MAX;
+    bool kill = false;
+    std::size_t pos = 0;
+};
+
+FilePtr faultyStream(FaultySource& src)
+{
+    cookie_io_functions_t io{};
+    io.read = [](void* c, char* buf, std::size_t n) -> ssize_t {
+        auto& s = *static_cast<FaultySource*>(c);
+        if (s.pos >= s.failAt) {
+            if (s.kill)
+                std::raise(SIGKILL);
+            errno = EIO;
+            return -1;
+        }
+        n = std::min({n, s.data.size() - s.pos, s.failAt - s.pos});
+        std::memcpy(buf, s.data.data() + s.pos, n);
+        s.pos += n;
+        return ssize_t(n);
+    };
+    io.seek = [](void* c, off64_t* off, int whence) {
+        auto& s = *static_cast<FaultySource*>(c);
+        const off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? off64_t(s.pos) : -1;
+        if (base < 0 || base + *off < 0)
+            return -1;
+        s.pos = std::size_t(base + *off);
+        *off = off64_t(s.pos);
+        return 0;
+    };
+    return FilePtr(::fopencookie(&src, "r", io));
 }
 
 } // namespace
@@ -61,15 +102,29 @@ TEST(CryptFile, RoundTripKeepsLength)
 
 TEST(CryptFile, TransformsInChunksFromTheInitialState)
 {
-    const Bytes plain = sample(CRYPT_CHUNK + 300, 8);
+    // A long file passes many times through the copy's ring of chunks: every chunk must
+    // still be transformed and written whole and in order, both ways.
+    const Bytes longPlain = sample(37 * CRYPT_CHUNK + 300, 9);
     FileCipher fc;
-    const Bytes sealed = encryptStream(fc, plain);
+    Bytes manual = longPlain;
+    ASSERT_EQ(fc.setUserKey(kKey), CRYPT_OK);
+    for (std::size_t at = 0; at < manual.size(); at += CRYPT_CHUNK)
+        fc.cryptBuffer(manual.data() + at, std::min(CRYPT_CHUNK, manual.size() - at),
+                       CRYPT_ENCRYPT);
+    FilePtr longIn = streamWith(longPlain);
+    FilePtr longOut(std::tmpfile());
+    ASSERT_EQ(fc.cryptFile(longIn.get(), longOut.get(), nullptr, kKey, CRYPT_ENCRYPT), CRYPT_OK);
+    EXPECT_TRUE(streamBytes(longOut.get()) == manual);
+    FilePtr back(std::tmpfile());
+    ASSERT_EQ(fc.cryptFile(longOut.get(), back.get(), nullptr, kKey, CRYPT_DECRYPT), CRYPT_OK);
+    EXPECT_TRUE(streamBytes(back.get()) == longPlain);
 
-    FileCipher manual;
-    ASSERT_EQ(manual.setUserKey(kKey), CRYPT_OK);
+    const Bytes plain = sample(CRYPT_CHUNK + 300, 8);
+    const Bytes sealed = encryptStream(fc, plain);
     Bytes b = plain;
-    manual.cryptBuffer(b.data(), CRYPT_CHUNK, CRYPT_ENCRYPT);
-    manual.cryptBuffer(b.data() + CRYPT_CHUNK, 300, CRYPT_ENCRYPT);
+    ASSERT_EQ(fc.setUserKey(kKey), CRYPT_OK);
+    fc.cryptBuffer(b.data(), CRYPT_CHUNK, CRYPT_ENCRYPT);
+    fc.cryptBuffer(b.data() + CRYPT_CHUNK, 300, CRYPT_ENCRYPT);
     EXPECT_EQ(sealed, b);
 
     // With the key text every call starts afresh; without it the state runs on.
@@ -144,41 +199,85 @@ TEST(CryptFile, NameRule)
 
 TEST(CryptFile, CreatesTheMarkedFileAndNeverReplacesOne)
 {
-    TempDir dir;
-    const Bytes plain = sample(300000, 4);
-    writeFile(dir.path / "img.png", plain);
-    FileCipher fc;
-    const Bytes sealed = encryptStream(fc, plain);
+    // The new file is made unnamed where the file system allows it, else under a named
+    // temporary: both give the same file, mode and refusals, and leave nothing else behind.
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named temporary");
+        TempDir dir;
+        const Bytes plain = sample(300000, 4);
+        writeFile(dir.path / "img.png", plain);
+        FileCipher fc;
+        fc.setUnnamedOutput(unnamed);
+        const Bytes sealed = encryptStream(fc, plain);
 
-    const mode_t oldMask = ::umask(022);
-    FilePtr in(std::fopen((dir.path / "img.png").c_str(), "r"));
-    std::string name = (dir.path / "img.png").string();
-    ASSERT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CRYPT_OK);
-    ::umask(oldMask);
-    EXPECT_EQ(name, (dir.path / "img#.png").string());
-    EXPECT_EQ(readFile(name), sealed);
-    EXPECT_EQ(readFile(dir.path / "img.png"), plain);
-    struct stat st {};
-    ASSERT_EQ(::stat(name.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
+        const mode_t oldMask = ::umask(022);
+        FilePtr in(std::fopen((dir.path / "img.png").c_str(), "r"));
+        std::string name = (dir.path / "img.png").string();
+        ASSERT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CRYPT_OK);
+        ::umask(oldMask);
+        EXPECT_EQ(name, (dir.path / "img#.png").string());
+        EXPECT_EQ(readFile(name), sealed);
+        EXPECT_EQ(readFile(dir.path / "img.png"), plain);
+        struct stat st {};
+        ASSERT_EQ(::stat(name.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0644u);
 
-    // A second run finds the output there: refused, nothing replaced, no stray files.
-    writeFile(dir.path / "img#.png", sample(7));
-    name = (dir.path / "img.png").string();
-    EXPECT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_CREATE);
-    EXPECT_EQ(readFile(dir.path / "img#.png"), sample(7));
-    EXPECT_EQ(dirEntries(dir.path), (std::vector<std::string>{"img#.png", "img.png"}));
+        // A second run finds the output there: refused, nothing replaced, no stray files.
+        writeFile(dir.path / "img#.png", sample(7));
+        name = (dir.path / "img.png").string();
+        EXPECT_EQ(fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_CREATE);
+        EXPECT_EQ(readFile(dir.path / "img#.png"), sample(7));
+        EXPECT_EQ(dirEntries(dir.path), (std::vector<std::string>{"img#.png", "img.png"}));
 
-    // Decrypting with given permissions.
-    fs::remove(dir.path / "img#.png");
-    fs::rename(dir.path / "img.png", dir.path / "keep.png");
-    writeFile(dir.path / "img#.png", sealed);
-    FilePtr sealedIn(std::fopen((dir.path / "img#.png").c_str(), "r"));
-    name = (dir.path / "img#.png").string();
-    ASSERT_EQ(fc.cryptFile(sealedIn.get(), nullptr, &name, kKey, CRYPT_DECRYPT, 0600), CRYPT_OK);
-    EXPECT_EQ(readFile(dir.path / "img.png"), plain);
-    ASSERT_EQ(::stat((dir.path / "img.png").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+        // Decrypting with given permissions.
+        fs::remove(dir.path / "img#.png");
+        fs::rename(dir.path / "img.png", dir.path / "keep.png");
+        writeFile(dir.path / "img#.png", sealed);
+        FilePtr sealedIn(std::fopen((dir.path / "img#.png").c_str(), "r"));
+        name = (dir.path / "img#.png").string();
+        ASSERT_EQ(fc.cryptFile(sealedIn.get(), nullptr, &name, kKey, CRYPT_DECRYPT, 0640),
+                  CRYPT_OK);
+        EXPECT_EQ(readFile(dir.path / "img.png"), plain);
+        ASSERT_EQ(::stat((dir.path / "img.png").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0640u);
+        EXPECT_EQ(dirEntries(dir.path),
+                  (std::vector<std::string>{"img#.png", "img.png", "keep.png"}));
+    }
+}
+
+TEST(CryptFile, KilledMidwayLeavesNothingReadableBehind)
+{
+    // A decryption killed half-way: the unnamed file vanishes with the process; the named
+    // temporary of file systems without unnamed files stays, but private to its owner.
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named temporary");
+        TempDir dir;
+        if (unnamed && !unnamedFilesIn(dir.path))
+            continue; // cryptFile falls back to the named temporary there
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            FaultySource src{sample(4 * CRYPT_CHUNK, 9), 2 * CRYPT_CHUNK, true};
+            FilePtr in = faultyStream(src);
+            FileCipher fc;
+            fc.setUnnamedOutput(unnamed);
+            std::string name = (dir.path / "img#.png").string();
+            fc.cryptFile(in.get(), nullptr, &name, kKey, CRYPT_DECRYPT, 0644);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        const std::vector<std::string> left = dirEntries(dir.path);
+        if (unnamed) {
+            EXPECT_TRUE(left.empty()) << left.front();
+            continue;
+        }
+        ASSERT_EQ(left.size(), 1u);
+        struct stat st {};
+        ASSERT_EQ(::stat((dir.path / left.front()).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << left.front();
+    }
 }
 
 TEST(CryptFile, FailureCodes)
@@ -210,6 +309,18 @@ TEST(CryptFile, FailureCodes)
     ASSERT_TRUE(dirIn);
     name = (dir.path / "sub.d").string();
     EXPECT_EQ(fc.cryptFile(dirIn.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_READ);
+    EXPECT_EQ(dirEntries(dir.path), std::vector<std::string>{"sub.d"});
+
+    // Faults in the middle of a file of several chunks, while its chunks are still being
+    // read and written: reported, never waited on for ever, and no output file is left.
+    if (FilePtr full{std::fopen("/dev/full", "w")}) {
+        FilePtr big = streamWith(sample(10 * CRYPT_CHUNK, 5));
+        EXPECT_EQ(fc.cryptFile(big.get(), full.get(), nullptr, kKey, CRYPT_ENCRYPT), CF_WRITE);
+    }
+    FaultySource src{sample(5 * CRYPT_CHUNK, 6), 3 * CRYPT_CHUNK + 100};
+    FilePtr faulty = faultyStream(src);
+    name = (dir.path / "late.png").string();
+    EXPECT_EQ(fc.cryptFile(faulty.get(), nullptr, &name, kKey, CRYPT_ENCRYPT), CF_READ);
     EXPECT_EQ(dirEntries(dir.path), std::vector<std::string>{"sub.d"});
 
     // The output cannot be created: a missing folder, and a name too long for the system.
