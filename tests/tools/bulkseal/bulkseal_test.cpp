@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -45,11 +46,15 @@ struct ToolRun {
 // and standard error.
 pid_t startTool(const fs::path& cwd, std::vector<std::string> args, int& in, int& err)
 {
+    // A tool that stops before reading its list (usage text, a fatal option) closes the pipe:
+    // that is an EPIPE for the writer here, not a signal that ends the whole test program.
+    ::signal(SIGPIPE, SIG_IGN);
     int inPipe[2], errPipe[2];
     if (::pipe(inPipe) != 0 || ::pipe(errPipe) != 0)
         return -1;
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::signal(SIGPIPE, SIG_DFL); // the tool runs as it would from a shell
         ::dup2(inPipe[0], 0);
         ::dup2(errPipe[1], 2);
         ::close(inPipe[0]);
@@ -86,7 +91,8 @@ ToolRun runTool(const fs::path& cwd, std::vector<std::string> args, const std::s
         return {};
     if (delayMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-    if (!input.empty() && ::write(in, input.data(), input.size()) != ssize_t(input.size()))
+    if (!input.empty() && ::write(in, input.data(), input.size()) != ssize_t(input.size()) &&
+        errno != EPIPE)
         ADD_FAILURE() << "short write to the tool";
     ::close(in);
     ToolRun r;
