@@ -19,12 +19,12 @@ namespace {
 class ReaderStatuses : public Readers {};
 
 // One strip, little-endian, uncompressed. Tags with value 0 are left out.
-struct tiffSpec {
+struct tiffPlan {
     std::uint32_t w = 20, h = 18;
     std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0;
 };
 
-void writeTiff(const std::string& path, const tiffSpec& t)
+void writeTiff(const std::string& path, const tiffPlan& t)
 {
     std::vector<std::uint8_t> f;
     auto u16 = [&](std::uint32_t v) {
@@ -79,7 +79,7 @@ void writeTiff(const std::string& path, const tiffSpec& t)
 TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
 {
     fdes fd{};
-    tiffSpec twelve;
+    tiffPlan twelve;
     twelve.bits = 12;
     writeTiff(path("twelve.tif"), twelve);
     EXPECT_EQ(header(path("twelve.tif"), fd), TIF_BAD_BITS) << err;
@@ -88,7 +88,7 @@ TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
 
     // A packed palette file without its map: the library refuses to open it (its directory
     // lacks a required field), so the reader reports the open, never a garbage palette.
-    tiffSpec packed;
+    tiffPlan packed;
     packed.bits = 4;
     packed.photometric = 3;
     writeTiff(path("nomap4.tif"), packed);
@@ -97,7 +97,7 @@ TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
 
     // An 8-bit one is taken by the library as grey; if it ever reaches the reader as a
     // palette file, the missing map is -9. Either way no palette is handed over.
-    tiffSpec eight;
+    tiffPlan eight;
     eight.photometric = 3;
     writeTiff(path("nomap8.tif"), eight);
     int32 nAnc = -1;
@@ -110,7 +110,7 @@ TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
 TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
 {
     fdes fd{};
-    tiffSpec s16;
+    tiffPlan s16;
     s16.bits = 16;
     s16.spp = 3;
     s16.photometric = 2;
@@ -125,7 +125,7 @@ TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
     EXPECT_EQ(fd.slBytes, 4 * 3 * 20);
     EXPECT_TRUE(fd.vslCtlm & vslIS_HDR);
 
-    tiffSpec f64;
+    tiffPlan f64;
     f64.bits = 64;
     f64.sampleFormat = 3;
     writeTiff(path("f64.tif"), f64);
@@ -141,7 +141,7 @@ TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
     EXPECT_NE(r.messages.find("18: "), std::string::npos) << r.messages;
 
     // 64-bit integers are not read.
-    tiffSpec i64;
+    tiffPlan i64;
     i64.bits = 64;
     writeTiff(path("i64.tif"), i64);
     EXPECT_EQ(header(path("i64.tif"), fd), TIF_BAD_BITS);
