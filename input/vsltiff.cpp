@@ -102,6 +102,17 @@ int32 readGeom(TIFF* t, tiffGeom& g)
         return TIF_NO_SAMPLES;
     TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &g.sfmt);
     TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &g.planar);
+    if (g.photo == PHOTOMETRIC_YCBCR) {
+        // Stored YCbCr is usually subsampled: its rows and tiles are not pixel rows. Only the
+        // JPEG codec turns it into RGB for us (contiguous 8-bit samples); any other YCbCr
+        // layout, old-style JPEG included, would show undecoded samples and is refused.
+        std::uint16_t comp = COMPRESSION_NONE;
+        TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &comp);
+        if (comp != COMPRESSION_JPEG || g.planar != PLANARCONFIG_CONTIG || g.spp != 3 ||
+            g.bits != 8 || !TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
+            return TIF_YCBCR;
+        g.photo = PHOTOMETRIC_RGB;
+    }
     const bool pow2 = g.bits != 0 && (g.bits & (g.bits - 1)) == 0;
     // 64 bits are taken for floating point only (checked below).
     if (!pow2 || g.bits > 64 || (g.bits == 64 && g.sfmt != SAMPLEFORMAT_IEEEFP))

@@ -21,7 +21,7 @@ class ReaderStatuses : public Readers {};
 // One strip, little-endian, uncompressed. Tags with value 0 are left out.
 struct tiffPlan {
     std::uint32_t w = 20, h = 18;
-    std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0;
+    std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0, compression = 1;
 };
 
 void writeTiff(const std::string& path, const tiffPlan& t)
@@ -43,9 +43,10 @@ void writeTiff(const std::string& path, const tiffPlan& t)
     };
     // Sample data right after the 8-byte header; the directory after it (word aligned).
     const std::uint32_t dataOfs = 8;
-    std::vector<tag> tags = {{256, 4, t.w},   {257, 4, t.h},           {258, 3, t.bits},
-                             {259, 3, 1},     {262, 3, t.photometric}, {273, 4, dataOfs},
-                             {277, 3, t.spp}, {278, 4, t.h},           {279, 4, stripBytes}};
+    std::vector<tag> tags = {
+        {256, 4, t.w},           {257, 4, t.h},           {258, 3, t.bits},
+        {259, 3, t.compression}, {262, 3, t.photometric}, {273, 4, dataOfs},
+        {277, 3, t.spp},         {278, 4, t.h},           {279, 4, stripBytes}};
     if (t.sampleFormat)
         tags.push_back({339, 3, t.sampleFormat});
     f.insert(f.end(), {'I', 'I', 42, 0});
@@ -105,6 +106,32 @@ TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
     EXPECT_TRUE(st8 == TIF_NO_COLORMAP || (st8 == TIF_OK && fd.colorClass == CC_GREY))
         << st8 << " class " << int(fd.colorClass);
     EXPECT_EQ(nAnc, 0);
+}
+
+// YCbCr that the library does not turn into RGB: loading it would show chroma samples as
+// colours, so the header refuses it.
+TEST_F(ReaderStatuses, YCbCrTiffOtherThanJpegIsRefusedAtTheHeader)
+{
+    const struct {
+        const char* name;
+        std::uint16_t compression;
+    } cases[] = {{"none", 1}, {"lzw", 5}, {"oldjpeg", 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tiffPlan y;
+        y.spp = 3;
+        y.photometric = 6;
+        y.compression = c.compression;
+        const std::string f = path(std::string(c.name) + ".tif");
+        writeTiff(f, y);
+        fdes fd{};
+        const int st = header(f, fd);
+        // An old-style JPEG file without its JPEG fields may already fail to open.
+        EXPECT_TRUE(st == TIF_YCBCR || (c.compression == 6 && st == TIF_NO_OPEN)) << st << err;
+        auto r = load("i=\"" + f + "\"");
+        EXPECT_NE(r.status, 0);
+        EXPECT_NE(r.messages.find("17: "), std::string::npos) << r.messages;
+    }
 }
 
 TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
