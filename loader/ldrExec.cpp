@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "bigBlock.h"
 #include "diag.h"
 #include "fcrypt.h"
 #include "get_vsl.h"
@@ -459,7 +460,7 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
             const uint64_t newBytes = uint64_t(newW) * uint64_t(newH) * 4u;
             if (!SAFE_MEM_REQ(newBytes - oldBytes, &guardMsg))
                 return LDR_ERROR(33, guardMsg);
-            auto* px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
+            auto* px = static_cast<int32u*>(bigRealloc(b->imgbuf, oldBytes, newBytes));
             if (!px)
                 return LDR_ERROR(
                     33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f", double(newBytes) / 1e6));
@@ -481,7 +482,7 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         } else {
             if (!SAFE_MEM_REQ(newBytes - oldBytes, &guardMsg))
                 return LDR_ERROR(33, guardMsg);
-            px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
+            px = static_cast<int32u*>(bigRealloc(b->imgbuf, 0, newBytes)); // filled below
             if (!px)
                 return LDR_ERROR(
                     33, strPrintf(" Buffer memory alloc FAIL: Mb: %9.3f", double(newBytes) / 1e6));
