@@ -443,8 +443,24 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     if (dCols < 16 || dRows < 16)
         return LDR_ERROR(3, strPrintf(" dcols, drows - %d %d", int(dCols), int(dRows)));
 
-    // Pixel memory.
+    f.lCols = int32u(lCols);
+    f.lRows = int32u(lRows);
+    f.dCols = int32u(dCols);
+    f.dRows = int32u(dRows);
+    f.fXofs = req.fXofs;
+    f.fYofs = req.fYofs;
+    f.bXofs = int32(bX);
+    f.bYofs = int32(bY);
+    f.deres[0] = fx;
+    f.deres[1] = fy;
+    // What the pipeline would refuse from the header alone is refused before any pixel memory
+    // is taken or filled: a small file claiming a huge picture costs nothing. A refusal by the
+    // memory guard is a memory refusal like the pixel block's own.
     std::string guardMsg;
+    if (const int32 cst = CHECK_VSL(b, nAnc, &guardMsg); cst != 0)
+        return guardMsg.empty() ? LDR_ERROR(18, strPrintf(" %d", cst)) : LDR_ERROR(33, guardMsg);
+
+    // Pixel memory.
     bool placementUnset = false; // the placement's pixels are left for the transfer to write
     if (b->numImgs > 0) {
         if (b->bufCtlm & bufIS_HDR) {
@@ -509,16 +525,6 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
         d.y1 = d.y0 + d.height - 1;
         d.geomSet = 1;
     }
-    f.lCols = int32u(lCols);
-    f.lRows = int32u(lRows);
-    f.dCols = int32u(dCols);
-    f.dRows = int32u(dRows);
-    f.fXofs = req.fXofs;
-    f.fYofs = req.fYofs;
-    f.bXofs = int32(bX);
-    f.bYofs = int32(bY);
-    f.deres[0] = fx;
-    f.deres[1] = fy;
     if (f.dataOfs == 0) {
         const long pos = std::ftell(ls.fp);
         f.dataOfs = pos > 0 ? uint64_t(pos) : 0;

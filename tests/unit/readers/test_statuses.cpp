@@ -2,12 +2,17 @@
 // fields that matter (a minimal strip TIFF, a two-component JPEG, a palette PNG without its
 // PLTE), and the header description of the HDR TIFF kinds whose loads wait for the
 // accumulator. Also the first load into a reused block: nothing the block held shows.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "bufRecMgt.h"
 #include "readers_fixture.h"
@@ -18,10 +23,12 @@ namespace {
 
 class ReaderStatuses : public Readers {};
 
-// One strip, little-endian, uncompressed. Tags with value 0 are left out.
+// One strip, little-endian, uncompressed. Tags with value 0 are left out. A file claiming
+// more than it holds writes at most dataCap bytes of its strip.
 struct tiffPlan {
     std::uint32_t w = 20, h = 18;
     std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0, compression = 1;
+    std::uint32_t dataCap = UINT32_MAX;
 };
 
 void writeTiff(const std::string& path, const tiffPlan& t)
@@ -50,9 +57,10 @@ void writeTiff(const std::string& path, const tiffPlan& t)
     if (t.sampleFormat)
         tags.push_back({339, 3, t.sampleFormat});
     f.insert(f.end(), {'I', 'I', 42, 0});
-    const std::uint32_t ifd = (dataOfs + stripBytes + 1) & ~1u;
+    const std::uint32_t written = std::min(stripBytes, t.dataCap);
+    const std::uint32_t ifd = (dataOfs + written + 1) & ~1u;
     u32(ifd);
-    for (std::uint32_t i = 0; i < stripBytes; ++i)
+    for (std::uint32_t i = 0; i < written; ++i)
         f.push_back(std::uint8_t(i * 37));
     while (f.size() < ifd)
         f.push_back(0);
@@ -342,6 +350,114 @@ TEST_F(ReaderStatuses, RandomDamageEndsInAStatus)
             load("COLS=20 ROWS=20 i=\"" + bad + "\"");
         }
     }
+}
+
+// A PNG of the given IHDR (grey) with one empty IDAT: the header reads, the pixels are missing.
+std::string pngClaiming(std::uint32_t w, std::uint32_t h, int depth, bool interlaced = false)
+{
+    auto crc = [](const std::string& bytes) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    auto be32 = [](std::uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+        return be32(std::uint32_t(data.size())) + type + data + be32(crc(type + data));
+    };
+    const std::string ihdr =
+        be32(w) + be32(h) + char(depth) + std::string(3, '\0') + char(interlaced ? 1 : 0);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", "") +
+           chunk("IEND", "");
+}
+
+void writeBytes(const std::string& file, const std::string& bytes)
+{
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// Address space this process holds now, from /proc (0 when unknown).
+std::uint64_t addressSpaceInUse()
+{
+    std::ifstream in("/proc/self/status");
+    std::string key;
+    while (in >> key) {
+        if (key == "VmSize:") {
+            std::uint64_t kb = 0;
+            in >> kb;
+            return kb * 1024;
+        }
+        in.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
+// In a child: 0 when the file's load ends with the pipeline's error 18 while the address space
+// has 1 GiB to spare and the guard hears of plenty of memory; 1 otherwise.
+int refusedWithoutPixelMemory(const std::string& file)
+{
+    const rlim_t room = addressSpaceInUse() + (rlim_t(1) << 30);
+    const rlimit lim{room, room};
+    setrlimit(RLIMIT_AS, &lim);
+    alarm(60);
+    setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
+        ram = std::uint64_t(1) << 40;
+        swap = 0;
+        return true;
+    });
+    const loaddrv::Result r = loaddrv::runCommand("i=\"" + file + "\"", 0);
+    if (r.status == 4 && r.messages.find("18: ") != std::string::npos)
+        return 0;
+    std::fprintf(stderr, "status %d: %s", r.status, r.messages.c_str());
+    return 1;
+}
+
+// Small files claiming pictures of several gigabytes whose load the header alone refuses (HDR
+// data, until the accumulator exists). The refusal must come before the pixel block is taken
+// or filled: each load runs in a child with 1 GiB of address space to spare while the memory
+// guard is told there is plenty, so a load that takes the block first ends with error 33 (or
+// not at all within the alarm) instead of the pipeline's error 18.
+TEST_F(ReaderStatuses, HugeClaimsRefusedFromTheHeaderTakeNoPixelMemory)
+{
+    writeBytes(path("claim16.png"), pngClaiming(46341, 46341, 16));
+    writeBytes(path("claim16.pgm"), "P5\n46341 46341\n65535\n" + std::string(1024, '\0'));
+    tiffPlan t;
+    t.w = t.h = 40000;
+    t.bits = 16;
+    t.dataCap = 64;
+    writeTiff(path("claim16.tif"), t);
+    for (const char* name : {"claim16.png", "claim16.pgm", "claim16.tif"}) {
+        SCOPED_TRACE(name);
+        const std::string f = path(name);
+        EXPECT_EXIT(std::_Exit(refusedWithoutPixelMemory(f)), ::testing::ExitedWithCode(0), "");
+    }
+}
+
+// An interlaced PNG is assembled whole before its first row: a small region of a huge one
+// needs a small buffer but the whole picture's rows, which the guard refuses as a memory
+// refusal before anything is taken.
+TEST_F(ReaderStatuses, WorkMemoryOfAHugeInterlacedPngIsRefusedUpFront)
+{
+    writeBytes(path("claim8i.png"), pngClaiming(46341, 46341, 8, true));
+    fdes fd{};
+    ASSERT_EQ(header(path("claim8i.png"), fd), PNG_OK) << err;
+    EXPECT_EQ(fd.workBytes, 46341ull * 46341ull + 46341ull * sizeof(charu*));
+    setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
+        ram = std::uint64_t(1) << 30;
+        swap = 0;
+        return true;
+    });
+    const auto r = load("COLS=100 ROWS=100 i=\"" + path("claim8i.png") + "\"");
+    setFreeMemSource(nullptr);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.messages.find("33: "), std::string::npos) << r.messages;
+    EXPECT_NE(err.find("Unsafe Memory request"), std::string::npos) << err;
+    EXPECT_EQ(bufObjs[0].imgbuf, nullptr) << "no pixel block was taken";
 }
 
 } // namespace
