@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the benchmark peers (OpenCV for Python, NumPy, libvips' tools, ImageMagick), builds
+# the benchmark programs and runs them: our loads beside the peers on the same seeded plasma
+# picture, both sides timed the same way (in process, and as whole processes), then the time
+# to first picture of tav on a private Xvfb. Run as root or with sudo. The test command never
+# installs these.
+#   scripts/bench.sh [google-benchmark options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+scripts/install-deps.sh --test
+peers=(python3-opencv python3-numpy libvips-tools imagemagick)
+missing=()
+for p in "${peers[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing benchmark peers: ${missing[*]}"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTAV_BENCH=ON -DTAV_TESTS=OFF >/dev/null
+cmake --build build-bench -j"$(nproc)"
+
+# The in-process loads write their diagnostics to standard error at every iteration.
+for b in bench_readers bench_load bench_bulkseal; do
+    echo "== $b"
+    build-bench/bench/$b "$@" 2>/dev/null
+done
+echo "== time to first picture"
+bench/first-picture.sh build-bench/app/tav
