@@ -33,7 +33,7 @@ namespace benchload {
 constexpr int kSide = 4096;
 constexpr double kPixels = double(kSide) * kSide;
 
-/// The in-process loads' pixel block (written before the first timing, so it is not fresh).
+/// A picture's worth of pixels for the reference loops (written before the first timing).
 inline std::vector<int32u>& pixels()
 {
     static std::vector<int32u> px(std::size_t(kSide) * kSide);
@@ -166,10 +166,14 @@ inline int loadInto(const std::string& path, int32u* px)
     return st;
 }
 
-/// Loads the whole file into the in-process block.
-inline int loadOnce(const std::string& path)
+/// Loads the whole file into a fresh pixel block, as the loader's first load of a picture (and
+/// as a peer's decode, which delivers its picture in new memory); 0 or the failing status.
+inline int loadFresh(const std::string& path)
 {
-    return loadInto(path, pixels().data());
+    auto* px = static_cast<int32u*>(bigAlloc(std::size_t(kSide) * kSide * 4));
+    const int st = px ? loadInto(path, px) : -1;
+    bigFree(px);
+    return st;
 }
 
 /// Sets the MP/s counter of a benchmark.
@@ -182,12 +186,12 @@ inline void rate(benchmark::State& state)
 /// The benchmark file, made on first use (so that listing or the --load-once mode makes none).
 using fileFn = const std::string& (*)();
 
-/// Our load in this process, wall time.
+/// Our load in this process into a fresh block each time, wall time.
 inline void ourLoad(benchmark::State& state, fileFn file)
 {
     const std::string& path = file();
     for (auto _ : state)
-        if (loadOnce(path) != 0) {
+        if (loadFresh(path) != 0) {
             state.SkipWithError("load failed");
             break;
         }
@@ -279,10 +283,7 @@ inline int loadOnceMain(int argc, char** argv)
 {
     if (argc != 3 || std::strcmp(argv[1], "--load-once") != 0)
         return -1;
-    auto* px = static_cast<int32u*>(bigAlloc(std::size_t(kSide) * kSide * 4));
-    const int st = px ? loadInto(argv[2], px) : -1;
-    bigFree(px);
-    return st == 0 ? 0 : 1;
+    return loadFresh(argv[2]) == 0 ? 0 : 1;
 }
 
 } // namespace benchload
