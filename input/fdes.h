@@ -60,29 +60,29 @@ enum : int32u {
 
 /// One file placed into an image of a buffer.
 struct fdes {
-    char path[256];          ///< full path of the image file
-    int32u fCols, fRows;     ///< size in the file
-    int32u lCols, lRows;     ///< size of the region read
-    int32u dCols, dRows;     ///< size written after de-resolution
-    int32 fXofs, fYofs;      ///< region origin in the file
-    int32 bXofs, bYofs;      ///< destination origin in the iBUFF
-    int32 slBytes;           ///< bytes of one scanline as the getter delivers it
-    int32u vslCtlm;          ///< control bits ("VSL-BITMASK")
-    std::int16_t bands;      ///< bands per pixel in the file
-    std::int16_t dBands;     ///< bands delivered by the load, 1-4
-    std::int16_t Bands[4];   ///< file band loaded into gun R, G, B, A (1-based, 0 none)
-    charu gun;               ///< target gun of a one-gun load
-    charu format;            ///< format code
-    charu storMode;          ///< storage mode
-    charu colorClass;        ///< colour class
-    charu dataType;          ///< data type bit
-    charu quantiz;           ///< significant bits per sample
-    charu bytsPixl;          ///< bytes per sample of one band
-    charu compressed;        ///< 1 when the format is compressed
-    std::uint64_t dataOfs;   ///< file position of the first pixel byte
-    double deres[2];         ///< x and y de-resolution factors (1.0 when off)
-    shortu HDU;              ///< FITS header data unit (0 = automatic)
-    shortu deresLevel;       ///< N of DERES (0 = none)
-    charu interlaced;        ///< 1 when the file stores its rows interlaced (GIF)
-    std::uint64_t workBytes; ///< the reader's own blocks for one load, as the header sizes them
+    char path[256];        ///< full path of the image file
+    int32u fCols, fRows;   ///< size in the file
+    int32u lCols, lRows;   ///< size of the region read
+    int32u dCols, dRows;   ///< size written after de-resolution
+    int32 fXofs, fYofs;    ///< region origin in the file
+    int32 bXofs, bYofs;    ///< destination origin in the iBUFF
+    int32 slBytes;         ///< bytes of one scanline as the getter delivers it
+    int32u vslCtlm;        ///< control bits ("VSL-BITMASK")
+    std::int16_t bands;    ///< bands per pixel in the file
+    std::int16_t dBands;   ///< bands delivered by the load, 1-4
+    std::int16_t Bands[4]; ///< file band loaded into gun R, G, B, A (1-based, 0 none)
+    charu gun;             ///< target gun of a one-gun load
+    charu format;          ///< format code
+    charu storMode;        ///< storage mode
+    charu colorClass;      ///< colour class
+    charu dataType;        ///< data type bit
+    charu quantiz;         ///< significant bits per sample
+    charu bytsPixl;        ///< bytes per sample of one band
+    charu compressed;      ///< 1 when the format is compressed
+    std::uint64_t dataOfs; ///< file position of the first pixel byte
+    double deres[2];       ///< x and y de-resolution factors (1.0 when off)
+    shortu HDU;            ///< FITS header data unit (0 = automatic)
+    shortu deresLevel;     ///< N of DERES (0 = none)
+    charu interlaced;      ///< 1 when the file stores its rows interlaced (GIF)
+    std::uint64_t workMem; ///< bytes of the reader's own blocks for one load (set by its header)
 };

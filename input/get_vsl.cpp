@@ -305,7 +305,7 @@ int32 GETHEADER(std::FILE* fp, bufdes* b, const char* path, int32* nAnc, charu* 
     fd->compressed = 0;
     fd->interlaced = 0;
     fd->dataOfs = 0;
-    fd->workBytes = 0;
+    fd->workMem = 0;
     fd->format = static_cast<charu>(code);
 
     std::rewind(fp);
@@ -383,7 +383,7 @@ int32 CHECK_VSL(const bufdes* b, int32 nAnc, std::string* guardMsg)
     }
 
     // The blocks INIT_VSL and the reader's initialiser size from the header.
-    if (!guardAllows(fd->workBytes, "the reader's work memory", guardMsg))
+    if (!guardAllows(fd->workMem, "the reader's work memory", guardMsg))
         return formats[fd->format].iniFail;
     if (!guardAllows(std::uint64_t(fd->slBytes), "the scan buffer", guardMsg))
         return VSL_NO_SCANBUF;

@@ -283,7 +283,7 @@ int32 GIF_HDR(const vslHdrArgs& a)
     fd->interlaced = (desc[8] & 0x40) ? 1 : 0;
     // An interlaced picture is decoded whole before its first row is delivered.
     if (fd->interlaced)
-        fd->workBytes = std::uint64_t(width) * height + width;
+        fd->workMem = std::uint64_t(width) * height + width;
     fd->dataOfs = static_cast<std::uint64_t>(ofs);
     if (tab[0]) {
         fd->colorClass = CC_PALETTE;

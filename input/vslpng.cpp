@@ -174,7 +174,7 @@ int32 PNG_HDR(const vslHdrArgs& a)
         // The seven passes are assembled into the whole picture first.
         fd->interlaced = 1;
         fd->vslCtlm |= VSL_TILED;
-        fd->workBytes = rowBytes * h + std::uint64_t(h) * sizeof(charu*);
+        fd->workMem = rowBytes * h + std::uint64_t(h) * sizeof(charu*);
     }
     if (depth == 16)
         fd->vslCtlm |= vslIS_HDR | VSL_BSWAP;

@@ -183,7 +183,7 @@ int32 GENERIC_HDR(const vslHdrArgs& a)
     const int32 st = genericHeader(a);
     if (st == PNM_OK && a.fd->slBytes > 0) {
         const auto row = static_cast<std::size_t>(a.fd->slBytes);
-        a.fd->workBytes = rowsPerChunk(row) * row;
+        a.fd->workMem = rowsPerChunk(row) * row;
     }
     return st;
 }

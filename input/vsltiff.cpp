@@ -238,7 +238,7 @@ int32 RD_TIF_HDR(const vslHdrArgs& a)
     TIFFClose(t);
     if (!sized)
         return TIF_NO_WIDTH;
-    fd->workBytes = (g.tiled ? cacheBytes : rawBytes) + planeBytes;
+    fd->workMem = (g.tiled ? cacheBytes : rawBytes) + planeBytes;
 
     const bool signed16 = g.bits == 16 && g.sfmt == SAMPLEFORMAT_INT;
     fd->format = FMT_TIFF;

@@ -446,7 +446,7 @@ TEST_F(ReaderStatuses, WorkMemoryOfAHugeInterlacedPngIsRefusedUpFront)
     writeBytes(path("claim8i.png"), pngClaiming(46341, 46341, 8, true));
     fdes fd{};
     ASSERT_EQ(header(path("claim8i.png"), fd), PNG_OK) << err;
-    EXPECT_EQ(fd.workBytes, 46341ull * 46341ull + 46341ull * sizeof(charu*));
+    EXPECT_EQ(fd.workMem, 46341ull * 46341ull + 46341ull * sizeof(charu*));
     setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
         ram = std::uint64_t(1) << 30;
         swap = 0;
