@@ -73,18 +73,20 @@ void FREE_JPEG();
 /// TIFF header statuses.
 enum : int32 {
     TIF_OK = 0,
-    TIF_NO_OPEN = -1,         ///< libtiff could not open the stream's descriptor
-    TIF_NO_WIDTH = -2,        ///< ImageWidth missing (or zero / unusable size, tile size)
-    TIF_NO_LENGTH = -3,       ///< ImageLength missing
-    TIF_NO_PHOTOMETRIC = -4,  ///< Photometric missing
-    TIF_BAD_BITS = -5,        ///< BitsPerSample not a power of two up to 32 (64 for floats)
-    TIF_NO_SAMPLES = -6,      ///< SamplesPerPixel missing
-    TIF_BAD_SAMPLES = -7,     ///< SamplesPerPixel not 1, 3 or 4
-    TIF_BAD_TYPE = -8,        ///< depth and sample format not readable together
-    TIF_NO_COLORMAP = -9,     ///< palette file without ColorMap
-    TIF_NO_PALETTE_MEM = -10, ///< colour tables not allocated
-    TIF_YCBCR = -11           ///< YCbCr other than 8-bit contiguous JPEG (not turned into RGB)
+    TIF_NO_OPEN = -1,        ///< libtiff could not open the stream's descriptor
+    TIF_NO_WIDTH = -2,       ///< ImageWidth missing (or zero / unusable size, tile size)
+    TIF_NO_LENGTH = -3,      ///< ImageLength missing
+    TIF_NO_PHOTOMETRIC = -4, ///< Photometric missing
+    TIF_BAD_BITS = -5,       ///< BitsPerSample not a power of two up to 32 (64 for floats)
+    TIF_NO_SAMPLES = -6,     ///< SamplesPerPixel missing
+    TIF_BAD_SAMPLES = -7,    ///< SamplesPerPixel not 1, 3 or 4
+    TIF_BAD_TYPE = -8,       ///< depth and sample format not readable together
+    TIF_NO_COLORMAP = -9,    ///< palette file without ColorMap
+    TIF_NO_PALETTE_MEM = -10 ///< colour tables not allocated
 };
+/// TIFF header status: YCbCr other than 8-bit contiguous JPEG, which the library does not turn
+/// into RGB (its samples would show as colours).
+enum : int32 { TIF_YCBCR = -11 };
 
 int32 RD_TIF_HDR(const vslHdrArgs& a);
 int32 vslTIFF_INI();
