@@ -1,20 +1,39 @@
-// What the load benchmarks share: a 4096 x 4096 pixel block and a whole-file load through
-// GETHEADER, INIT_VSL and IMAGE_LOAD, set up as the loader sets up a first load.
+// What the load benchmarks share: a seeded plasma picture of 4096 x 4096 (natural content:
+// smooth areas, edges and grain at every scale; synthetic ramps decode about twice as fast),
+// whole-file loads through GETHEADER, INIT_VSL and IMAGE_LOAD set up as the loader sets up a
+// first load, and the peers timed the same way as we are:
+//  - in one process, wall time per decode: our load beside OpenCV's imread (a Python process
+//    that times its own reads and reports them);
+//  - as whole processes, wall time from start to exit: this program loading the file into a
+//    fresh block (`--load-once`) beside ImageMagick, libvips and OpenCV doing the same decode.
+// Every benchmark reports MP/s; a peer that is not installed is reported as skipped (the peers
+// are installed by scripts/bench.sh).
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "bigBlock.h"
 #include "bufRecMgt.h"
 #include "get_vsl.h"
 
 namespace benchload {
 
 constexpr int kSide = 4096;
+constexpr double kPixels = double(kSide) * kSide;
 
+/// A picture's worth of pixels for the reference loops (written before the first timing).
 inline std::vector<int32u>& pixels()
 {
     static std::vector<int32u> px(std::size_t(kSide) * kSide);
@@ -39,8 +58,49 @@ inline bool fileExists(const std::string& p)
     return f != nullptr;
 }
 
-/// Writes a kSide x kSide PPM unless it exists; pixel(x, y, rgb) fills each pixel.
-template <class PixelFn> const std::string& ppmOnce(const std::string& path, PixelFn pixel)
+/// Runs a shell command; false when it fails.
+inline bool sh(const std::string& cmd)
+{
+    return std::system(cmd.c_str()) == 0;
+}
+
+/// Makes `path` with `cmd + " '" + path + "'"` unless it exists.
+inline std::string made(const std::string& path, const std::string& cmd)
+{
+    if (!fileExists(path) && !sh(cmd + " '" + path + "'"))
+        std::abort();
+    return path;
+}
+
+namespace detail {
+
+inline float lattice(std::int32_t x, std::int32_t y, std::uint32_t seed)
+{
+    std::uint32_t h = std::uint32_t(x) * 374761393u + std::uint32_t(y) * 668265263u + seed;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    h ^= h >> 16;
+    return float(h & 0xFFFFFF) / float(0x1000000);
+}
+
+// Value noise, smoothly interpolated between lattice points.
+inline float noise(float x, float y, std::uint32_t seed)
+{
+    const float fx = std::floor(x), fy = std::floor(y);
+    const auto ix = std::int32_t(fx), iy = std::int32_t(fy);
+    float tx = x - fx, ty = y - fy;
+    tx = tx * tx * (3 - 2 * tx);
+    ty = ty * ty * (3 - 2 * ty);
+    const float a = lattice(ix, iy, seed), b = lattice(ix + 1, iy, seed);
+    const float c = lattice(ix, iy + 1, seed), d = lattice(ix + 1, iy + 1, seed);
+    return (a + (b - a) * tx) + ((c + (d - c) * tx) - (a + (b - a) * tx)) * ty;
+}
+
+} // namespace detail
+
+/// Writes a kSide x kSide seeded plasma PPM unless it exists: per channel, fractal noise of ten
+/// octaves from 1024-pixel swells down to 2-pixel grain. With cube216 every channel is cut to
+/// six levels (216 colours, for GIF).
+inline const std::string& plasmaPpm(const std::string& path, bool cube216 = false)
 {
     if (fileExists(path))
         return path;
@@ -51,15 +111,27 @@ template <class PixelFn> const std::string& ppmOnce(const std::string& path, Pix
     std::vector<unsigned char> row(std::size_t(kSide) * 3);
     for (int y = 0; y < kSide; ++y) {
         for (int x = 0; x < kSide; ++x)
-            pixel(x, y, &row[std::size_t(x) * 3]);
+            for (int c = 0; c < 3; ++c) {
+                float sum = 0, amp = 0.5f, freq = 1.0f / 1024;
+                for (int o = 0; o < 10; ++o, amp *= 0.55f, freq *= 2)
+                    sum +=
+                        amp * detail::noise(float(x) * freq, float(y) * freq,
+                                            0x9E3779B9u * std::uint32_t(c + 1) + std::uint32_t(o));
+                int v = int((sum - 0.25f) * 2.0f * 255.0f);
+                v = v < 0 ? 0 : v > 255 ? 255 : v;
+                if (cube216)
+                    v = (v * 6 / 256) * 51;
+                row[std::size_t(x) * 3 + std::size_t(c)] = static_cast<unsigned char>(v);
+            }
         std::fwrite(row.data(), 1, row.size(), f);
     }
     std::fclose(f);
     return path;
 }
 
-/// Loads the whole file into pixels(); 0 or the first failing status.
-inline int loadOnce(const std::string& path)
+/// Loads the whole file into `px` (kSide x kSide) as the loader's first load into a block that
+/// the picture covers; 0 or the first failing status.
+inline int loadInto(const std::string& path, int32u* px)
 {
     std::FILE* fp = std::fopen(path.c_str(), "rb");
     if (!fp)
@@ -83,11 +155,10 @@ inline int loadOnce(const std::string& path)
     fd->lCols = fd->dCols = fd->fCols;
     fd->lRows = fd->dRows = fd->fRows;
     fd->deres[0] = fd->deres[1] = 1.0;
-    b.imgbuf = pixels().data();
+    b.imgbuf = px;
     b.width = kSide;
     b.height = kSide;
     st = INIT_VSL(fp, &b, anc, nAnc);
-    // As the loader does for the first image of a fresh block that the image covers whole.
     VSL.destUnset = true;
     if (st == 0)
         st = IMAGE_LOAD();
@@ -95,4 +166,167 @@ inline int loadOnce(const std::string& path)
     return st;
 }
 
+/// Loads the whole file into a fresh pixel block, as the loader's first load of a picture (and
+/// as a peer's decode, which delivers its picture in new memory); 0 or the failing status.
+inline int loadFresh(const std::string& path)
+{
+    auto* px = static_cast<int32u*>(bigAlloc(std::size_t(kSide) * kSide * 4));
+    const int st = px ? loadInto(path, px) : -1;
+    bigFree(px);
+    return st;
+}
+
+/// Sets the MP/s counter of a benchmark.
+inline void rate(benchmark::State& state)
+{
+    state.counters["MP/s"] =
+        benchmark::Counter(kPixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+/// The benchmark file, made on first use (so that listing or the --load-once mode makes none).
+using fileFn = const std::string& (*)();
+
+/// Our load in this process into a fresh block each time, wall time.
+inline void ourLoad(benchmark::State& state, fileFn file)
+{
+    const std::string& path = file();
+    for (auto _ : state)
+        if (loadFresh(path) != 0) {
+            state.SkipWithError("load failed");
+            break;
+        }
+    rate(state);
+}
+
+/// The Python that has the OpenCV peer ($TAV_PEER_PYTHON, else the system's).
+inline std::string peerPython()
+{
+    const char* env = std::getenv("TAV_PEER_PYTHON");
+    return env && *env ? env : "/usr/bin/python3";
+}
+
+/// Whole-process commands: this program loading the file into a fresh block, and the peers
+/// making the same decode into memory, one thread each.
+inline std::string ourProcess(const std::string& path)
+{
+    return "/proc/" + std::to_string(getpid()) + "/exe --load-once '" + path + "'";
+}
+inline std::string imageMagickProcess(const std::string& path)
+{
+    return "MAGICK_THREAD_LIMIT=1 convert '" + path + "' rgba:/dev/null";
+}
+inline std::string vipsProcess(const std::string& path)
+{
+    // avg makes vips decode every pixel; the mean it prints is thrown away.
+    return "VIPS_CONCURRENCY=1 vips avg '" + path + "' > /dev/null";
+}
+inline std::string openCvProcess(const std::string& path)
+{
+    return "OPENCV_FOR_THREADS_NUM=1 " + peerPython() +
+           " -c 'import cv2,sys; cv2.setNumThreads(1); "
+           "sys.exit(cv2.imread(sys.argv[1], cv2.IMREAD_UNCHANGED) is None)' '" +
+           path + "'";
+}
+
+/// A whole process per iteration, wall time from start to exit (manual time).
+inline void wholeProcess(benchmark::State& state, fileFn file,
+                         std::string (*command)(const std::string&))
+{
+    const std::string cmd = command(file()) + " 2>/dev/null";
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!sh(cmd)) {
+            state.SkipWithError("peer not available or failed");
+            break;
+        }
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    rate(state);
+}
+
+/// OpenCV's imread in its own process, timed there per read after one warm-up read, as our
+/// in-process loads are timed (manual time, one iteration per timed read). A read that gives
+/// no picture (a format OpenCV does not decode) reports the peer as not available.
+inline void openCvInProcess(benchmark::State& state, fileFn file)
+{
+    const int reads = int(state.max_iterations);
+    const std::string cmd =
+        "OPENCV_FOR_THREADS_NUM=1 " + peerPython() +
+        " -c 'import cv2,sys,time\ncv2.setNumThreads(1)\np=sys.argv[1]\ncv2.imread(p)\n"
+        "for i in range(int(sys.argv[2])):\n t=time.perf_counter()\n"
+        " im=cv2.imread(p, cv2.IMREAD_UNCHANGED)\n t=time.perf_counter()-t\n"
+        " if im is None: sys.exit(1)\n print(t)' '" +
+        file() + "' " + std::to_string(reads) + " 2>/dev/null";
+    std::vector<double> times;
+    if (std::FILE* p = popen(cmd.c_str(), "r")) {
+        double t = 0;
+        while (std::fscanf(p, "%lf", &t) == 1)
+            times.push_back(t);
+        pclose(p);
+    }
+    std::size_t i = 0;
+    for (auto _ : state) {
+        if (i >= times.size()) {
+            state.SkipWithError("OpenCV peer not available");
+            break;
+        }
+        state.SetIterationTime(times[i++]);
+    }
+    rate(state);
+}
+
+/// The `--load-once FILE` mode of a benchmark program: one load into a fresh pixel block, as
+/// the loader's first load of a picture; exit status 0 when it loaded. Returns -1 for any
+/// other command line (run the benchmarks).
+inline int loadOnceMain(int argc, char** argv)
+{
+    if (argc != 3 || std::strcmp(argv[1], "--load-once") != 0)
+        return -1;
+    return loadFresh(argv[2]) == 0 ? 0 : 1;
+}
+
 } // namespace benchload
+
+/// Registers the rows of one file: our load in process beside OpenCV's, then whole processes
+/// (ours, ImageMagick, libvips, OpenCV). `F` names the format, `FILE` is a benchload::fileFn.
+/// The includer brings ourLoad, openCvInProcess and wholeProcess into scope (the registration
+/// macro takes plain names).
+#define TAV_BENCH_PEERS(F, FILE)                                                                   \
+    BENCHMARK_CAPTURE(ourLoad, F##_Ours_InProcess, FILE)                                           \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseRealTime();                                                                           \
+    BENCHMARK_CAPTURE(openCvInProcess, F##_OpenCV_InProcess, FILE)                                 \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5);                                                                           \
+    BENCHMARK_CAPTURE(wholeProcess, F##_Ours_Process, FILE, benchload::ourProcess)                 \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5);                                                                           \
+    BENCHMARK_CAPTURE(wholeProcess, F##_ImageMagick_Process, FILE, benchload::imageMagickProcess)  \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5);                                                                           \
+    BENCHMARK_CAPTURE(wholeProcess, F##_Vips_Process, FILE, benchload::vipsProcess)                \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5);                                                                           \
+    BENCHMARK_CAPTURE(wholeProcess, F##_OpenCV_Process, FILE, benchload::openCvProcess)            \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5)
+
+/// main() of a load benchmark: the --load-once mode, else the benchmarks.
+#define TAV_BENCH_LOAD_MAIN()                                                                      \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        if (const int st = benchload::loadOnceMain(argc, argv); st >= 0)                           \
+            return st;                                                                             \
+        benchmark::Initialize(&argc, argv);                                                        \
+        if (benchmark::ReportUnrecognizedArguments(argc, argv))                                    \
+            return 1;                                                                              \
+        benchmark::RunSpecifiedBenchmarks();                                                       \
+        benchmark::Shutdown();                                                                     \
+        return 0;                                                                                  \
+    }

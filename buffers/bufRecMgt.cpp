@@ -9,6 +9,7 @@
 
 #include <sys/sysinfo.h>
 
+#include "bigBlock.h"
 #include "diag.h"
 
 bufdes* bufObjs = nullptr;
@@ -112,7 +113,7 @@ void RELEASE_BUFMGT()
         return;
     for (int i = 0; i < NUM_iBUFF; ++i) {
         // A cleared buffer may still hold its block for reuse: free it whatever the count.
-        std::free(bufObjs[i].imgbuf);
+        bigFree(bufObjs[i].imgbuf);
         std::free(bufObjs[i].imgDes);
         bufObjs[i] = bufdes{};
     }
@@ -139,7 +140,7 @@ int32u* CLEAR_iBUFF(bufdes* b)
 void FREE_iBUFF(bufdes* b)
 {
     TAV_ASSERT(b != nullptr);
-    std::free(b->imgbuf);
+    bigFree(b->imgbuf);
     resetRecord(b, nullptr, 0, 0);
 }
 
@@ -151,7 +152,7 @@ int32u* CREATE_iBUFF(bufdes* b, int32 width, int32 height, int* status)
     const std::uint64_t keptBytes = blockBytes(b->prevWidth, b->prevHeight);
     std::string msg;
     if (width <= 0 || height <= 0 || !SAFE_MEM_REQ_WH(width, height, &msg)) {
-        std::free(keep);
+        bigFree(keep);
         b->imgbuf = nullptr;
         b->prevWidth = b->prevHeight = 0;
         if (status)
@@ -161,14 +162,14 @@ int32u* CREATE_iBUFF(bufdes* b, int32 width, int32 height, int* status)
     const std::uint64_t bytes = blockBytes(width, height);
     int32u* block = nullptr;
     if (keep) {
-        block = static_cast<int32u*>(std::realloc(keep, bytes));
+        block = static_cast<int32u*>(bigRealloc(keep, keptBytes, bytes));
         if (block && bytes > keptBytes) // the grown part is not left undefined
             std::memset(reinterpret_cast<charu*>(block) + keptBytes, 0, bytes - keptBytes);
     } else {
-        block = static_cast<int32u*>(std::calloc(bytes / 4, 4));
+        block = static_cast<int32u*>(bigZeroAlloc(bytes));
     }
     if (!block) {
-        std::free(keep);
+        bigFree(keep);
         b->imgbuf = nullptr;
         b->prevWidth = b->prevHeight = 0;
         if (status)
@@ -220,7 +221,7 @@ bool CLONE_iBUFF(bufdes* child, const bufdes* parent)
         return false;
     int32u* pix = nullptr;
     if (bytes && parent->imgbuf) {
-        pix = static_cast<int32u*>(std::malloc(bytes));
+        pix = static_cast<int32u*>(bigAlloc(bytes));
         if (!pix)
             return false;
         std::memcpy(pix, parent->imgbuf, bytes);
@@ -228,14 +229,14 @@ bool CLONE_iBUFF(bufdes* child, const bufdes* parent)
     const int32 n = parent->numImgs > 0 ? parent->numImgs : 0;
     auto* d = static_cast<ides*>(std::calloc(std::size_t(n) + 1, sizeof(ides)));
     if (!d) {
-        std::free(pix);
+        bigFree(pix);
         return false;
     }
     if (n)
         std::memcpy(d, parent->imgDes, std::size_t(n) * sizeof(ides));
     initIdes(&d[n]);
 
-    std::free(child->imgbuf);
+    bigFree(child->imgbuf);
     std::free(child->imgDes);
     const int32 num = child->bufNum;
     *child = *parent;
@@ -385,7 +386,7 @@ int GROW_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg)
     const std::uint64_t newBytes = blockBytes(newW, newH);
     if (!SAFE_MEM_REQ(newBytes - oldBytes, msg))
         return -1;
-    auto* px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
+    auto* px = static_cast<int32u*>(bigRealloc(b->imgbuf, oldBytes, newBytes));
     if (!px)
         return -2;
     // Rows move from the last to the first so that none is overwritten before it moved.
@@ -410,7 +411,8 @@ int32u* RESERVE_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg, in
         *status = -1;
         return nullptr;
     }
-    auto* px = static_cast<int32u*>(std::realloc(b->imgbuf, newBytes));
+    // The kept pixels travel with the block: a load that cannot start gives them back.
+    auto* px = static_cast<int32u*>(bigRealloc(b->imgbuf, keptBytes, newBytes));
     if (!px) {
         *status = -2;
         return nullptr;

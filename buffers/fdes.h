@@ -84,4 +84,5 @@ struct fdes {
     shortu HDU;            ///< FITS header data unit (0 = automatic)
     shortu deresLevel;     ///< N of DERES (0 = none)
     charu interlaced;      ///< 1 when the file stores its rows interlaced (GIF)
+    std::uint64_t workMem; ///< bytes of the reader's own blocks for one load (set by its header)
 };

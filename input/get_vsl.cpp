@@ -163,7 +163,7 @@ int byExtension(const char* path)
     return FMT_GENERIC;
 }
 
-fdes* currentFdes(bufdes* b)
+fdes* currentFdes(const bufdes* b)
 {
     TAV_ASSERT(b != nullptr && b->imgDes != nullptr);
     ides* id = &b->imgDes[b->curImg];
@@ -305,6 +305,7 @@ int32 GETHEADER(std::FILE* fp, bufdes* b, const char* path, int32* nAnc, charu* 
     fd->compressed = 0;
     fd->interlaced = 0;
     fd->dataOfs = 0;
+    fd->workMem = 0;
     fd->format = static_cast<charu>(code);
 
     std::rewind(fp);
@@ -315,6 +316,84 @@ int32 GETHEADER(std::FILE* fp, bufdes* b, const char* path, int32* nAnc, charu* 
     if (st != 0)
         FREE_PALETTE(anc, nAnc);
     return st;
+}
+
+namespace {
+
+bool guardAllows(std::uint64_t bytes, const char* what, std::string* msg)
+{
+    std::string text;
+    if (SAFE_MEM_REQ(bytes, &text))
+        return true;
+    DIAG("\n***INIT_VSL(): %s refused", what);
+    if (msg)
+        *msg = std::move(text);
+    return false;
+}
+
+} // namespace
+
+int32 CHECK_VSL(const bufdes* b, int32 nAnc, std::string* guardMsg)
+{
+    if (guardMsg)
+        guardMsg->clear();
+    const fdes* fd = currentFdes(b);
+    if (!bandsUsable(fd, nAnc)) {
+        DIAG("\nINIT_VSL() fail: dBands= %d Bands= %d %d %d %d", fd->dBands, fd->Bands[0],
+             fd->Bands[1], fd->Bands[2], fd->Bands[3]);
+        return VSL_BAD_BANDS;
+    }
+    if (fd->format >= FMT_COUNT) {
+        DIAG("\n***INIT_VSL(): unknown format %d", fd->format);
+        return VSL_GENERIC_INI;
+    }
+    const bool deresX = fd->vslCtlm & VSL_DERES_X, deresY = fd->vslCtlm & VSL_DERES_Y;
+    const std::int64_t fx = fd->fXofs, fy = fd->fYofs;
+    const bool regionOk = fx >= 0 && fy >= 0 && fd->lCols > 0 && fd->lRows > 0 && fd->dCols > 0 &&
+                          fd->dRows > 0 && fx + fd->lCols <= fd->fCols &&
+                          fy + fd->lRows <= fd->fRows &&
+                          (deresX ? fd->dCols <= fd->lCols : fd->dCols == fd->lCols) &&
+                          (deresY ? fd->dRows <= fd->lRows : fd->dRows == fd->lRows);
+    if (!regionOk) {
+        DIAG("\n***INIT_VSL(): region %d,%d %ux%u (written %ux%u) outside file %ux%u", fd->fXofs,
+             fd->fYofs, fd->lCols, fd->lRows, fd->dCols, fd->dRows, fd->fCols, fd->fRows);
+        return VSL_BAD_GEOMETRY;
+    }
+    const bool hdr = isHdrLoad(fd);
+    if (hdr && !hdrSink) {
+        DIAG("\n***INIT_VSL(): HDR loading is not available yet (no scaling accumulator)");
+        return VSL_HDR_UNAVAILABLE;
+    }
+    if (fd->bytsPixl != 1 && !hdr) {
+        DIAG("\n***INIT_VSL(): %d-byte samples with %d bits are not loadable", fd->bytsPixl,
+             fd->quantiz);
+        return VSL_BAD_BANDS;
+    }
+
+    // What one converted row reads from the scan buffer must lie inside it.
+    const bool scanIL = fd->storMode == SM_SCAN_IL || (fd->vslCtlm & VSL_SCAN_IL);
+    const bool planar = scanIL || fd->storMode == SM_BAND_SEQ;
+    const std::int64_t stride = planar ? fd->bytsPixl : fd->bytsPixl * std::max<int>(fd->bands, 1);
+    const std::int64_t startOfs = (fd->vslCtlm & VSL_SELF_POS) ? 0 : fx * stride;
+    const std::int64_t rowSpan = scanIL ? std::int64_t(fd->dBands) * fd->lCols * fd->bytsPixl
+                                        : std::int64_t(fd->lCols) * stride;
+    if (fd->slBytes <= 0 || startOfs + rowSpan > fd->slBytes) {
+        DIAG("\n***INIT_VSL(): scanline of %d bytes cannot hold the region", fd->slBytes);
+        return VSL_BAD_GEOMETRY;
+    }
+
+    // The blocks INIT_VSL and the reader's initialiser size from the header.
+    if (!guardAllows(fd->workMem, "the reader's work memory", guardMsg))
+        return formats[fd->format].iniFail;
+    if (!guardAllows(std::uint64_t(fd->slBytes), "the scan buffer", guardMsg))
+        return VSL_NO_SCANBUF;
+    if ((fd->quantiz > 8 || deresX) &&
+        !guardAllows(std::uint64_t(fd->lCols) * 4u, "the RGBA row", guardMsg))
+        return VSL_NO_RGBAROW;
+    if (hdr && !guardAllows(std::uint64_t(std::max<int>(fd->dBands, 0)) * fd->lCols * 4u,
+                            "the HDR row", guardMsg))
+        return VSL_NO_HDRROW;
+    return VSL_OK;
 }
 
 int32 INIT_VSL(std::FILE* fp, bufdes* b, charu* anc[4], int32 nAnc)
@@ -333,45 +412,21 @@ int32 INIT_VSL(std::FILE* fp, bufdes* b, charu* anc[4], int32 nAnc)
     VSL.fd = currentFdes(b);
     fdes* fd = VSL.fd;
 
-    if (!bandsUsable(fd, nAnc)) {
-        DIAG("\nINIT_VSL() fail: dBands= %d Bands= %d %d %d %d", fd->dBands, fd->Bands[0],
-             fd->Bands[1], fd->Bands[2], fd->Bands[3]);
-        return VSL_BAD_BANDS;
-    }
-    if (fd->format >= FMT_COUNT) {
-        DIAG("\n***INIT_VSL(): unknown format %d", fd->format);
-        return VSL_GENERIC_INI;
-    }
+    if (const int32 st = CHECK_VSL(b, nAnc); st != VSL_OK)
+        return st;
 
-    // Region inside the file, placement inside the buffer: the transfer writes dCols x dRows
-    // pixels at (bXofs, bYofs) and reads lCols x lRows at (fXofs, fYofs).
-    const bool deresX = fd->vslCtlm & VSL_DERES_X, deresY = fd->vslCtlm & VSL_DERES_Y;
-    const std::int64_t fx = fd->fXofs, fy = fd->fYofs, bx = fd->bXofs, by = fd->bYofs;
-    const bool geomOk =
-        fx >= 0 && fy >= 0 && bx >= 0 && by >= 0 && fd->lCols > 0 && fd->lRows > 0 &&
-        fd->dCols > 0 && fd->dRows > 0 && fx + fd->lCols <= fd->fCols &&
-        fy + fd->lRows <= fd->fRows && b->imgbuf != nullptr && b->width > 0 && b->height > 0 &&
-        bx + fd->dCols <= std::int64_t(b->width) && by + fd->dRows <= std::int64_t(b->height) &&
-        (deresX ? fd->dCols <= fd->lCols : fd->dCols == fd->lCols) &&
-        (deresY ? fd->dRows <= fd->lRows : fd->dRows == fd->lRows);
-    if (!geomOk) {
-        DIAG("\n***INIT_VSL(): region %d,%d %ux%u or placement %d,%d %ux%u outside file %ux%u "
-             "or buffer %dx%d",
-             fd->fXofs, fd->fYofs, fd->lCols, fd->lRows, fd->bXofs, fd->bYofs, fd->dCols, fd->dRows,
-             fd->fCols, fd->fRows, b->width, b->height);
+    // Placement inside the buffer: the transfer writes dCols x dRows pixels at (bXofs, bYofs).
+    const bool deresX = fd->vslCtlm & VSL_DERES_X;
+    const std::int64_t bx = fd->bXofs, by = fd->bYofs;
+    const bool placeOk = bx >= 0 && by >= 0 && b->imgbuf != nullptr && b->width > 0 &&
+                         b->height > 0 && bx + fd->dCols <= std::int64_t(b->width) &&
+                         by + fd->dRows <= std::int64_t(b->height);
+    if (!placeOk) {
+        DIAG("\n***INIT_VSL(): placement %d,%d %ux%u outside buffer %dx%d", fd->bXofs, fd->bYofs,
+             fd->dCols, fd->dRows, b->width, b->height);
         return VSL_BAD_GEOMETRY;
     }
-
     const bool hdr = isHdrLoad(fd);
-    if (hdr && !hdrSink) {
-        DIAG("\n***INIT_VSL(): HDR loading is not available yet (no scaling accumulator)");
-        return VSL_HDR_UNAVAILABLE;
-    }
-    if (fd->bytsPixl != 1 && !hdr) {
-        DIAG("\n***INIT_VSL(): %d-byte samples with %d bits are not loadable", fd->bytsPixl,
-             fd->quantiz);
-        return VSL_BAD_BANDS;
-    }
 
     if (formats[fd->format].ini() != 0)
         return formats[fd->format].iniFail;
@@ -383,16 +438,6 @@ int32 INIT_VSL(std::FILE* fp, bufdes* b, charu* anc[4], int32 nAnc)
     const bool planar = scanIL || fd->storMode == SM_BAND_SEQ;
     const int bands = fd->bands > 0 ? fd->bands : 1;
     VSL.pixStride = planar ? fd->bytsPixl : fd->bytsPixl * bands;
-
-    // What one converted row reads from the scan buffer must lie inside it.
-    const std::int64_t startOfs =
-        (fd->vslCtlm & VSL_SELF_POS) ? 0 : fx * std::int64_t(VSL.pixStride);
-    const std::int64_t rowSpan = scanIL ? std::int64_t(fd->dBands) * fd->lCols * fd->bytsPixl
-                                        : std::int64_t(fd->lCols) * VSL.pixStride;
-    if (fd->slBytes <= 0 || startOfs + rowSpan > fd->slBytes) {
-        DIAG("\n***INIT_VSL(): scanline of %d bytes cannot hold the region", fd->slBytes);
-        return VSL_BAD_GEOMETRY;
-    }
 
     VSL.scanBytes = fd->slBytes;
     VSL.scanBuf.reset(static_cast<charu*>(std::calloc(std::size_t(VSL.scanBytes), 1)));

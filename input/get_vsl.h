@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "bufRecMgt.h"
 #include "fdes.h"
@@ -153,6 +154,12 @@ int32 GETHEADER(std::FILE* fp, bufdes* b, const char* path, int32* nAnc, charu* 
 
 /// Frees colour tables that GETHEADER returned and that were not handed to INIT_VSL.
 void FREE_PALETTE(charu* anc[4], int32* nAnc);
+
+/// What INIT_VSL would refuse from the buffer's current fdes alone (bands, region, HDR, and the
+/// memory guard's answer for the reader's and the pipeline's blocks), without allocating:
+/// 0 or INIT_VSL's status. When the guard refused, its text goes to guardMsg (else cleared).
+/// The loader asks before it takes or fills any pixel memory.
+int32 CHECK_VSL(const bufdes* b, int32 nAnc, std::string* guardMsg = nullptr);
 
 /// Prepares the load described by the buffer's current fdes; takes the stream and tables.
 int32 INIT_VSL(std::FILE* fp, bufdes* b, charu* anc[4], int32 nAnc);

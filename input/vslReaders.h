@@ -84,6 +84,9 @@ enum : int32 {
     TIF_NO_COLORMAP = -9,    ///< palette file without ColorMap
     TIF_NO_PALETTE_MEM = -10 ///< colour tables not allocated
 };
+/// TIFF header status: YCbCr other than 8-bit contiguous JPEG, which the library does not turn
+/// into RGB (its samples would show as colours).
+enum : int32 { TIF_YCBCR = -11 };
 
 int32 RD_TIF_HDR(const vslHdrArgs& a);
 int32 vslTIFF_INI();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bigBlock.h"
 #include "diag.h"
 #include "get_vsl.h"
 #include "vslReaders.h"
@@ -280,6 +281,9 @@ int32 GIF_HDR(const vslHdrArgs& a)
     fd->slBytes = static_cast<int32>(width);
     fd->compressed = 1;
     fd->interlaced = (desc[8] & 0x40) ? 1 : 0;
+    // An interlaced picture is decoded whole before its first row is delivered.
+    if (fd->interlaced)
+        fd->workMem = std::uint64_t(width) * height + width;
     fd->dataOfs = static_cast<std::uint64_t>(ofs);
     if (tab[0]) {
         fd->colorClass = CC_PALETTE;
@@ -325,7 +329,7 @@ int32 vslGIF_INI()
         std::string msg;
         if (!SAFE_MEM_REQ(bytes, &msg))
             return GIF_SIGNATURE;
-        G.image.reset(static_cast<charu*>(std::calloc(bytes, 1)));
+        G.image.reset(static_cast<charu*>(bigZeroAlloc(bytes)));
         G.rowTmp.reset(static_cast<charu*>(std::calloc(fd->fCols, 1)));
         if (!G.image || !G.rowTmp)
             return GIF_SIGNATURE;

@@ -167,6 +167,7 @@ int32 JPEG_HDR(const vslHdrArgs& a)
     fd->slBytes = static_cast<int32>(w * std::uint64_t(bands)); // width is at most 65500
     fd->format = FMT_JPEG;
     fd->compressed = 1;
+    fd->workMem = comps == 4 ? w * 4 : 0;
     releaseState(s);
     return JPEG_OK;
 }

@@ -18,6 +18,7 @@
 
 #include <png.h>
 
+#include "bigBlock.h"
 #include "diag.h"
 #include "get_vsl.h"
 #include "vslReaders.h"
@@ -43,7 +44,7 @@ void releaseState(pngState& s)
     if (s.png)
         png_destroy_read_struct(&s.png, s.info ? &s.info : nullptr, nullptr);
     std::free(s.rows);
-    std::free(s.block);
+    bigFree(s.block);
     s = {};
 }
 
@@ -170,8 +171,10 @@ int32 PNG_HDR(const vslHdrArgs& a)
     if (channels > 1)
         fd->vslCtlm |= VSL_RGB;
     if (ilace != PNG_INTERLACE_NONE) {
+        // The seven passes are assembled into the whole picture first.
         fd->interlaced = 1;
         fd->vslCtlm |= VSL_TILED;
+        fd->workMem = rowBytes * h + std::uint64_t(h) * sizeof(charu*);
     }
     if (depth == 16)
         fd->vslCtlm |= vslIS_HDR | VSL_BSWAP;
@@ -234,7 +237,7 @@ int32 vslPNG_INI()
             releaseState(P);
             return -1;
         }
-        P.block = static_cast<charu*>(std::malloc(bytes));
+        P.block = static_cast<charu*>(bigAlloc(bytes));
         P.rows = static_cast<charu**>(std::calloc(P.height, sizeof(charu*)));
         if (!P.block || !P.rows) {
             releaseState(P);

@@ -154,7 +154,16 @@ int32 rawBranch(std::FILE* fp, fdes* fd)
 
 } // namespace
 
-int32 GENERIC_HDR(const vslHdrArgs& a)
+namespace {
+
+constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
+
+std::size_t rowsPerChunk(std::size_t row)
+{
+    return row >= kChunkBytes ? 1 : kChunkBytes / row;
+}
+
+int32 genericHeader(const vslHdrArgs& a)
 {
     // The block as text up to its first NUL.
     const auto* chars = reinterpret_cast<const char*>(a.block);
@@ -165,6 +174,18 @@ int32 GENERIC_HDR(const vslHdrArgs& a)
     if (a.block[0] == 'B' && a.block[1] == 'M')
         return PNM_REJECT;
     return rawBranch(a.fp, a.fd) == PNM_OK ? PNM_OK : PNM_REJECT;
+}
+
+} // namespace
+
+int32 GENERIC_HDR(const vslHdrArgs& a)
+{
+    const int32 st = genericHeader(a);
+    if (st == PNM_OK && a.fd->slBytes > 0) {
+        const auto row = static_cast<std::size_t>(a.fd->slBytes);
+        a.fd->workMem = rowsPerChunk(row) * row;
+    }
+    return st;
 }
 
 namespace {
@@ -179,8 +200,6 @@ struct genericReader {
 };
 genericReader R;
 
-constexpr std::size_t kChunkBytes = std::size_t(1) << 20;
-
 } // namespace
 
 int32 vslGENERIC_INI()
@@ -189,7 +208,7 @@ int32 vslGENERIC_INI()
     if (!VSL.fp || !VSL.fd || VSL.fd->slBytes <= 0)
         return -1;
     const auto row = static_cast<std::size_t>(VSL.fd->slBytes);
-    R.rowsPerChunk = row >= kChunkBytes ? 1 : kChunkBytes / row;
+    R.rowsPerChunk = rowsPerChunk(row);
     R.chunk.reset(static_cast<charu*>(std::calloc(R.rowsPerChunk, row)));
     if (!R.chunk)
         return -1;

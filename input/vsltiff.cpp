@@ -11,6 +11,7 @@
 // later: the library gets a duplicate. The header reader keeps no library
 // object: the loader may drop a load between GETHEADER and INIT_VSL and then
 // only closes the stream.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include "bigBlock.h"
 #include "diag.h"
 #include "get_vsl.h"
 #include "vslReaders.h"
@@ -54,9 +56,9 @@ void releaseState(tiffState& s)
 {
     if (s.tif)
         TIFFClose(s.tif);
-    std::free(s.raw);
-    std::free(s.plane);
-    std::free(s.cache);
+    bigFree(s.raw);
+    bigFree(s.plane);
+    bigFree(s.cache);
     s = {};
 }
 
@@ -102,6 +104,17 @@ int32 readGeom(TIFF* t, tiffGeom& g)
         return TIF_NO_SAMPLES;
     TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &g.sfmt);
     TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &g.planar);
+    if (g.photo == PHOTOMETRIC_YCBCR) {
+        // Stored YCbCr is usually subsampled: its rows and tiles are not pixel rows. Only the
+        // JPEG codec turns it into RGB for us (contiguous 8-bit samples); any other YCbCr
+        // layout, old-style JPEG included, would show undecoded samples and is refused.
+        std::uint16_t comp = COMPRESSION_NONE;
+        TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &comp);
+        if (comp != COMPRESSION_JPEG || g.planar != PLANARCONFIG_CONTIG || g.spp != 3 ||
+            g.bits != 8 || !TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
+            return TIF_YCBCR;
+        g.photo = PHOTOMETRIC_RGB;
+    }
     const bool pow2 = g.bits != 0 && (g.bits & (g.bits - 1)) == 0;
     // 64 bits are taken for floating point only (checked below).
     if (!pow2 || g.bits > 64 || (g.bits == 64 && g.sfmt != SAMPLEFORMAT_IEEEFP))
@@ -132,6 +145,30 @@ int32 readGeom(TIFF* t, tiffGeom& g)
     if (g.w == 0 || g.h == 0)
         return TIF_NO_WIDTH;
     return TIF_OK;
+}
+
+// The initialiser's blocks, from the library's own figures so that what it writes always
+// fits: one raw row (or, tiled, a tile row of raw rows) and one plane row or tile. False when
+// the sizes cannot be represented.
+bool blockSizes(TIFF* t, const tiffGeom& g, std::uint64_t& rawBytes, std::uint64_t& cacheBytes,
+                std::uint64_t& planeBytes)
+{
+    const int bytes = bytesOf(g);
+    const std::uint64_t rowAll = std::uint64_t(g.w) * g.spp * bytes;
+    rawBytes = g.bits < 8 ? std::max<std::uint64_t>(TIFFScanlineSize64(t), rowAll) : rowAll;
+    cacheBytes = 0;
+    if (!g.tiled) {
+        planeBytes = std::max<std::uint64_t>(TIFFScanlineSize64(t), rowAll);
+        return true;
+    }
+    std::uint64_t want = 0;
+    if (__builtin_mul_overflow(
+            std::uint64_t(g.tw) * g.th,
+            std::uint64_t(bytes) * (g.planar == PLANARCONFIG_SEPARATE ? 1 : g.spp), &want) ||
+        __builtin_mul_overflow(rawBytes, std::uint64_t(g.th), &cacheBytes))
+        return false;
+    planeBytes = std::max(std::uint64_t(TIFFTileSize64(t)), want);
+    return true;
 }
 
 } // namespace
@@ -196,7 +233,12 @@ int32 RD_TIF_HDR(const vslHdrArgs& a)
     }
     std::uint16_t comp = COMPRESSION_NONE;
     fd->compressed = TIFFGetField(t, TIFFTAG_COMPRESSION, &comp) && comp != COMPRESSION_NONE;
+    std::uint64_t rawBytes = 0, cacheBytes = 0, planeBytes = 0;
+    const bool sized = blockSizes(t, g, rawBytes, cacheBytes, planeBytes);
     TIFFClose(t);
+    if (!sized)
+        return TIF_NO_WIDTH;
+    fd->workMem = (g.tiled ? cacheBytes : rawBytes) + planeBytes;
 
     const bool signed16 = g.bits == 16 && g.sfmt == SAMPLEFORMAT_INT;
     fd->format = FMT_TIFF;
@@ -232,7 +274,7 @@ charu* allocChecked(std::uint64_t size, std::uint64_t count = 1)
     if (__builtin_mul_overflow(size, count, &bytes) || bytes == 0 ||
         bytes > (std::uint64_t(1) << 40) || !SAFE_MEM_REQ(bytes, &msg))
         return nullptr;
-    return static_cast<charu*>(std::calloc(bytes, 1));
+    return static_cast<charu*>(bigZeroAlloc(bytes));
 }
 
 // Reads the tile row holding image row y into the cache (raw row layout).
@@ -280,27 +322,18 @@ int32 vslTIFF_INI()
         return -1;
     }
     const tiffGeom& g = T.g;
-    const int bytes = bytesOf(g);
-    // Sizes from the library's own figures, so that what it writes always fits.
-    const std::uint64_t rowAll = std::uint64_t(g.w) * g.spp * bytes;
-    T.rawBytes = g.bits < 8 ? std::max<std::uint64_t>(TIFFScanlineSize64(T.tif), rowAll) : rowAll;
+    std::uint64_t cacheBytes = 0;
+    if (!blockSizes(T.tif, g, T.rawBytes, cacheBytes, T.planeBytes)) {
+        releaseState(T);
+        return g.tiled ? -1 : -2;
+    }
     if (g.tiled) {
-        T.planeBytes = std::uint64_t(TIFFTileSize64(T.tif));
-        std::uint64_t want = 0;
-        if (__builtin_mul_overflow(
-                std::uint64_t(g.tw) * g.th,
-                std::uint64_t(bytes) * (g.planar == PLANARCONFIG_SEPARATE ? 1 : g.spp), &want)) {
-            releaseState(T);
-            return -1;
-        }
-        T.planeBytes = std::max(T.planeBytes, want);
-        T.cache = allocChecked(T.rawBytes, g.th);
+        T.cache = allocChecked(cacheBytes);
         if (!T.cache) {
             releaseState(T);
             return -1;
         }
     } else {
-        T.planeBytes = std::max<std::uint64_t>(TIFFScanlineSize64(T.tif), rowAll);
         T.raw = allocChecked(T.rawBytes);
         if (!T.raw) {
             releaseState(T);

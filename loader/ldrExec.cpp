@@ -620,7 +620,29 @@ void fillNewBlock(loadJob& job)
     b->prevWidth = b->prevHeight = 0;
 }
 
-// The first load into an image sets its geometry; the file descriptor takes the plan.
+// The file descriptor takes the plan, and what the pipeline would refuse from the header alone
+// is refused before any pixel memory is taken or filled: a small file claiming a huge picture
+// costs nothing. A refusal by the memory guard is a memory refusal like the pixel block's own.
+int planTransfer(loadJob& job)
+{
+    fdes& f = *job.f;
+    f.lCols = int32u(job.lCols);
+    f.lRows = int32u(job.lRows);
+    f.dCols = int32u(job.dCols);
+    f.dRows = int32u(job.dRows);
+    f.fXofs = job.req.fXofs;
+    f.fYofs = job.req.fYofs;
+    f.bXofs = int32(job.bX);
+    f.bYofs = int32(job.bY);
+    f.deres[0] = job.fx;
+    f.deres[1] = job.fy;
+    std::string guardMsg;
+    if (const int32 cst = CHECK_VSL(job.b, job.palette.n, &guardMsg); cst != 0)
+        return guardMsg.empty() ? LDR_ERROR(18, strPrintf(" %d", cst)) : LDR_ERROR(33, guardMsg);
+    return 0;
+}
+
+// The first load into an image sets its geometry.
 void recordPlacement(loadJob& job)
 {
     ides& d = *job.d;
@@ -634,16 +656,6 @@ void recordPlacement(loadJob& job)
         d.geomSet = 1;
     }
     fdes& f = *job.f;
-    f.lCols = int32u(job.lCols);
-    f.lRows = int32u(job.lRows);
-    f.dCols = int32u(job.dCols);
-    f.dRows = int32u(job.dRows);
-    f.fXofs = job.req.fXofs;
-    f.fYofs = job.req.fYofs;
-    f.bXofs = int32(job.bX);
-    f.bYofs = int32(job.bY);
-    f.deres[0] = job.fx;
-    f.deres[1] = job.fy;
     if (f.dataOfs == 0) {
         const long pos = std::ftell(job.stream.fp);
         f.dataOfs = pos > 0 ? uint64_t(pos) : 0;
@@ -789,6 +801,8 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     if (int e = selectBands(job))
         return e;
     if (int e = fitToImage(job))
+        return e;
+    if (int e = planTransfer(job))
         return e;
     if (int e = makeRoom(job))
         return e;

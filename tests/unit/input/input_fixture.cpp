@@ -248,7 +248,7 @@ int palBits(const std::vector<std::uint8_t>& pal)
 
 } // namespace
 
-std::vector<std::uint8_t> makeGif(const gifSpec& s)
+std::vector<std::uint8_t> makeGif(const gifPlan& s)
 {
     std::vector<std::uint8_t> out = {'G', 'I', 'F', '8', '9', 'a'};
     auto le16 = [&](int v) {

@@ -73,7 +73,7 @@ namespace tavtest {
 /// Writes a GIF whose LZW stream sends every pixel as a literal 9-bit code (clear codes keep
 /// the width at 9): a valid file that any decoder reads, built without the LZW tables.
 /// `codes`, when given, replaces the pixel codes (for hostile streams).
-struct gifSpec {
+struct gifPlan {
     int w = 0, h = 0;
     std::vector<std::uint8_t> globalPal; ///< 3 bytes per entry; empty = none
     std::vector<std::uint8_t> localPal;  ///< 3 bytes per entry; empty = none
@@ -83,6 +83,6 @@ struct gifSpec {
     int minCodeSize = 8;
     bool fullTable = false; ///< one clear, then literal codes past a full table (no new clear)
 };
-std::vector<std::uint8_t> makeGif(const gifSpec& s);
+std::vector<std::uint8_t> makeGif(const gifPlan& s);
 
 } // namespace tavtest

@@ -130,7 +130,7 @@ TEST(GifDecoder, ColourTablesGreyRampLocalAndShort)
     }
 
     // A ramp table loads as grey: the index is the level.
-    gifSpec s{w, h, ramp, {}, false, idx, {}, 8};
+    gifPlan s{w, h, ramp, {}, false, idx, {}, 8};
     writeFile(tmpPath("ramp.gif"), makeGif(s));
     auto r = runLoad(tmpPath("ramp.gif"));
     EXPECT_EQ(r.fd.colorClass, CC_GREY);
@@ -181,7 +181,7 @@ TEST(GifDecoder, InterlacedLiteralFileInDisplayOrder)
     std::vector<std::uint8_t> ramp;
     for (int i = 0; i < 256; ++i)
         ramp.insert(ramp.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)});
-    gifSpec s{w, h, ramp, {}, true, stored, {}, 8};
+    gifPlan s{w, h, ramp, {}, true, stored, {}, 8};
     writeFile(tmpPath("il.gif"), makeGif(s));
     const auto r = runLoad(tmpPath("il.gif"));
     ASSERT_EQ(r.load, 0);

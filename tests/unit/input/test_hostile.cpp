@@ -35,7 +35,7 @@ loadResult loadBytes(const std::vector<std::uint8_t>& bytes, const loadTags& t =
 
 TEST(GifHostile, HeaderAndInitialiserStatuses)
 {
-    gifSpec s{32, 32, rampPal(), {}, false, indices(32 * 32), {}, 8};
+    gifPlan s{32, 32, rampPal(), {}, false, indices(32 * 32), {}, 8};
     auto good = makeGif(s);
     EXPECT_EQ(loadBytes(good).load, 0);
 
@@ -73,7 +73,7 @@ TEST(GifHostile, CorruptCodeStreamsStopDecodingCleanly)
         {256, 258},
     };
     for (const auto& codes : streams) {
-        gifSpec s{w, h, rampPal(), {}, false, {}, codes, 8};
+        gifPlan s{w, h, rampPal(), {}, false, {}, codes, 8};
         loadTags t;
         t.fill = 0x55555555u;
         const auto r = loadBytes(makeGif(s), t);
@@ -89,7 +89,7 @@ TEST(GifHostile, CodesAfterAFullTableStillDecode)
     std::vector<std::uint8_t> ramp;
     for (int i = 0; i < 256; ++i)
         ramp.insert(ramp.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i)});
-    gifSpec s{w, h, ramp, {}, false, idx, {}, 8};
+    gifPlan s{w, h, ramp, {}, false, idx, {}, 8};
     s.fullTable = true;
     const auto r = loadBytes(makeGif(s));
     ASSERT_EQ(r.load, 0);
@@ -118,7 +118,7 @@ TEST(AllFormatsHostile, TruncatedFilesEndWithAStatus)
         files.emplace_back("raw", raw);
     }
     for (bool il : {false, true}) {
-        gifSpec s{60, 40, rampPal(), {}, il, indices(60 * 40), {}, 8};
+        gifPlan s{60, 40, rampPal(), {}, il, indices(60 * 40), {}, 8};
         files.emplace_back(il ? "gif interlaced" : "gif", makeGif(s));
     }
     for (const auto& [name, bytes] : files) {
@@ -142,7 +142,7 @@ TEST(AllFormatsHostile, TruncatedFilesEndWithAStatus)
 
 TEST(AllFormatsHostile, RandomDamageNeverEscapesTheReader)
 {
-    gifSpec s{48, 40, rampPal(), {}, false, indices(48 * 40), {}, 8};
+    gifPlan s{48, 40, rampPal(), {}, false, indices(48 * 40), {}, 8};
     const auto gif = makeGif(s);
     s.interlaced = true;
     const auto gifIl = makeGif(s);

@@ -193,7 +193,7 @@ int Readers::header(const std::string& file, fdes& out, int32* nAnc, bool header
 }
 
 ::testing::AssertionResult Readers::sameAs(const image& ref, int fx, int fy, int w, int h,
-                                           bool withAlpha, int bx, int by) const
+                                           bool withAlpha, int bx, int by, int tolerance) const
 {
     const bufdes& b = bufObjs[0];
     if (!b.imgbuf || ref.px.empty())
@@ -215,7 +215,7 @@ int Readers::header(const std::string& file, fdes& out, int32* nAnc, bool header
                 want[3] = q[3];
             const std::uint8_t got[4] = {p[2], p[1], p[0], p[3]};
             for (int k = 0; k < (withAlpha ? 4 : 3); ++k)
-                if (got[k] != want[k])
+                if (std::abs(int(got[k]) - int(want[k])) > tolerance)
                     return ::testing::AssertionFailure()
                            << "pixel " << x << "," << y << " sample " << k << ": " << int(got[k])
                            << " != " << int(want[k]);

@@ -52,9 +52,10 @@ protected:
     /// status.
     int header(const std::string& file, fdes& out, int32* nAnc = nullptr, bool headerOnly = false);
     /// Compares the iBUFF (buffer 0) region at (bx, by) with ref's region at (fx,
-    /// fy) of w x h; alpha only when withAlpha.
+    /// fy) of w x h; alpha only when withAlpha; samples may differ by up to tolerance.
     ::testing::AssertionResult sameAs(const image& ref, int fx, int fy, int w, int h,
-                                      bool withAlpha, int bx = 0, int by = 0) const;
+                                      bool withAlpha, int bx = 0, int by = 0,
+                                      int tolerance = 0) const;
     std::string dir, err;
 };
 

@@ -2,12 +2,17 @@
 // fields that matter (a minimal strip TIFF, a two-component JPEG, a palette PNG without its
 // PLTE), and the header description of the HDR TIFF kinds whose loads wait for the
 // accumulator. Also the first load into a reused block: nothing the block held shows.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "bufRecMgt.h"
 #include "readers_fixture.h"
@@ -18,13 +23,15 @@ namespace {
 
 class ReaderStatuses : public Readers {};
 
-// One strip, little-endian, uncompressed. Tags with value 0 are left out.
-struct tiffSpec {
+// One strip, little-endian, uncompressed. Tags with value 0 are left out. A file claiming
+// more than it holds writes at most dataCap bytes of its strip.
+struct tiffPlan {
     std::uint32_t w = 20, h = 18;
-    std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0;
+    std::uint16_t bits = 8, spp = 1, photometric = 1, sampleFormat = 0, compression = 1;
+    std::uint32_t dataCap = UINT32_MAX;
 };
 
-void writeTiff(const std::string& path, const tiffSpec& t)
+void writeTiff(const std::string& path, const tiffPlan& t)
 {
     std::vector<std::uint8_t> f;
     auto u16 = [&](std::uint32_t v) {
@@ -43,15 +50,17 @@ void writeTiff(const std::string& path, const tiffSpec& t)
     };
     // Sample data right after the 8-byte header; the directory after it (word aligned).
     const std::uint32_t dataOfs = 8;
-    std::vector<tag> tags = {{256, 4, t.w},   {257, 4, t.h},           {258, 3, t.bits},
-                             {259, 3, 1},     {262, 3, t.photometric}, {273, 4, dataOfs},
-                             {277, 3, t.spp}, {278, 4, t.h},           {279, 4, stripBytes}};
+    std::vector<tag> tags = {
+        {256, 4, t.w},           {257, 4, t.h},           {258, 3, t.bits},
+        {259, 3, t.compression}, {262, 3, t.photometric}, {273, 4, dataOfs},
+        {277, 3, t.spp},         {278, 4, t.h},           {279, 4, stripBytes}};
     if (t.sampleFormat)
         tags.push_back({339, 3, t.sampleFormat});
     f.insert(f.end(), {'I', 'I', 42, 0});
-    const std::uint32_t ifd = (dataOfs + stripBytes + 1) & ~1u;
+    const std::uint32_t written = std::min(stripBytes, t.dataCap);
+    const std::uint32_t ifd = (dataOfs + written + 1) & ~1u;
     u32(ifd);
-    for (std::uint32_t i = 0; i < stripBytes; ++i)
+    for (std::uint32_t i = 0; i < written; ++i)
         f.push_back(std::uint8_t(i * 37));
     while (f.size() < ifd)
         f.push_back(0);
@@ -79,7 +88,7 @@ void writeTiff(const std::string& path, const tiffSpec& t)
 TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
 {
     fdes fd{};
-    tiffSpec twelve;
+    tiffPlan twelve;
     twelve.bits = 12;
     writeTiff(path("twelve.tif"), twelve);
     EXPECT_EQ(header(path("twelve.tif"), fd), TIF_BAD_BITS) << err;
@@ -88,7 +97,7 @@ TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
 
     // A packed palette file without its map: the library refuses to open it (its directory
     // lacks a required field), so the reader reports the open, never a garbage palette.
-    tiffSpec packed;
+    tiffPlan packed;
     packed.bits = 4;
     packed.photometric = 3;
     writeTiff(path("nomap4.tif"), packed);
@@ -97,7 +106,7 @@ TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
 
     // An 8-bit one is taken by the library as grey; if it ever reaches the reader as a
     // palette file, the missing map is -9. Either way no palette is handed over.
-    tiffSpec eight;
+    tiffPlan eight;
     eight.photometric = 3;
     writeTiff(path("nomap8.tif"), eight);
     int32 nAnc = -1;
@@ -107,10 +116,36 @@ TEST_F(ReaderStatuses, TiffDepthsAndPaletteWithoutColourMap)
     EXPECT_EQ(nAnc, 0);
 }
 
+// YCbCr that the library does not turn into RGB: loading it would show chroma samples as
+// colours, so the header refuses it.
+TEST_F(ReaderStatuses, YCbCrTiffOtherThanJpegIsRefusedAtTheHeader)
+{
+    const struct {
+        const char* name;
+        std::uint16_t compression;
+    } cases[] = {{"none", 1}, {"lzw", 5}, {"oldjpeg", 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tiffPlan y;
+        y.spp = 3;
+        y.photometric = 6;
+        y.compression = c.compression;
+        const std::string f = path(std::string(c.name) + ".tif");
+        writeTiff(f, y);
+        fdes fd{};
+        const int st = header(f, fd);
+        // An old-style JPEG file without its JPEG fields may already fail to open.
+        EXPECT_TRUE(st == TIF_YCBCR || (c.compression == 6 && st == TIF_NO_OPEN)) << st << err;
+        auto r = load("i=\"" + f + "\"");
+        EXPECT_NE(r.status, 0);
+        EXPECT_NE(r.messages.find("17: "), std::string::npos) << r.messages;
+    }
+}
+
 TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
 {
     fdes fd{};
-    tiffSpec s16;
+    tiffPlan s16;
     s16.bits = 16;
     s16.spp = 3;
     s16.photometric = 2;
@@ -125,7 +160,7 @@ TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
     EXPECT_EQ(fd.slBytes, 4 * 3 * 20);
     EXPECT_TRUE(fd.vslCtlm & vslIS_HDR);
 
-    tiffSpec f64;
+    tiffPlan f64;
     f64.bits = 64;
     f64.sampleFormat = 3;
     writeTiff(path("f64.tif"), f64);
@@ -141,7 +176,7 @@ TEST_F(ReaderStatuses, SignedSixteenAndDoubleTiffHeadersDescribeTheirSamples)
     EXPECT_NE(r.messages.find("18: "), std::string::npos) << r.messages;
 
     // 64-bit integers are not read.
-    tiffSpec i64;
+    tiffPlan i64;
     i64.bits = 64;
     writeTiff(path("i64.tif"), i64);
     EXPECT_EQ(header(path("i64.tif"), fd), TIF_BAD_BITS);
@@ -315,6 +350,114 @@ TEST_F(ReaderStatuses, RandomDamageEndsInAStatus)
             load("COLS=20 ROWS=20 i=\"" + bad + "\"");
         }
     }
+}
+
+// A PNG of the given IHDR (grey) with one empty IDAT: the header reads, the pixels are missing.
+std::string pngClaiming(std::uint32_t w, std::uint32_t h, int depth, bool interlaced = false)
+{
+    auto crc = [](const std::string& bytes) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    auto be32 = [](std::uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    auto chunk = [&](const std::string& type, const std::string& data) {
+        return be32(std::uint32_t(data.size())) + type + data + be32(crc(type + data));
+    };
+    const std::string ihdr =
+        be32(w) + be32(h) + char(depth) + std::string(3, '\0') + char(interlaced ? 1 : 0);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", "") +
+           chunk("IEND", "");
+}
+
+void writeBytes(const std::string& file, const std::string& bytes)
+{
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+// Address space this process holds now, from /proc (0 when unknown).
+std::uint64_t addressSpaceInUse()
+{
+    std::ifstream in("/proc/self/status");
+    std::string key;
+    while (in >> key) {
+        if (key == "VmSize:") {
+            std::uint64_t kb = 0;
+            in >> kb;
+            return kb * 1024;
+        }
+        in.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
+// In a child: 0 when the file's load ends with the pipeline's error 18 while the address space
+// has 1 GiB to spare and the guard hears of plenty of memory; 1 otherwise.
+int refusedWithoutPixelMemory(const std::string& file)
+{
+    const rlim_t room = addressSpaceInUse() + (rlim_t(1) << 30);
+    const rlimit lim{room, room};
+    setrlimit(RLIMIT_AS, &lim);
+    alarm(60);
+    setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
+        ram = std::uint64_t(1) << 40;
+        swap = 0;
+        return true;
+    });
+    const loaddrv::Result r = loaddrv::runCommand("i=\"" + file + "\"", 0);
+    if (r.status == 4 && r.messages.find("18: ") != std::string::npos)
+        return 0;
+    std::fprintf(stderr, "status %d: %s", r.status, r.messages.c_str());
+    return 1;
+}
+
+// Small files claiming pictures of several gigabytes whose load the header alone refuses (HDR
+// data, until the accumulator exists). The refusal must come before the pixel block is taken
+// or filled: each load runs in a child with 1 GiB of address space to spare while the memory
+// guard is told there is plenty, so a load that takes the block first ends with error 33 (or
+// not at all within the alarm) instead of the pipeline's error 18.
+TEST_F(ReaderStatuses, HugeClaimsRefusedFromTheHeaderTakeNoPixelMemory)
+{
+    writeBytes(path("claim16.png"), pngClaiming(46341, 46341, 16));
+    writeBytes(path("claim16.pgm"), "P5\n46341 46341\n65535\n" + std::string(1024, '\0'));
+    tiffPlan t;
+    t.w = t.h = 40000;
+    t.bits = 16;
+    t.dataCap = 64;
+    writeTiff(path("claim16.tif"), t);
+    for (const char* name : {"claim16.png", "claim16.pgm", "claim16.tif"}) {
+        SCOPED_TRACE(name);
+        const std::string f = path(name);
+        EXPECT_EXIT(std::_Exit(refusedWithoutPixelMemory(f)), ::testing::ExitedWithCode(0), "");
+    }
+}
+
+// An interlaced PNG is assembled whole before its first row: a small region of a huge one
+// needs a small buffer but the whole picture's rows, which the guard refuses as a memory
+// refusal before anything is taken.
+TEST_F(ReaderStatuses, WorkMemoryOfAHugeInterlacedPngIsRefusedUpFront)
+{
+    writeBytes(path("claim8i.png"), pngClaiming(46341, 46341, 8, true));
+    fdes fd{};
+    ASSERT_EQ(header(path("claim8i.png"), fd), PNG_OK) << err;
+    EXPECT_EQ(fd.workMem, 46341ull * 46341ull + 46341ull * sizeof(charu*));
+    setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
+        ram = std::uint64_t(1) << 30;
+        swap = 0;
+        return true;
+    });
+    const auto r = load("COLS=100 ROWS=100 i=\"" + path("claim8i.png") + "\"");
+    setFreeMemSource(nullptr);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_NE(r.messages.find("33: "), std::string::npos) << r.messages;
+    EXPECT_NE(err.find("Unsafe Memory request"), std::string::npos) << err;
+    EXPECT_EQ(bufObjs[0].imgbuf, nullptr) << "no pixel block was taken";
 }
 
 } // namespace

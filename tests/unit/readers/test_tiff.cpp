@@ -77,6 +77,42 @@ TEST_F(TiffReader, LayoutsMatchTheIndependentDecoderPixelForPixel)
     }
 }
 
+// JPEG-compressed YCbCr is stored subsampled: unless the codec converts it, rows and tiles
+// hold chroma blocks, not pixels. Strips, several strips and tiles with partial edge tiles,
+// each compared with ImageMagick's decode within what two JPEG decoders may differ by.
+TEST_F(TiffReader, JpegYCbCrStripsAndTilesLoadAsRgb)
+{
+    ASSERT_TRUE(sh("convert -size " + std::to_string(W) + "x" + std::to_string(H) +
+                   " -seed 7 plasma:fractal -depth 8 " + path("src.ppm") + " && convert " +
+                   path("src.ppm") + " -compress none TIFF:" + path("src.tif")));
+    const struct {
+        const char* name;
+        const char* opts;
+    } cases[] = {{"strip", ""}, {"strips16", "-r 16"}, {"tiles", "-t -w 16 -l 16"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string f = path(std::string(c.name) + ".tif");
+        ASSERT_TRUE(sh(std::string("tiffcp -c jpeg -p contig ") + c.opts + " " + path("src.tif") +
+                       " " + f));
+        ASSERT_NE(shOut("tiffinfo " + f).find("YCbCr"), std::string::npos);
+        fdes fd{};
+        ASSERT_EQ(header(f, fd), TIF_OK) << err;
+        EXPECT_EQ(fd.bands, 3);
+        EXPECT_EQ(fd.colorClass, CC_COLOR);
+        EXPECT_EQ(fd.slBytes, 3 * W);
+        const image ref = magickRgba(f, W, H);
+        ASSERT_FALSE(ref.px.empty());
+        loaddrv::reset();
+        auto r = load("i=\"" + f + "\"");
+        ASSERT_EQ(r.status, 0) << r.messages << err;
+        EXPECT_TRUE(sameAs(ref, 0, 0, W, H, false, 0, 0, 12));
+        loaddrv::reset();
+        r = load("FXY=19,17 COLS=22 ROWS=20 i=\"" + f + "\"");
+        ASSERT_EQ(r.status, 0) << r.messages << err;
+        EXPECT_TRUE(sameAs(ref, 19, 17, 22, 20, false, 0, 0, 12));
+    }
+}
+
 TEST_F(TiffReader, BandSelectionOnFourSampleRowsPicksTheNamedBands)
 {
     writeNetpbm(path("src.pam"), pattern(W, H, 4));
