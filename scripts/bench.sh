@@ -30,5 +30,7 @@ for b in bench_readers bench_load bench_bulkseal; do
     echo "== $b"
     build-bench/bench/$b "$@" 2>/dev/null
 done
+echo "== bulkseal beside openssl enc (whole processes, 256 MiB in /dev/shm)"
+bench/bulkseal_vs_openssl.sh build-bench/tools/bulkseal/bulkseal
 echo "== time to first picture"
 bench/first-picture.sh build-bench/app/tav
