@@ -8,19 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-SUDO=""
-if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-scripts/install-deps.sh --test
-peers=(python3-opencv python3-numpy libvips-tools imagemagick)
-missing=()
-for p in "${peers[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "Installing benchmark peers: ${missing[*]}"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh --bench
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTAV_BENCH=ON -DTAV_TESTS=OFF >/dev/null
 cmake --build build-bench -j"$(nproc)"

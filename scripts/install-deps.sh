@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages tav and bulkseal need to build (and, with --test, to run the
-# whole test suite and the benchmarks). Run as root or with sudo.
+# whole test suite; with --bench, also the benchmarks' peers). Run as root or with sudo.
 set -euo pipefail
 
 SUDO=""
@@ -17,8 +17,16 @@ test_pkgs=(
     clang-format netpbm imagemagick libjpeg-turbo-progs libtiff-tools openssl file binutils
 )
 
+# Peers the benchmarks compare against: only scripts/bench.sh asks for them.
+bench_pkgs=(python3-opencv python3-numpy libvips-tools imagemagick)
+
 pkgs=("${build_pkgs[@]}")
-if [ "${1:-}" = "--test" ]; then pkgs+=("${test_pkgs[@]}"); fi
+for a in "$@"; do
+    case "$a" in
+    --test) pkgs+=("${test_pkgs[@]}") ;;
+    --bench) pkgs+=("${test_pkgs[@]}" "${bench_pkgs[@]}") ;;
+    esac
+done
 
 missing=()
 for p in "${pkgs[@]}"; do
