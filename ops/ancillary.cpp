@@ -1,6 +1,7 @@
 #include "ancillary.h"
 
 #include "diag.h"
+#include "opMenu.h"
 #include "uiPort.h"
 
 namespace {
@@ -11,25 +12,18 @@ struct ancillaryIds {
 };
 ancillaryIds ids;
 
-int32 define(const char* def)
-{
-    const int32 id = xDEFPUP(def);
-    TAV_ASSERT(id >= 0);
-    return id;
-}
-
 } // namespace
 
 int32 ancillaryMenu(std::vector<pupLink>& links)
 {
     ancillaryIds& m = ids;
-    m.ancil = define("MODE|SOURCE|GRAPHS|SCALING|COUNTS|MENU");
-    m.mode = define("OFF|ROAM&STATS|ROAM ONLY");
-    m.source = define("DISPLAY|BUFFER");
-    m.graphs = define("OFF|HISTOGRAM|SCATTER");
-    m.scaling = define("LINEAR|LOG|EXP");
-    m.counts = define("COUNTS|PERCENT");
-    m.menu = define("FAST%x0|STICKY%x1");
+    m.ancil = defineMenu("MODE|SOURCE|GRAPHS|SCALING|COUNTS|MENU");
+    m.mode = defineMenu("OFF|ROAM&STATS|ROAM ONLY");
+    m.source = defineMenu("DISPLAY|BUFFER");
+    m.graphs = defineMenu("OFF|HISTOGRAM|SCATTER");
+    m.scaling = defineMenu("LINEAR|LOG|EXP");
+    m.counts = defineMenu("COUNTS|PERCENT");
+    m.menu = defineMenu("FAST%x0|STICKY%x1");
     int32* const subs[] = {&m.mode, &m.source, &m.graphs, &m.scaling, &m.counts, &m.menu};
     for (int32 k = 0; k < 6; ++k)
         links.push_back(pupLink{&m.ancil, k, subs[k]});

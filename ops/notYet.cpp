@@ -3,6 +3,7 @@
 #include <string>
 
 #include "diag.h"
+#include "opMenu.h"
 #include "uiPort.h"
 
 namespace {
@@ -14,40 +15,35 @@ struct notYetIds {
 };
 notYetIds ids;
 
-int32 define(const char* def)
-{
-    const int32 id = xDEFPUP(def);
-    TAV_ASSERT(id >= 0);
-    return id;
-}
-
 } // namespace
 
 int32 aoiOpsMenu(std::vector<pupLink>&)
 {
-    return ids.aoi = define("RESTORE|DEFINE|MOVE|PREVIOUS|COMPOSITE|COPY/WARP|ACCUM|ROTATE|CLEAR|"
-                            "FILL|ALPHA|STATUS|SET COLOR|WATERMARK");
+    return ids.aoi =
+               defineMenu("RESTORE|DEFINE|MOVE|PREVIOUS|COMPOSITE|COPY/WARP|ACCUM|ROTATE|CLEAR|"
+                          "FILL|ALPHA|STATUS|SET COLOR|WATERMARK");
 }
 
 int32 lutOpsMenu(std::vector<pupLink>&)
 {
-    return ids.lut = define("RESET|EQUALIZE|HDR MODE|HIST STR|HIST SPEC|COMB|INFOMETRIC|CYCLE|"
-                            "INVERT|PREVIOUS|STATUS|ZERO|LUT I/O");
+    return ids.lut = defineMenu("RESET|EQUALIZE|HDR MODE|HIST STR|HIST SPEC|COMB|INFOMETRIC|CYCLE|"
+                                "INVERT|PREVIOUS|STATUS|ZERO|LUT I/O");
 }
 
 int32 pixelOpsMenu(std::vector<pupLink>&)
 {
-    return ids.pixel = define("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
-                              "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
-                              "FRACTAL|RANDOM");
+    return ids.pixel =
+               defineMenu("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
+                          "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
+                          "FRACTAL|RANDOM");
 }
 
 int32 buffOpsMenu(std::vector<pupLink>& links)
 {
-    ids.buff = define("iBUFF|sBUFF~");
-    ids.ibuff = define("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|LOAD "
-                       "TO|SWAP|RGB/BGR|DESTROY");
-    ids.sbuff = define("LOAD|EXPL");
+    ids.buff = defineMenu("iBUFF|sBUFF~");
+    ids.ibuff = defineMenu("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|LOAD "
+                           "TO|SWAP|RGB/BGR|DESTROY");
+    ids.sbuff = defineMenu("LOAD|EXPL");
     // Menus without a title count their items from 0.
     links.push_back(pupLink{&ids.buff, 0, &ids.ibuff});
     links.push_back(pupLink{&ids.buff, 1, &ids.sbuff});
@@ -56,14 +52,14 @@ int32 buffOpsMenu(std::vector<pupLink>& links)
 
 int32 dispOpsMenu(std::vector<pupLink>&)
 {
-    return ids.disp = define("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
+    return ids.disp = defineMenu("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
 }
 
 int32 zoomOpsMenu(std::vector<pupLink>& links)
 {
-    ids.zoom = define("PAN|ZOOM|MODE|STATUS|DE-ALIAS|\\ 1 X");
-    ids.zmode = define("REPLICATE|BILINEAR|BICUBIC|CATML-ROM");
-    ids.dealias = define("OFF|ON");
+    ids.zoom = defineMenu("PAN|ZOOM|MODE|STATUS|DE-ALIAS|\\ 1 X");
+    ids.zmode = defineMenu("REPLICATE|BILINEAR|BICUBIC|CATML-ROM");
+    ids.dealias = defineMenu("OFF|ON");
     links.push_back(pupLink{&ids.zoom, 2, &ids.zmode});
     links.push_back(pupLink{&ids.zoom, 4, &ids.dealias});
     return ids.zoom;
@@ -71,9 +67,9 @@ int32 zoomOpsMenu(std::vector<pupLink>& links)
 
 int32 saveImageMenu(std::vector<pupLink>& links)
 {
-    ids.save = define("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
-    ids.format = define("PNG|GIF");
-    ids.crypto = define("OFF|ON|SET KEY|SAVE KEY");
+    ids.save = defineMenu("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
+    ids.format = defineMenu("PNG|GIF");
+    ids.crypto = defineMenu("OFF|ON|SET KEY|SAVE KEY");
     links.push_back(pupLink{&ids.save, 0, &ids.format});
     links.push_back(pupLink{&ids.save, 1, &ids.format});
     links.push_back(pupLink{&ids.save, 3, &ids.crypto});
