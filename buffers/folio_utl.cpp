@@ -391,28 +391,34 @@ int WRITE_sBUFF_BANDS(const float* const* bands, const bandStats* stats, const a
     }
 
     CLAIM_FOLIOS(1u << slot);
+    // A failed write leaves an empty sBUFF, never a header over partial bands.
+    auto dropBands = [&inst, slot](int status) {
+        CLAIM_FOLIOS(1u << slot);
+        inst.desc = {};
+        return status;
+    };
     std::FILE* f = FOLIO_FILE(slot);
     nd.endOfs = (scaled > 0 ? SBUFF_DATA_WITH_STATS : SBUFF_DESC_BYTES) +
                 std::int64_t(cols * rows * 4 * std::uint64_t(n));
     if (PUT_FOLIO_HEADER(slot, &nd, inst.stats) != 0)
-        return -4;
+        return dropBands(-4);
     if (nd.sMode != SMODE_BAND_SEQ) {
         for (std::uint64_t r = 0; r < rows; ++r)
             for (int b = 0; b < n; ++b)
                 if (!writeFloats(f, fetch(b, r), cols))
-                    return -6;
+                    return dropBands(-6);
     } else {
         for (int b = 0; b < n; ++b) {
             nd.bandOfs[b] = nd.dataOfs + std::int64_t(cols * rows * 4 * std::uint64_t(b));
             for (std::uint64_t r = 0; r < rows; ++r)
                 if (!writeFloats(f, fetch(b, r), cols))
-                    return -7;
+                    return dropBands(-7);
         }
         if (PUT_FOLIO_HEADER(slot, &nd, inst.stats) != 0)
-            return -7;
+            return dropBands(-7);
     }
     if (std::fflush(f) != 0)
-        return nd.sMode == SMODE_BAND_SEQ ? -7 : -6;
+        return dropBands(nd.sMode == SMODE_BAND_SEQ ? -7 : -6);
     inst.desc = nd;
     return 0;
 }

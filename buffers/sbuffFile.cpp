@@ -354,6 +354,12 @@ int file_to_sbuff(const char* path, int32& cols, int32& rows)
     SET_ACTIVE_sBUFF(SBUFF_EXPLOIT);
     sbuffMem& inst = activeSbuff();
     CLAIM_FOLIOS(1u << SBUFF_EXPLOIT_SLOT);
+    // A failed ingest leaves an empty Exploit sBUFF, never a header over partial data.
+    auto dropIngest = [&inst](int status) {
+        CLAIM_FOLIOS(1u << SBUFF_EXPLOIT_SLOT);
+        inst.desc = {};
+        return status;
+    };
     std::FILE* folio = FOLIO_FILE(SBUFF_EXPLOIT_SLOT);
     folioDesc nd = d;
     nd.defined = 1;
@@ -380,7 +386,7 @@ int file_to_sbuff(const char* path, int32& cols, int32& rows)
         resetScalBlk(&inst.scal[b]);
     }
     if (PUT_FOLIO_HEADER(SBUFF_EXPLOIT_SLOT, &nd, inst.stats) != 0)
-        return -7;
+        return dropIngest(-7);
 
     auto store = [&](float* src, std::uint64_t band) {
         if (compute && band < std::uint64_t(keep))
@@ -388,39 +394,39 @@ int file_to_sbuff(const char* path, int32& cols, int32& rows)
         return writeFloats(folio, src, nc);
     };
     if (!seekTo(in.get(), d.dataOfs))
-        return -3;
+        return dropIngest(-3);
     if (inMode == SMODE_PIXEL_IL) {
         for (std::uint64_t r = 0; r < nr; ++r) {
             if (!readFloats(in.get(), ilLine.get(), nc * nb))
-                return -10;
+                return dropIngest(-10);
             for (std::uint64_t b = 0; b < nb; ++b) {
                 for (std::uint64_t c = 0; c < nc; ++c)
                     line.get()[c] = ilLine.get()[c * nb + b];
                 if (!store(line.get(), b))
-                    return -10;
+                    return dropIngest(-10);
             }
         }
     } else if (inMode == SMODE_SCAN_IL) {
         for (std::uint64_t r = 0; r < nr; ++r)
             for (std::uint64_t b = 0; b < nb; ++b)
                 if (!readFloats(in.get(), line.get(), nc) || !store(line.get(), b))
-                    return -11;
+                    return dropIngest(-11);
     } else {
         for (std::uint64_t b = 0; b < nb; ++b) {
             if (!seekTo(in.get(), inMode == SMODE_FLAT ? d.dataOfs : d.bandOfs[b]))
-                return -12;
+                return dropIngest(-12);
             for (std::uint64_t r = 0; r < nr; ++r)
                 if (!readFloats(in.get(), line.get(), nc) || !store(line.get(), b))
-                    return -12;
+                    return dropIngest(-12);
         }
     }
     in.reset();
     if (std::fflush(folio) != 0)
-        return -7;
+        return dropIngest(-7);
 
     if (compute) {
         if (!seekTo(folio, nd.dataOfs))
-            return -7;
+            return dropIngest(-7);
         const bool seq = nd.sMode != SMODE_SCAN_IL;
         if (!seq)
             DIAG("SCAN_IL calling P2_ACCUM_FSTATS");
@@ -428,7 +434,7 @@ int file_to_sbuff(const char* path, int32& cols, int32& rows)
             // Sequential data run band after band, interleaved data line after line.
             const std::uint64_t band = seq ? i / nr : i % nb;
             if (!readFloats(folio, line.get(), nc))
-                return -7;
+                return dropIngest(-7);
             if (band < std::uint64_t(keep))
                 P2_ACCUM_FSTATS(line.get(), &inst.scal[band], &inst.stats[band], nc);
         }
@@ -438,7 +444,7 @@ int file_to_sbuff(const char* path, int32& cols, int32& rows)
             FINISH_FSTATS(&inst.scal[b], &inst.stats[b]);
     }
     if (PUT_FOLIO_HEADER(SBUFF_EXPLOIT_SLOT, &nd, inst.stats) != 0)
-        return -7;
+        return dropIngest(-7);
     inst.desc = nd;
     if (nd.nBands == 1 && nd.gunLoad != 1)
         inst.stats[1] = inst.stats[2] = inst.stats[0];

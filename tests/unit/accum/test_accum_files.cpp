@@ -168,6 +168,19 @@ TEST_F(AccumFile, HostileFilesAreRefused)
     EXPECT_EQ(file_to_sbuff("/nonexistent/x.tav", cols, rows), -2);
 }
 
+TEST_F(AccumFile, RefusedFileLeavesTheExploitSbuffAsItWas)
+{
+    greyLoad();
+    ASSERT_EQ(sbuff_to_file(a.c_str()), 0);
+    int32 cols, rows;
+    ASSERT_EQ(file_to_sbuff(a.c_str(), cols, rows), 0);
+    spit(b, slurp(a).substr(0, 1600)); // the header promises more rows than follow
+    EXPECT_EQ(file_to_sbuff(b.c_str(), cols, rows), -12);
+    SET_ACTIVE_sBUFF(SBUFF_EXPLOIT);
+    ASSERT_EQ(sbuff_to_file(b.c_str()), 0);
+    EXPECT_TRUE(slurp(a) == slurp(b));
+}
+
 TEST_F(AccumFile, SaveReportsWhatDidNotReachTheDisk)
 {
     EXPECT_EQ(sbuff_to_file(a.c_str()), -1) << "an empty sBUFF";
