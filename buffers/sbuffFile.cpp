@@ -318,7 +318,10 @@ int file_to_sbuff(const char* path, int32& cols, int32& rows)
             d.dType == DTYPE_COMPLEX32 ? d.nBands / 2 : d.nBands, SBUFF_MAX_SCALE_BANDS));
         d.nStats = 0;
         for (int b = 0; b < SBUFF_MAX_BANDS && d.nBands >= 1 && d.nBands <= SBUFF_MAX_BANDS; ++b)
-            d.bandOfs[b] = b < d.nBands ? d.dataOfs + std::int64_t(bandBytes(d)) * b : 0;
+            d.bandOfs[b] =
+                b < d.nBands
+                    ? std::int64_t(std::uint64_t(d.dataOfs) + bandBytes(d) * std::uint64_t(b))
+                    : 0; // unchecked sizes: reckoned without overflow
         for (int g = 0; g < std::min<int>(d.nBands, 4); ++g)
             d.gunBand[g] = std::uint16_t(g + 1);
         d.defined = 1;

@@ -155,6 +155,10 @@ TEST_F(AccumFile, HostileFilesAreRefused)
          -3},
         {"text header without data",
          "TAVIMAGE\nCOLS= 16\nROWS= 16\nNBANDS= 1\nDTYPE= FLOAT32\nSMODE= FLAT\n{END}\n", -12},
+        {"text header claiming gigapixel bands",
+         "TAVIMAGE\nCOLS= 2000000000\nROWS= 2000000000\nNBANDS= 8\nDTYPE= FLOAT32\n"
+         "SMODE= BAND_SEQ\n{END}\n",
+         -13},
         {"text header with a huge line",
          "TAVIMAGE\nPROCESS= " + std::string(5000, 'p') + "\n{END}\n", -3},
     };
