@@ -1,6 +1,17 @@
 #include "folio_utl.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 #include <unistd.h>
+
+#include "diag.h"
+#include "folioIo.h"
+#include "sbuffActive.h"
+#include "sbuffStats.h"
+
+using namespace folioio;
 
 namespace {
 
@@ -8,7 +19,37 @@ std::FILE* folios[NUM_FOLIOS] = {};
 int32u createdMask = 0;
 int32u definedMask = 0;
 
+// De-interleaved copy of a pixel-interleaved input line; lives from PUT_sBUFF_HEADER to
+// END_sBUFF_LOAD.
+floatBlock scanILsl;
+
+bool slotDefined(int slot)
+{
+    return slot >= 0 && slot < NUM_FOLIOS && folios[slot] && (definedMask & (1u << slot));
+}
+
+// Bands stored per line: all of them when scan-interleaved, else the one being loaded.
+int bandsPerLine(const folioDesc& d)
+{
+    return d.sMode == SMODE_SCAN_IL ? d.nBands : 1;
+}
+
+std::int64_t dataPosition(const folioDesc& d)
+{
+    return d.sMode == SMODE_BAND_SEQ ? d.bandOfs[d.firstBand] : d.dataOfs;
+}
+
+bool instanceDefined()
+{
+    return slotDefined(activeSbuffSlot()) && activeSbuff().desc.defined == 1;
+}
+
 } // namespace
+
+void floatBlockFree::operator()(float* p) const
+{
+    bigFree(p);
+}
 
 int32u CLAIM_FOLIOS(int32u mask)
 {
@@ -51,4 +92,410 @@ void resetFolios()
             f = nullptr;
         }
     createdMask = definedMask = 0;
+    scanILsl.reset();
+}
+
+int PUT_FOLIO_HEADER(int slot, folioDesc* desc, const bandStats* stats)
+{
+    std::FILE* f = FOLIO_FILE(slot);
+    if (!f)
+        return -1;
+    std::rewind(f);
+    desc->nBands = std::min<std::int16_t>(desc->nBands, SBUFF_MAX_BANDS);
+    desc->nScaleBands = std::min<std::int16_t>(desc->nScaleBands, SBUFF_MAX_SCALE_BANDS);
+    desc->dataOfs = SBUFF_DESC_BYTES;
+    if (desc->nStats > 0) {
+        if (!stats)
+            return -2;
+        desc->nStats = std::min<std::int16_t>(desc->nStats, SBUFF_MAX_BANDS);
+        desc->dataOfs = SBUFF_DATA_WITH_STATS;
+    } else {
+        desc->nStats = 0;
+    }
+    if (std::fwrite(desc, sizeof *desc, 1, f) != 1)
+        return -3;
+    if (desc->nStats > 0) {
+        const bandStats zero{};
+        for (int i = 0; i < SBUFF_MAX_BANDS; ++i)
+            if (std::fwrite(i < desc->nStats ? &stats[i] : &zero, sizeof zero, 1, f) != 1)
+                return -3;
+    }
+    if (std::fflush(f) != 0)
+        return -3;
+    definedMask |= 1u << slot;
+    return 0;
+}
+
+int GET_FOLIO_HEADER(int slot, folioDesc* desc, bandStats* stats)
+{
+    if (!slotDefined(slot))
+        return -1;
+    std::FILE* f = folios[slot];
+    std::rewind(f);
+    if (std::fread(desc, sizeof *desc, 1, f) != 1)
+        return -2;
+    if (desc->nStats > 0 && stats) {
+        const auto n = std::size_t(std::min<int>(desc->nStats, SBUFF_MAX_SCALE_BANDS));
+        if (std::fread(stats, sizeof *stats, n, f) != n)
+            return -2;
+    }
+    return seekTo(f, desc->dataOfs) ? 0 : -2;
+}
+
+int PUT_sBUFF_HEADER(folioDesc* nw)
+{
+    if (nw->defined != 1)
+        return -1;
+    sbuffMem& inst = activeSbuff();
+    folioDesc& cur = inst.desc;
+    const int slot = activeSbuffSlot();
+    const bool continuation = instanceDefined() && nw->gunLoad == 1 && cur.srcBuf == nw->srcBuf &&
+                              cur.cols == nw->cols && cur.rows == nw->rows;
+    // The band's statistics record and gun block are picked by firstBand; a header that would
+    // reach past the four guns or claims no samples cannot be stored.
+    if (nw->cols < 1 || nw->rows < 1 || nw->nScaleBands < 1 || nw->firstBand < 0 ||
+        nw->firstBand + nw->nScaleBands > SBUFF_MAX_SCALE_BANDS ||
+        (!continuation && (nw->nBands < nw->nScaleBands || nw->nBands > SBUFF_MAX_BANDS)))
+        return -1;
+    if (!continuation) {
+        cur = {};
+        // One scaled band of a multi-band line still stores every band of it.
+        nw->sMode = (nw->nScaleBands < 2 && nw->nBands < 2) ? SMODE_FLAT : SMODE_SCAN_IL;
+        nw->nStats = nw->nScaleBands;
+        nw->endOfs = SBUFF_DATA_WITH_STATS;
+        nw->bandOfs[nw->firstBand] = SBUFF_DATA_WITH_STATS;
+    } else {
+        nw->sMode = SMODE_BAND_SEQ;
+        nw->nBands = nw->nScaleBands = nw->nStats = 1;
+        int bCount = 0;
+        for (int g = 0; g < 4; ++g) {
+            if (nw->gunBand[g] == 0)
+                nw->gunBand[g] = cur.gunBand[g];
+            bCount += nw->gunBand[g] != 0;
+        }
+        for (int b = 0; b < SBUFF_MAX_BANDS; ++b)
+            if (cur.bandOfs[b] != 0)
+                nw->bandOfs[b] = cur.bandOfs[b];
+        nw->bandOfs[nw->firstBand] = cur.endOfs;
+        nw->endOfs = cur.endOfs;
+        TAV_ASSERT(bCount >= 1);
+        nw->nBands = std::int16_t(bCount);
+        nw->nStats = std::int16_t(std::min(bCount, SBUFF_MAX_SCALE_BANDS));
+    }
+    if (PUT_FOLIO_HEADER(slot, nw, inst.stats) != 0)
+        return -3;
+    cur = *nw;
+
+    // INIT_SBUF_FLT32_SL: a clean slate for the bands this load fills.
+    for (int k = 0; k < cur.nScaleBands; ++k) {
+        INIT_BAND_STATS(&inst.stats[cur.firstBand + k], cur.firstBand + k);
+        resetScalBlk(&inst.scal[cur.firstBand + k]);
+    }
+    scanILsl.reset();
+    if (cur.inLayout == 4) {
+        scanILsl = floatsFor(std::uint64_t(cur.cols) * std::uint64_t(cur.nBands));
+        TAV_ASSERT(scanILsl != nullptr);
+    }
+    if (!seekTo(FOLIO_FILE(slot), dataPosition(cur)))
+        return -3;
+    return 0;
+}
+
+int PUT_sBUFF_SCANLINE(float* samples, std::size_t count)
+{
+    if (!instanceDefined())
+        return -1;
+    sbuffMem& inst = activeSbuff();
+    const folioDesc& d = inst.desc;
+    const std::size_t cols = d.cols;
+    const int perLine = bandsPerLine(d);
+    float* line = samples;
+    if (d.inLayout == 4) {
+        const std::size_t nb = std::size_t(d.nBands);
+        if (count < cols * nb || !scanILsl)
+            return -2;
+        float* il = scanILsl.get();
+        for (std::size_t b = 0; b < nb; ++b)
+            for (std::size_t c = 0; c < cols; ++c)
+                il[b * cols + c] = samples[c * nb + b];
+        line = il;
+    } else if (count < cols * std::size_t(perLine)) {
+        return -2;
+    }
+    for (int k = 0; k < perLine; ++k) {
+        float* band = line + std::size_t(k) * cols;
+        if (k < d.nScaleBands)
+            P1_ACCUM_FSTATS(band, &inst.stats[d.firstBand + k], cols);
+        else // unscaled bands are stored as clean as the scaled ones
+            for (std::size_t c = 0; c < cols; ++c)
+                band[c] = std::isfinite(band[c]) ? band[c] : 0.0f;
+    }
+    return writeFloats(FOLIO_FILE(activeSbuffSlot()), line, cols * std::size_t(perLine)) ? 0 : -3;
+}
+
+int END_sBUFF_LOAD()
+{
+    if (!instanceDefined())
+        return -1;
+    sbuffMem& inst = activeSbuff();
+    folioDesc& d = inst.desc;
+    const int slot = activeSbuffSlot();
+    std::FILE* f = FOLIO_FILE(slot);
+    scanILsl.reset();
+    if (std::fflush(f) != 0)
+        return -2;
+    d.endOfs = ftello(f);
+    floatBlock line = floatsFor(d.cols);
+    if (!line)
+        return -3;
+    if (!seekTo(f, dataPosition(d)))
+        return -4;
+    const int perLine = bandsPerLine(d);
+    for (int32u r = 0; r < d.rows; ++r)
+        for (int k = 0; k < perLine; ++k) {
+            if (!readFloats(f, line.get(), d.cols))
+                return -4;
+            if (k < d.nScaleBands)
+                P2_ACCUM_FSTATS(line.get(), &inst.scal[d.firstBand + k],
+                                &inst.stats[d.firstBand + k], d.cols);
+        }
+    for (int k = 0; k < d.nScaleBands; ++k)
+        FINISH_FSTATS(&inst.scal[d.firstBand + k], &inst.stats[d.firstBand + k]);
+    // The descriptor is rewritten with the statistics so that the append position of the next
+    // band of a composition is on file too.
+    if (PUT_FOLIO_HEADER(slot, &d, inst.stats) != 0 || !seekTo(f, d.dataOfs))
+        return -5;
+    if (d.nBands == 1 && d.gunLoad != 1) // a grey image scales identically on R, G and B
+        inst.stats[1] = inst.stats[2] = inst.stats[0];
+    return 0;
+}
+
+int CUT_SBUFFtoACCUM(int acc, int band, int srcBuf)
+{
+    const int slot = activeSbuffSlot();
+    if (!FOLIO_FILE(slot))
+        return -1;
+    if (acc < 0 || acc > 3)
+        return -2;
+    folioDesc sd;
+    if (GET_FOLIO_HEADER(slot, &sd, nullptr) != 0 || band < 1 || band > sd.nBands ||
+        band > SBUFF_MAX_BANDS || sd.cols < 1 || sd.rows < 1)
+        return -4;
+    std::FILE* src = FOLIO_FILE(slot);
+    const bool seq = sd.sMode == SMODE_BAND_SEQ;
+    const int perLine = bandsPerLine(sd);
+    if (!seq && band > perLine)
+        return -4;
+    floatBlock line = floatsFor(std::uint64_t(sd.cols) * std::uint64_t(seq ? 1 : perLine));
+    if (!line)
+        return -5;
+    if (!(CLAIM_FOLIOS(1u << acc) & (1u << acc)))
+        return -5;
+
+    folioDesc nd{};
+    nd.cols = sd.cols;
+    nd.rows = sd.rows;
+    std::memcpy(nd.aoi, sd.aoi, sizeof nd.aoi);
+    nd.srcBuf = std::int16_t(srcBuf);
+    nd.nBands = nd.nScaleBands = nd.nStats = 1;
+    nd.dType = DTYPE_FLOAT32;
+    nd.sMode = SMODE_FLAT;
+    nd.gunBand[0] = std::uint16_t(band);
+    nd.defined = 1;
+    std::memcpy(nd.process, sd.process, sizeof nd.process);
+    nd.process[sizeof nd.process - 1] = '\0';
+    nd.bandOfs[0] = SBUFF_DATA_WITH_STATS;
+    nd.endOfs = SBUFF_DATA_WITH_STATS + std::int64_t(sd.cols) * sd.rows * 4;
+    bandStats rec = activeSbuff().stats[band - 1];
+    if (PUT_FOLIO_HEADER(acc, &nd, &rec) != 0)
+        return -8;
+
+    std::FILE* dst = FOLIO_FILE(acc);
+    // Band-sequential data holds the chosen band in one run; interleaved data holds it as one
+    // piece of every line.
+    if (!seekTo(src, seq ? sd.bandOfs[band - 1] : sd.dataOfs))
+        return -7;
+    const std::uint64_t lineLen = std::uint64_t(sd.cols) * std::uint64_t(seq ? 1 : perLine);
+    const float* piece = line.get() + (seq ? 0 : std::uint64_t(band - 1) * sd.cols);
+    for (int32u r = 0; r < sd.rows; ++r) {
+        if (!readFloats(src, line.get(), lineLen))
+            return -7;
+        if (!writeFloats(dst, piece, sd.cols))
+            return -8;
+    }
+    return std::fflush(dst) == 0 ? 0 : -8;
+}
+
+int WRITE_sBUFF_BANDS(const float* const* bands, const bandStats* stats, const aoiRec& aoi, int n,
+                      int dType, const char* process, int layout, int srcBuf, int32 dispW,
+                      int32 dispH)
+{
+    const int slot = activeSbuffSlot();
+    if (n < 1 || n > SBUFF_MAX_BANDS || !bands || !FOLIO_FILE(slot))
+        return -1;
+    if (dType != DTYPE_FLOAT32 && dType != DTYPE_COMPLEX32)
+        return -2;
+    const std::int64_t w = std::int64_t(aoi.x1) - aoi.x0 + 1, h = std::int64_t(aoi.y1) - aoi.y0 + 1;
+    if (w < 16 || h < 16)
+        return -3;
+    sbuffMem& inst = activeSbuff();
+    const std::uint64_t cols = std::uint64_t(w), rows = std::uint64_t(h);
+
+    folioDesc nd{};
+    nd.cols = int32u(cols);
+    nd.rows = int32u(rows);
+    nd.aoi[0] = int32u(aoi.x0);
+    nd.aoi[1] = int32u(aoi.y0);
+    nd.aoi[2] = int32u(aoi.x1);
+    nd.aoi[3] = int32u(aoi.y1);
+    nd.srcBuf = std::int16_t(srcBuf);
+    nd.defined = 1;
+    nd.inLayout = 1;
+    nd.nBands = std::int16_t(n);
+    const int scaled = std::min(dType == DTYPE_COMPLEX32 ? n / 2 : n, SBUFF_MAX_SCALE_BANDS);
+    nd.nScaleBands = nd.nStats = std::int16_t(scaled);
+    nd.dType = std::int16_t(dType);
+    for (int b = 0; b < std::min(n, 4); ++b)
+        nd.gunBand[b] = std::uint16_t(b + 1);
+    nd.sMode = n == 1 ? SMODE_FLAT : SMODE_SCAN_IL;
+    if (n > 1 && layout == 2 && (n >= 5 || w > dispW || h > dispH))
+        nd.sMode = SMODE_BAND_SEQ;
+    std::memcpy(nd.process, inst.desc.process, sizeof nd.process);
+    nd.process[sizeof nd.process - 1] = '\0';
+    if (process && std::strlen(nd.process) + std::strlen(process) < sizeof nd.process)
+        std::strcat(nd.process, process);
+
+    floatBlock line = floatsFor(cols);
+    if (!line)
+        return -5;
+    // A clean line of band b, row r: non-finite samples are stored as 0, as for a load.
+    auto fetch = [&](int b, std::uint64_t r) {
+        const float* src = bands[b] + r * cols;
+        for (std::uint64_t c = 0; c < cols; ++c)
+            line.get()[c] = std::isfinite(src[c]) ? src[c] : 0.0f;
+        return line.get();
+    };
+    if (stats) {
+        for (int b = 0; b < scaled; ++b)
+            inst.stats[b] = stats[b];
+    } else {
+        for (int b = 0; b < scaled; ++b) {
+            INIT_BAND_STATS(&inst.stats[b], b);
+            resetScalBlk(&inst.scal[b]);
+            for (std::uint64_t r = 0; r < rows; ++r)
+                P1_ACCUM_FSTATS(fetch(b, r), &inst.stats[b], cols);
+            for (std::uint64_t r = 0; r < rows; ++r)
+                P2_ACCUM_FSTATS(fetch(b, r), &inst.scal[b], &inst.stats[b], cols);
+            FINISH_FSTATS(&inst.scal[b], &inst.stats[b]);
+        }
+    }
+
+    CLAIM_FOLIOS(1u << slot);
+    // A failed write leaves an empty sBUFF, never a header over partial bands.
+    auto dropBands = [&inst, slot](int status) {
+        CLAIM_FOLIOS(1u << slot);
+        inst.desc = {};
+        return status;
+    };
+    std::FILE* f = FOLIO_FILE(slot);
+    nd.endOfs = (scaled > 0 ? SBUFF_DATA_WITH_STATS : SBUFF_DESC_BYTES) +
+                std::int64_t(cols * rows * 4 * std::uint64_t(n));
+    if (PUT_FOLIO_HEADER(slot, &nd, inst.stats) != 0)
+        return dropBands(-4);
+    if (nd.sMode != SMODE_BAND_SEQ) {
+        for (std::uint64_t r = 0; r < rows; ++r)
+            for (int b = 0; b < n; ++b)
+                if (!writeFloats(f, fetch(b, r), cols))
+                    return dropBands(-6);
+    } else {
+        for (int b = 0; b < n; ++b) {
+            nd.bandOfs[b] = nd.dataOfs + std::int64_t(cols * rows * 4 * std::uint64_t(b));
+            for (std::uint64_t r = 0; r < rows; ++r)
+                if (!writeFloats(f, fetch(b, r), cols))
+                    return dropBands(-7);
+        }
+        if (PUT_FOLIO_HEADER(slot, &nd, inst.stats) != 0)
+            return dropBands(-7);
+    }
+    if (std::fflush(f) != 0)
+        return dropBands(nd.sMode == SMODE_BAND_SEQ ? -7 : -6);
+    inst.desc = nd;
+    return 0;
+}
+
+int READ_sBUFF_BANDS(int layout, sbuffBands& out)
+{
+    const int slot = activeSbuffSlot();
+    folioDesc d;
+    if (GET_FOLIO_HEADER(slot, &d, nullptr) != 0)
+        return -1;
+    if (layout < 1 || layout > 4)
+        return -2;
+    if (d.nBands < 1 || d.nBands > SBUFF_MAX_BANDS)
+        return -3;
+    if ((d.nBands == 1) != (layout == 1))
+        return -4;
+    if (layout == 4 && d.nBands >= 5)
+        return -5;
+    const bool seq = d.sMode == SMODE_BAND_SEQ;
+    if (seq && layout != 2 && layout != 3)
+        return -6;
+    if (d.dType != DTYPE_FLOAT32 && d.dType != DTYPE_COMPLEX32)
+        return -7;
+    const std::uint64_t cols = d.cols, rows = d.rows, nb = std::uint64_t(d.nBands);
+    std::string msg;
+    if (cols < 1 || rows < 1 || !SAFE_MEM_REQ(nb * cols * rows * 4, &msg))
+        return -8;
+    out = sbuffBands{};
+    const int blocks = layout == 2 ? d.nBands : 1;
+    const std::uint64_t blockLen = layout == 2 ? cols * rows : nb * cols * rows;
+    for (int b = 0; b < blocks; ++b)
+        if (!(out.block[b] = floatsFor(blockLen)))
+            return -9;
+    floatBlock line = floatsFor(seq ? cols : nb * cols);
+    if (!line)
+        return -10;
+    std::FILE* f = FOLIO_FILE(slot);
+    // Sample c of band b in row r lands where the layout wants it.
+    auto place = [&](std::uint64_t r, std::uint64_t b, const float* src) {
+        for (std::uint64_t c = 0; c < cols; ++c) {
+            float* dst = nullptr;
+            switch (layout) {
+            case 1:
+            case 3:
+                dst = out.block[0].get() + (r * nb + b) * cols + c;
+                break;
+            case 2:
+                dst = out.block[b].get() + r * cols + c;
+                break;
+            default:
+                dst = out.block[0].get() + (r * cols + c) * nb + b;
+                break;
+            }
+            *dst = src[c];
+        }
+    };
+    if (seq) {
+        for (std::uint64_t b = 0; b < nb; ++b) {
+            if (!seekTo(f, d.bandOfs[b]))
+                return -11;
+            for (std::uint64_t r = 0; r < rows; ++r) {
+                if (!readFloats(f, line.get(), cols))
+                    return -11;
+                place(r, b, line.get());
+            }
+        }
+    } else {
+        for (std::uint64_t r = 0; r < rows; ++r) {
+            if (!readFloats(f, line.get(), nb * cols))
+                return -11;
+            for (std::uint64_t b = 0; b < nb; ++b)
+                place(r, b, line.get() + b * cols);
+        }
+    }
+    out.layout = layout;
+    out.nBands = d.nBands;
+    out.cols = d.cols;
+    out.rows = d.rows;
+    return 0;
 }

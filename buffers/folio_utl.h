@@ -1,8 +1,13 @@
-// The folio table: fourteen scratch files that hold accumulators and snapshots.
+// The folio table: fourteen scratch files that hold accumulators and snapshots, and the
+// scaling accumulator (sBUFF) kept in them: its headers, the storing of HDR lines with their
+// statistics, the accumulator files (".tav") and the exchange of float bands with operations.
 #pragma once
 
 #include <cstdio>
+#include <memory>
 
+#include "bufRecMgt.h"
+#include "sbuffTypes.h"
 #include "tavtypes.h"
 
 constexpr int NUM_FOLIOS = 14;
@@ -19,3 +24,78 @@ int32u foliosCreated();
 int32u foliosDefined();
 /// Closes every scratch file (tests need a clean slate; the program keeps them to the end).
 void resetFolios();
+
+/// Writes desc (nBands clamped to 8, nScaleBands to 4, dataOfs set) and, when desc->nStats > 0,
+/// that many records of stats padded with zero records to 8, at the start of folio slot.
+/// 0; -1 slot not 0-13 or not created; -2 records wanted but not given; -3 write failed.
+int PUT_FOLIO_HEADER(int slot, folioDesc* desc, const bandStats* stats);
+/// Reads the descriptor and, when stats is given, min(nStats, 4) records of a defined folio,
+/// leaving it positioned at its data. 0; -1 slot not 0-13 or not defined; -2 read failed.
+int GET_FOLIO_HEADER(int slot, folioDesc* desc, bandStats* stats);
+
+/// Starts an HDR load into the active sBUFF, or adds a band of a composition to it.
+/// 0; -1 descriptor not defined or not storable; -3 header not written.
+int PUT_sBUFF_HEADER(folioDesc* desc);
+/// Stores one input line of `count` samples (non-finite ones become 0 in place) with the first
+/// statistics pass. 0; -1 no load started; -2 line shorter than the accumulator's; -3 write.
+int PUT_sBUFF_SCANLINE(float* samples, std::size_t count);
+/// After the last line: second statistics pass, finalisation and the header rewritten.
+/// 0; -1 no load started; -2 folio not flushed; -3 no line buffer; -4 read; -5 header write.
+int END_sBUFF_LOAD();
+
+/// Copies band (from 1) of the active sBUFF into user accumulator acc (0-3), noting srcBuf as
+/// its source buffer. 0; -1 no active folio; -2 bad acc; -4 header unreadable or band not in
+/// the sBUFF; -5 no line buffer; -7 read; -8 write.
+int CUT_SBUFFtoACCUM(int acc, int band, int srcBuf);
+
+/// Writes n float bands of the aoi's size (rows x cols each) into the active sBUFF. stats, when
+/// given, holds the records of the scaled bands; otherwise they are computed. srcBuf is the
+/// current buffer; dispW x dispH the display, which decides band-sequential storage.
+/// 0; -1 n not 1-8 or no folio; -2 dType; -3 aoi under 16 x 16; -4 header; -5 no line buffer;
+/// -6 write of interleaved lines; -7 write of sequential bands.
+int WRITE_sBUFF_BANDS(const float* const* bands, const bandStats* stats, const aoiRec& aoi, int n,
+                      int dType, const char* process, int layout, int srcBuf, int32 dispW,
+                      int32 dispH);
+
+/// Release of the float blocks handed out by READ_sBUFF_BANDS.
+struct floatBlockFree {
+    void operator()(float* p) const;
+};
+using floatBlock = std::unique_ptr<float, floatBlockFree>;
+/// Bands read back from the active sBUFF. Layout 1: block[0] is the single band; 2: block[b]
+/// is band b (rows x cols); 3: block[0] holds, line after line, each band's cols samples in
+/// turn; 4: block[0] is pixel-interleaved.
+struct sbuffBands {
+    int layout = 0;
+    int nBands = 0;
+    int32u cols = 0, rows = 0;
+    floatBlock block[SBUFF_MAX_BANDS];
+};
+/// 0; -1 no defined folio; -2 unknown layout; -3 nBands not 1-8; -4 one band needs layout 1
+/// and layout 1 one band; -5 layout 4 with 5 or more bands; -6 band-sequential data in layout
+/// 1 or 4; -7 dType; -8 refused by the memory guard; -9 blocks; -10 line buffer; -11 read.
+int READ_sBUFF_BANDS(int layout, sbuffBands& out);
+
+/// Ingests an accumulator file (binary descriptor, or the "TAVIMAGE" text header followed by
+/// the data) into the Exploit sBUFF, which becomes active. 0; -1 no folio; -2 open; -3 header
+/// short or unreadable; -4 statistics count or records; -5 dType; -6 nBands or nScaleBands;
+/// -7 folio header; -8 no line buffer; -9 interleaved line buffer; -10/-11/-12 data missing or
+/// unreadable (pixel-interleaved, scan-interleaved, sequential); -13 sizes, storage mode,
+/// offsets or process text not valid.
+int file_to_sbuff(const char* path, int32& cols, int32& rows);
+/// Saves the active sBUFF as an accumulator file, with the binary descriptor or, when
+/// textHeader, the text header. 0; -1 nothing in the sBUFF; -2 open; -3 no line buffer;
+/// -4 header; -5/-6 data (scan-interleaved, others); -7 the file could not be completed
+/// (flush or close failed, e.g. a full disk).
+int sbuff_to_file(const char* path, bool textHeader = false);
+
+/// Writes the text header. 0; -1 no stream or cols/rows under 1; -2 dType; -3 sMode; -4 nBands
+/// not 1-32; -5 FLAT with a complex type; -6 write failed. Statistics, when given, are nStats
+/// records; bands beyond them are written as zeros.
+int PUT_FOLIO_TEXT_HEADER(std::FILE* f, const folioDesc* desc, const bandStats* stats, int nStats);
+/// Statistics the text header hands back: low, high, mean, stdDev for up to 16 bands.
+constexpr int TEXT_STATS_VALUES = 64;
+/// Reads a text header up to and including "{END}" (or the end of file). stats, when given,
+/// receives TEXT_STATS_VALUES floats. 0; -1 unknown type or mode name or a malformed number;
+/// -2 a line too long.
+int GET_FOLIO_TEXT_HEADER(std::FILE* f, folioDesc* desc, float* stats);
