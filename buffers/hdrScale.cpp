@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "diag.h"
 #include "sbuffActive.h"
@@ -556,4 +557,613 @@ void CLEAR_SCALING_ARCHIVE()
 void resetScalingArchives()
 {
     archives[0].saved = archives[1].saved = false;
+}
+
+void hdrBandStats(std::span<const float> samples, bandStats& s)
+{
+    s = {};
+    s.low = 1e37;
+    s.high = -1e37;
+    // First pass: extremes and mean (a NaN sample counts as 0, as on load).
+    for (float f : samples) {
+        double x = f == f ? f : 0.0;
+        s.sum += x;
+        s.low = std::min(s.low, x);
+        s.high = std::max(s.high, x);
+    }
+    const double n = double(samples.size());
+    s.count = n;
+    if (samples.empty()) {
+        s.low = s.high = 0;
+        s.finalised = 1;
+        return;
+    }
+    s.mean = s.sum / n;
+    // Second pass: deviations and a 1024-bin histogram of the samples.
+    static thread_local double binSum[SBUFF_HIST_BINS];
+    static thread_local double binCount[SBUFF_HIST_BINS];
+    std::fill(std::begin(binSum), std::end(binSum), 0.0);
+    std::fill(std::begin(binCount), std::end(binCount), 0.0);
+    const double span = s.high - s.low;
+    const double toBin = span > 0 ? (SBUFF_HIST_BINS - 1) / span : 0.0;
+    for (float f : samples) {
+        double x = f == f ? f : 0.0;
+        int bin = std::clamp(static_cast<int>((x - s.low) * toBin), 0, SBUFF_HIST_BINS - 1);
+        binCount[bin] += 1;
+        binSum[bin] += x;
+        double d = x - s.mean;
+        s.sumAbsDev += std::fabs(d);
+        s.sumDev += d;
+        s.sumDev2 += d * d;
+        s.sumDev3 += d * d * d;
+        s.sumDev4 += d * d * d * d;
+    }
+    s.meanAbsDev = s.sumAbsDev / n;
+    double var = n > 1 ? (s.sumDev2 - s.sumDev * s.sumDev / n) / (n - 1) : 0.0;
+    var = var > 0 ? var : 0.0;
+    s.stdDev = std::sqrt(var);
+    if (var > 0) {
+        s.skew = s.sumDev3 / (n * var * s.stdDev);
+        s.kurtosis = s.sumDev4 / (n * var * var) - 3;
+    }
+    // Median: the bin where the cumulative count first exceeds half, averaged with the nearest
+    // occupied bin below it; mode: the first fullest bin.
+    const double half = std::floor(n / 2);
+    double cum = 0, best = 0;
+    int prev = -1, modeBin = 0;
+    bool medianSet = false;
+    for (int b = 0; b < SBUFF_HIST_BINS; ++b) {
+        if (binCount[b] <= 0)
+            continue;
+        double mean = binSum[b] / binCount[b];
+        if (binCount[b] > best) {
+            best = binCount[b];
+            modeBin = b;
+        }
+        cum += binCount[b];
+        if (!medianSet && cum > half) {
+            s.median = prev < 0 ? mean : (binSum[prev] / binCount[prev] + mean) / 2;
+            medianSet = true;
+        }
+        prev = b;
+    }
+    s.mode = binSum[modeBin] / binCount[modeBin];
+    s.finalised = 1;
+}
+
+rgbaRaster SCALE_TO_RGBA(const float* const bands[4], int32 cols, int32 rows, int nBands,
+                         int32u flags, const bandStats* stats, int* status)
+{
+    int dummy = 0;
+    int& st = status ? *status : dummy;
+    st = 0;
+    // Bit 8 says how the bands are laid out, so only R, G and B can be asked for.
+    const int32u mask = flags & 7;
+    if (!mask || nBands < 1 || nBands > 4 || (nBands == 1 && mask == 7) || cols < 1 || rows < 1) {
+        st = -1;
+        return nullptr;
+    }
+    const bool pixelIl = flags & S2R_PIXEL_IL;
+    const bool grey = nBands == 1 && (flags & S2R_GREY);
+    for (int g = 0; g < 4; ++g) {
+        if (!(mask & (1u << g)))
+            continue;
+        if (pixelIl ? (!bands[0] || g >= nBands) : !bands[g]) {
+            st = -2;
+            return nullptr;
+        }
+    }
+    const std::size_t pixels = std::size_t(cols) * std::size_t(rows);
+    if (!SAFE_MEM_REQ(std::uint64_t(pixels) * 4, nullptr)) {
+        st = -3;
+        return nullptr;
+    }
+    rgbaRaster raster(new (std::nothrow) int32u[pixels]());
+    if (!raster) {
+        st = -3;
+        return nullptr;
+    }
+    sbuffMem& m = activeSbuff();
+    // The gun scaling words stay: they are what the caller asks the bands to be rendered by.
+    for (int g = 0; g < 4; ++g) {
+        m.stats[g] = {};
+        m.stats[g].low = 1e37;
+        m.stats[g].high = -1e37;
+        RESET_SCALE_HIST(m.scal[g]);
+    }
+    std::vector<float> band;
+    int firstGun = -1;
+    for (int g = 0; g < 4; ++g) {
+        if (!(mask & (1u << g)))
+            continue;
+        if (firstGun < 0)
+            firstGun = g;
+        if (stats && stats[g].finalised) {
+            m.stats[g] = stats[g];
+        } else if (pixelIl) {
+            band.resize(pixels);
+            for (std::size_t i = 0; i < pixels; ++i)
+                band[i] = bands[0][i * std::size_t(nBands) + std::size_t(g)];
+            hdrBandStats(band, m.stats[g]);
+        } else {
+            hdrBandStats(std::span<const float>(bands[g], pixels), m.stats[g]);
+        }
+        S_FACTORS(g);
+    }
+    if (grey) {
+        for (int g = 0; g < 4; ++g) {
+            if (g == firstGun)
+                continue;
+            m.stats[g] = m.stats[firstGun];
+            m.scal[g] = m.scal[firstGun];
+        }
+    }
+    for (int32 r = 0; r < rows; ++r) {
+        std::span<int32u> line(raster.get() + std::size_t(r) * std::size_t(cols),
+                               std::size_t(cols));
+        for (int g = 0; g < 4; ++g) {
+            if (!(mask & (1u << g)))
+                continue;
+            if (pixelIl) {
+                std::span<const float> row(bands[0] + std::size_t(r) * std::size_t(cols) *
+                                                          std::size_t(nBands),
+                                           std::size_t(cols) * std::size_t(nBands));
+                SCALE_sBUFF_LINE(row, line, grey ? g + HDR_GREY_GUN : g, nBands, g, cols);
+            } else {
+                std::span<const float> row(bands[g] + std::size_t(r) * std::size_t(cols),
+                                           std::size_t(cols));
+                SCALE_sBUFF_LINE(row, line, grey ? g + HDR_GREY_GUN : g, 1, 0, cols);
+            }
+        }
+    }
+    for (int g = 0; g < 4; ++g)
+        if (mask & (1u << g))
+            BUILD_DESCALE_TABLE(m.scal[g]);
+    ARCHIVE_SCALING_ONCE();
+    return raster;
+}
+
+int LUT_NORMLZ(const histSummary hist[3], charu luts[4][256], int32u curve, int32u gunMask,
+               bool common)
+{
+    int kind = 0;
+    for (int i = 0; i < 5 && !kind; ++i)
+        if (curve & (1u << i))
+            kind = i + 1;
+    if (!(gunMask & 15) || !kind) {
+        DIAG("\nLUT_NORMLZ() no guns or mode defined");
+        return -1;
+    }
+    int lo[3], hi[3];
+    for (int g = 0; g < 3; ++g) {
+        lo[g] = static_cast<int>(hist[g][0]);
+        hi[g] = static_cast<int>(hist[g][1]);
+    }
+    if (common) {
+        int l = std::min({lo[0], lo[1], lo[2]}), h = std::max({hi[0], hi[1], hi[2]});
+        for (int g = 0; g < 3; ++g) {
+            lo[g] = l;
+            hi[g] = h;
+        }
+    }
+    for (int g = 0; g < 3; ++g) {
+        if (!(gunMask & (1u << g)))
+            continue;
+        const double r = hi[g] - lo[g];
+        const double a = std::asinh(r);
+        for (int i = 0; i < 256; ++i) {
+            double v;
+            const double d = i - lo[g];
+            if (i <= lo[g])
+                v = 0;
+            else if (i >= hi[g])
+                v = 255;
+            else if (kind == 1)
+                v = d * 255 / r;
+            else if (kind == 2)
+                v = std::log(d) * (r > 1 ? 255 / std::log(r) : 0.0);
+            else if (kind == 3)
+                v = std::exp(d * (r > 0 ? kLn255 / r : 0.0));
+            else if (kind == 4)
+                v = 128 + std::sinh(d * a / r - a / 2) * 255 / (2 * std::sinh(a / 2));
+            else
+                v = 128 + 128 * std::tanh(d * kTanhK / r - kTanhK / 2);
+            luts[g][i] = toLevel(v);
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+const char* curveText(int32u ctl)
+{
+    switch (firstCurveIndex(ctl)) {
+    case 1:
+        return "LINEAR\n  No Range enhancement";
+    case 2:
+        return "LOG\n  Enhance Low Range";
+    case 3:
+        return "EXPONENTIAL\n  Enhance High Range";
+    case 4:
+        return "SINE HYPERBOLIC\n  Enhance Low & High Range";
+    case 5:
+        return "TAN HYPERBOLIC\n  Enhance Mid-Range";
+    case 6:
+        return "PSEUDOCOLOR\n  RGB SINE curves across Range";
+    default:
+        return "err1";
+    }
+}
+
+const char* rangeText(int32u ctl)
+{
+    if (ctl & HDR_UNITS) {
+        if (ctl & HDR_RANGE_FULL)
+            return "Full Data Range";
+        if (ctl & HDR_RANGE_LOHI)
+            return "Sensor Units LOW|HIGH range";
+        if (ctl & HDR_FROM_LOW)
+            return "Sensor Units Range from LOW bound";
+        if (ctl & HDR_FROM_HIGH)
+            return "Sensor Units Range from HIGH bound";
+        if (ctl & HDR_ON_MARK)
+            return "Sensor Units Range Centered on Mark";
+        return "err2";
+    }
+    if (ctl & HDR_STDV) {
+        if (ctl & HDR_ON_MEAN)
+            return "Std Dev Centered on Mean";
+        if (ctl & HDR_ON_MEDIAN)
+            return "Std Dev Centered on Median";
+        if (ctl & HDR_FROM_LOW)
+            return "Std Dev from LOW bound";
+        if (ctl & HDR_FROM_HIGH)
+            return "Std Dev from HIGH bound";
+        if (ctl & HDR_ON_MARK)
+            return "Std Dev centered on RGB at point";
+        return "err3";
+    }
+    return "err4";
+}
+
+} // namespace
+
+std::string GET_SCALING_STATUS(int32u gunMask)
+{
+    if (!(gunMask & 7)) {
+        DIAG("\nGET_SCALING_STATUS(): no bandss defined");
+        return {};
+    }
+    static const char* const bandNames[3] = {"RED", "GREEN", "BLUE"};
+    std::string text = strPrintf(
+        "  High Dynamic Range Scaling Settings \n       sBUFF:  %s\n       Render: %s\n\n",
+        activeSbuffId() == SBUFF_EXPLOIT ? "EXPLOIT ~APPS" : "LOADER",
+        hdrSet.autoMode ? "Automatic" : "Manual");
+    bool first = true;
+    for (int g = 0; g < 3; ++g) {
+        if (!(gunMask & (1u << g)))
+            continue;
+        const scalParams& p = activeSbuff().scal[g].p;
+        const bandStats& s = activeSbuff().stats[g];
+        const int32u ctl = p.opScalCtl;
+        std::string data = strPrintf("DATA:    %10.4f %10.4f", s.low, s.high);
+        if (ctl & HDR_EXTREMA)
+            data += strPrintf("\nEXTREMA: %10.4f %10.4f", p.extLow, p.extHigh);
+        if (!first)
+            text += "\n\n";
+        first = false;
+        const char* band = bandNames[g];
+        if ((ctl & HDR_UNITS) && (ctl & HDR_RANGE_FULL)) {
+            text += strPrintf("BAND:    %s\nSCALE:   %s\nSMODE:   %s\n%s", band, curveText(ctl),
+                              rangeText(ctl), data.c_str());
+        } else if (ctl & HDR_STDV) {
+            double lo = s.low, hi = s.high;
+            sdevRange(p, s, lo, hi);
+            lo = std::max(lo, p.low);
+            hi = std::min(hi, p.high);
+            text += strPrintf(
+                "BAND:    %s\nSCALE:   %s\nSMODE:   %s\nUNITS:   %5.3F %s\nRANGE:   %10.4f "
+                "%10.4f\n%s",
+                band, curveText(ctl), rangeText(ctl), p.width, "Standard Deviations", lo, hi,
+                data.c_str());
+        } else if (ctl & HDR_UNITS) {
+            text +=
+                strPrintf("BAND:    %s\nSCALE:   %s\nSMODE:   %s\nRANGE:   %10.4f %10.4f\n%s", band,
+                          curveText(ctl), rangeText(ctl), p.usrLoV, p.usrHiV, data.c_str());
+        } else {
+            text += "Scaling control error";
+        }
+    }
+    return text;
+}
+
+std::string SHOW_sBUFF_STATUS(int slot, bool writeEnabled)
+{
+    if (slot != SBUFF_LOADER_SLOT && slot != SBUFF_EXPLOIT_SLOT) {
+        DIAG("***SHOW_sBUFF_STATUS(): Fail-undefined sBUFF");
+        return {};
+    }
+    const bool exploit = slot == SBUFF_EXPLOIT_SLOT;
+    const sbuffMem& m = sbuffInstance(exploit ? SBUFF_EXPLOIT : SBUFF_LOADER);
+    const char* name = exploit ? "EXPLOIT" : "LOADER";
+    const char* access = exploit && writeEnabled ? "ENABLED" : "Protected";
+    if (m.desc.defined != 1)
+        return strPrintf("  High Dynamic Range Scaling Accumulator  \n           %s sBUFF\n    "
+                         "Access:   %s\n    Content:  EMPTY",
+                         name, access);
+    static const char* const orgs[5] = {"", "GRAY", "AREA IL", "SCAN IL", "PIXL IL"};
+    const char* org = m.desc.sMode >= 1 && m.desc.sMode <= 4 ? orgs[m.desc.sMode] : "";
+    std::string process(m.desc.process, strnlen(m.desc.process, sizeof m.desc.process));
+    std::string text = strPrintf(
+        "              High Dynamic Range Scaling Accumulator\n                            %s "
+        "sBUFF\nCols/Rows: %d  %d\nBands:     %d\nFile Org:  %s\niBuff ID:  %d\nAccess:    "
+        "%s\nTag:       %s\n\n",
+        name, int(m.desc.cols), int(m.desc.rows), int(m.desc.nBands), org, int(m.desc.srcBuf),
+        access, process.c_str());
+    const int n = std::clamp<int>(m.desc.nScaleBands, 0, SBUFF_MAX_SCALE_BANDS);
+    for (int b = 0; b < n; ++b) {
+        const bandStats& s = m.stats[b];
+        text +=
+            strPrintf("BAND: %d\nHigh:%10.4f  Mean:  %10.4f  StDev:%10.4f  Skew: %8.6f\nLow: "
+                      "%10.4f  Median:%10.4f  Mode: %10.4f  Curt: %8.6f\n\n",
+                      b + 1, s.high, s.mean, s.stdDev, s.skew, s.low, s.median, s.mode, s.kurtosis);
+    }
+    text.resize(text.size() - 2);
+    return text;
+}
+
+namespace {
+
+// Tokens of an HDR tag value, split at commas and blanks; each token remembers whether a
+// comma followed it.
+struct tagToken {
+    std::string_view word;
+    bool comma;
+};
+
+class tagReader {
+public:
+    explicit tagReader(std::string_view text) : text_(text) {}
+    bool next(tagToken& t)
+    {
+        while (pos_ < text_.size() && isDelim(text_[pos_]))
+            ++pos_;
+        if (pos_ >= text_.size())
+            return false;
+        std::size_t start = pos_;
+        while (pos_ < text_.size() && !isDelim(text_[pos_]))
+            ++pos_;
+        t.word = text_.substr(start, pos_ - start);
+        t.comma = false;
+        while (pos_ < text_.size() && isDelim(text_[pos_])) {
+            if (text_[pos_] == ',') {
+                t.comma = true;
+                ++pos_;
+                break; // an empty field after the comma is the next token's business
+            }
+            ++pos_;
+        }
+        return true;
+    }
+
+private:
+    static bool isDelim(char c) { return c == ',' || c == ' ' || c == '\t'; }
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+bool sameWordNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool toNumber(std::string_view w, double& v)
+{
+    std::string s(w);
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return !s.empty() && end == s.c_str() + s.size() && std::isfinite(v);
+}
+
+// Checks the numbers of a range and then applies curve and range to the guns; nothing is
+// changed when the numbers are refused.
+int applyTagScaling(int32u guns, int32u curve, int32u range, int nNums, double p1, double p2)
+{
+    if (range != HDR_RANGE_FULL) {
+        if (range == HDR_RANGE_LOHI) {
+            if (nNums < 2 || std::fabs(p1 - p2) < kTinyRange)
+                return -7;
+        } else if (nNums < 1 || !(p1 > 0.0) || p1 > 5.0) {
+            // A width of no standard deviations at all (or fewer) is no range.
+            return -7;
+        }
+    }
+    SET_SCALE_CURVE(curve, guns);
+    CLEAR_EXTREMA(15);
+    if (range == HDR_RANGE_FULL)
+        SET_FULL_RANGE(guns);
+    else if (range == HDR_RANGE_LOHI)
+        SET_ABS_RANGE_VAL(HDR_RANGE_LOHI, guns, p1, p2);
+    else
+        SET_SDEV_RANGE(range, guns, p1);
+    return 0;
+}
+
+} // namespace
+
+int PARSE_HDR_TAG(std::string_view text, int32u* control)
+{
+    tagReader rd(text);
+    tagToken t{};
+    if (!rd.next(t))
+        return -2;
+    if (sameWordNoCase(t.word, "RESET")) {
+        int mode = HDR_FULL;
+        if (t.comma) {
+            tagToken m{};
+            if (!rd.next(m) || m.word[0] < '0' || m.word[0] > '2')
+                return -1;
+            mode = m.word[0] - '0';
+        }
+        HDR_DEFAULTS(mode);
+        return 0;
+    }
+    int32u guns = 0;
+    if (sameWordNoCase(t.word, "RGB")) {
+        guns = HDR_CH_RGB;
+    } else {
+        switch (std::toupper(static_cast<unsigned char>(t.word[0]))) {
+        case 'R':
+            guns = HDR_CH_R;
+            break;
+        case 'G':
+            guns = HDR_CH_G;
+            break;
+        case 'B':
+            guns = HDR_CH_B;
+            break;
+        case 'A':
+            guns = HDR_CH_A;
+            break;
+        default:
+            return -2;
+        }
+    }
+    int32u curve = 0;
+    if (!rd.next(t) || !hdrLookupWord(hdrCurveWords, t.word, curve))
+        return -4;
+    if (curve == HDR_PSEUDO)
+        guns = HDR_CH_R;
+    if (!t.comma)
+        return -3;
+    int32u range = 0;
+    if (!rd.next(t) || !hdrLookupWord(hdrRangeWords, t.word, range))
+        return -6;
+    int nNums = 0;
+    double nums[2] = {0, 0};
+    if (range != HDR_RANGE_FULL) {
+        if (!t.comma)
+            return -5;
+        while (nNums < 2 && rd.next(t)) {
+            if (!toNumber(t.word, nums[nNums]))
+                return -7;
+            ++nNums;
+        }
+    }
+    int rc = applyTagScaling(guns, curve, range, nNums, nums[0], nums[1]);
+    if (rc == 0 && control)
+        *control = curve | range;
+    return rc;
+}
+
+int APPLY_HDR_TAG()
+{
+    if (!hdrSet.tagGiven)
+        return 0;
+    const int32u curve = hdrSet.tagFlags & HDR_CURVE_BITS;
+    const int32u range = hdrSet.tagFlags & HDR_RANGE_BITS;
+    if (!(curve & kScalingCurves))
+        return -4;
+    if (range != HDR_RANGE_FULL && range != HDR_RANGE_LOHI && !(range & HDR_SDEV_MODES))
+        return -6;
+    const int32u guns = curve == HDR_PSEUDO ? HDR_CH_R : (hdrSet.tagChannels & 15);
+    if (!guns)
+        return -2;
+    return applyTagScaling(guns, curve, range, 2, hdrSet.tagP1, hdrSet.tagP2);
+}
+
+int CRE_HDR_LD_SCRIPT(const bufdes* bd, std::string& out)
+{
+    out.clear();
+    if (!bd || !bd->imgDes || bd->numImgs < 1 || bd->curImg < 0 || bd->curImg >= bd->numImgs)
+        return -1;
+    const ides& img = bd->imgDes[bd->curImg];
+    // Rendering stores the curve name in the image's scaling record; a fresh record is
+    // "UNSCALED".
+    const std::string_view curveName(img.scal[0].curve,
+                                     strnlen(img.scal[0].curve, sizeof img.scal[0].curve));
+    if (!img.hdrImg || curveName == "UNSCALED")
+        return -1;
+    auto split = [](const fdes& fd, std::string_view& dir, std::string_view& name) {
+        std::string_view path(fd.path, strnlen(fd.path, sizeof fd.path));
+        std::size_t slash = path.rfind('/');
+        if (slash == std::string_view::npos || slash + 1 >= path.size())
+            return false;
+        dir = path.substr(0, slash == 0 ? 1 : slash);
+        name = path.substr(slash + 1);
+        return true;
+    };
+    std::string_view ipath, firstName;
+    if (!split(img.fd[0], ipath, firstName))
+        return -2;
+    static const char gunLetter[3] = {'R', 'G', 'B'};
+    std::vector<std::string> lines;
+    bool oneBand = false;
+    for (int slot = 0; slot < 3; ++slot) {
+        const fdes& fd = img.fd[slot];
+        if (!fd.path[0])
+            continue;
+        std::string_view dir, name;
+        if (!split(fd, dir, name))
+            return -2;
+        const bool threeBands = fd.dBands >= 3;
+        oneBand = !threeBands;
+        // An image from another folder than the script's IPATH is named by its full path.
+        std::string line = "i=\"";
+        line += dir == ipath ? name : std::string_view(fd.path, strnlen(fd.path, sizeof fd.path));
+        line += '"';
+        if (!threeBands)
+            line += strPrintf(" GUN=%c", gunLetter[slot]);
+        line += strPrintf(" COLS=%d ROWS=%d", int(fd.lCols), int(fd.lRows));
+        if (fd.fXofs > 0 || fd.fYofs >= 1)
+            line += strPrintf(" FXY=%d,%d", int(fd.fXofs), int(fd.fYofs));
+        if (fd.dCols != fd.lCols || fd.dRows != fd.lRows)
+            line += strPrintf(" SFACT=%f,%f", fd.deres[0], fd.deres[1]);
+        const int g0 = threeBands ? 0 : slot, g1 = threeBands ? 3 : slot + 1;
+        for (int g = g0; g < g1; ++g) {
+            const scalParams& p = activeSbuff().scal[g].p;
+            line += strPrintf(" HDR=%c,", gunLetter[g]);
+            if (const char* w = hdrWordOf(hdrCurveWords, p.opScalCtl & kScalingCurves))
+                line += std::string(w) + ",";
+            line += strPrintf("LO-HI,%f,%f", p.low, p.high);
+        }
+        lines.push_back(std::move(line));
+        if (threeBands)
+            break;
+    }
+    if (lines.empty())
+        return -2;
+    if (lines.size() == 1 && oneBand) {
+        // A single grey image needs no gun: the loader renders it grey.
+        std::size_t at = lines[0].find(" GUN=R");
+        if (at != std::string::npos)
+            lines[0].erase(at, 6);
+    }
+    out = "INIT STATIC IPATH=\"" + std::string(ipath) + "\" \\\n";
+    for (const auto& l : lines)
+        out += "  " + l + "\n";
+    DIAG("CRE_LDR_SCRIPT=%s", out.c_str());
+    return 0;
+}
+
+int WRITE_HDR_LD_SCRIPT(const std::string& path, std::string_view description,
+                        std::string_view script)
+{
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    if (!f)
+        return -1;
+    std::string header = "# HDR scene load script\n# " + std::string(description) + "\n#\n";
+    bool ok = std::fwrite(header.data(), 1, header.size(), f) == header.size();
+    ok = ok && std::fwrite(script.data(), 1, script.size(), f) == script.size();
+    // A full disk shows at the flush or the close; either is a failed save.
+    ok = std::fflush(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    return ok ? 0 : -2;
 }

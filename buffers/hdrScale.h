@@ -97,10 +97,11 @@ void resetScalingArchives();
 
 /// Owned raster of SCALE_TO_RGBA.
 using rgbaRaster = std::unique_ptr<int32u[]>;
-/// SCALE_TO_RGBA flags beyond the gun mask (bits 0-3).
+/// SCALE_TO_RGBA flags beyond the gun mask (bits 0-2).
 enum : int32u { S2R_PIXEL_IL = 0x8, S2R_GREY = 0x400 };
 /// Renders float bands of cols x rows samples to a new RGBA raster through the active
-/// instance's scaling. bands: one array per gun of the mask, or (S2R_PIXEL_IL) bands[0]
+/// instance's scaling. Guns R, G, B from flag bits 0-2. bands: one array per gun of the
+/// mask, or (S2R_PIXEL_IL) bands[0]
 /// holding n samples per pixel. stats: up to four finalised records, or null; missing ones
 /// are computed. status: 0; -1 bad mask or band count; -2 a band of the mask missing;
 /// -3 no memory.
