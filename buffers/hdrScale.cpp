@@ -9,6 +9,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "diag.h"
 #include "sbuffActive.h"
 
@@ -214,53 +218,94 @@ hdrRowScale hdrRowScaleOf(const scalParams& p)
     return s;
 }
 
-// One loop per curve so that the inner loops carry no test of the curve kind. Samples at or
-// below low give 0 and at or above high 255 (a NaN fails both tests and every curve gives it 0).
+namespace {
+
+// a > b ? a : b and a < b ? a : b, without a branch (a NaN in a gives b).
+inline double selMax(double a, double b)
+{
+#if defined(__SSE2__)
+    return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(a), _mm_set_sd(b)));
+#else
+    return a > b ? a : b;
+#endif
+}
+
+inline double selMin(double a, double b)
+{
+#if defined(__SSE2__)
+    return _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(a), _mm_set_sd(b)));
+#else
+    return a < b ? a : b;
+#endif
+}
+
+// One loop per curve, free of branches: samples at or below low give 0, at or above high
+// 255, a NaN 0, and the curve only ever sees values inside [low, high]. Levels vary from
+// pixel to pixel, so a branch per sample would be mispredicted all the time.
+template <typename F>
+void mapRow(const hdrRowScale& s, const float* in, charu* out, std::size_t n, F curve)
+{
+    const double lo = s.low, hi = s.high;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = in[i];
+        const double xc = selMin(selMax(x, lo), hi);
+        double v = curve(xc) * double(x > lo);
+        v = selMax(v, double(x >= hi) * 255.0);
+        v = selMin(selMax(v, 0.0), 255.0);
+        out[i] = static_cast<charu>(static_cast<int>(v));
+    }
+}
+
+} // namespace
+
 void hdrScaleRow(const hdrRowScale& s, std::span<const float> in, std::span<charu> out)
 {
     const std::size_t n = std::min(in.size(), out.size());
-    const double lo = s.low, hi = s.high, k = s.k, h = s.h, f = s.f;
+    const double lo = s.low, k = s.k, h = s.h, f = s.f;
+    const float* x = in.data();
+    charu* o = out.data();
     switch (s.curve) {
-    case 1:
-        for (std::size_t i = 0; i < n; ++i) {
-            double x = in[i];
-            double v = (x - lo) * k;
-            out[i] = toLevel(x >= hi ? 255.0 : v);
+    case 1: {
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Two samples at a time: the commonest render, so it gets the packed form.
+        const __m128d vlo = _mm_set1_pd(lo), vhi = _mm_set1_pd(s.high), vk = _mm_set1_pd(k);
+        const __m128d zero = _mm_setzero_pd(), full = _mm_set1_pd(255.0);
+        for (; i + 2 <= n; i += 2) {
+            const __m128d xv = _mm_cvtps_pd(
+                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(x + i))));
+            __m128d v = _mm_mul_pd(_mm_sub_pd(xv, vlo), vk);
+            v = _mm_max_pd(v, _mm_and_pd(_mm_cmpge_pd(xv, vhi), full));
+            v = _mm_min_pd(_mm_max_pd(v, zero), full);
+            const int32 pair = _mm_cvtsi128_si32(_mm_packus_epi16(
+                _mm_packs_epi32(_mm_cvttpd_epi32(v), _mm_setzero_si128()), _mm_setzero_si128()));
+            o[i] = static_cast<charu>(pair & 0xff);
+            o[i + 1] = static_cast<charu>((pair >> 8) & 0xff);
         }
+#endif
+        mapRow(s, x + i, o + i, n - i, [=](double v) { return (v - lo) * k; });
         break;
-    case 2:
-        for (std::size_t i = 0; i < n; ++i) {
-            double x = in[i];
-            double v = x > lo ? 255.0 * std::log(x / lo) / k : 0.0;
-            out[i] = toLevel(x >= hi ? 255.0 : v);
-        }
+    }
+    case 2: {
+        // ln(x / low) as ln x - ln low, with 255 / logK taken once: no division per sample.
+        const double lnLo = std::log(lo), c = 255.0 / k;
+        mapRow(s, x, o, n, [=](double v) { return (std::log(v) - lnLo) * c; });
         break;
+    }
     case 3:
-        for (std::size_t i = 0; i < n; ++i) {
-            double x = in[i];
-            double v = x > lo ? std::exp((x - lo) * k) : 0.0;
-            out[i] = toLevel(x >= hi ? 255.0 : v);
-        }
+        mapRow(s, x, o, n, [=](double v) { return std::exp((v - lo) * k); });
         break;
     case 4:
-        for (std::size_t i = 0; i < n; ++i) {
-            double x = in[i];
-            double v = x > lo ? 128.0 + std::sinh((x - lo) * k - h) * f : 0.0;
-            out[i] = toLevel(x >= hi ? 255.0 : v);
-        }
+        mapRow(s, x, o, n, [=](double v) { return 128.0 + std::sinh((v - lo) * k - h) * f; });
         break;
     case 5:
-        for (std::size_t i = 0; i < n; ++i) {
-            double x = in[i];
-            double v = x > lo ? 128.0 + 128.0 * std::tanh((x - lo) * k - h) : 0.0;
-            out[i] = toLevel(x >= hi ? 255.0 : v);
-        }
+        mapRow(s, x, o, n, [=](double v) { return 128.0 + 128.0 * std::tanh((v - lo) * k - h); });
         break;
     case 6:
         for (std::size_t i = 0; i < n; ++i) {
             charu bgr[3];
-            hdrPseudoLevels(s, in[i], bgr);
-            out[i] = bgr[2];
+            hdrPseudoLevels(s, x[i], bgr);
+            o[i] = bgr[2];
         }
         break;
     default:
@@ -314,33 +359,39 @@ int SCALE_sBUFF_LINE(std::span<const float> samples, std::span<int32u> rgbaLine,
         }
         return count;
     }
-    // Gather a chunk of samples, map it in one pass, then store and count.
+    // Gather a chunk of samples, map it in one pass, then store; the levels are counted in
+    // four interleaved partial histograms so that runs of one level do not wait on each other.
     constexpr int kChunk = 512;
     float xs[kChunk];
     charu vs[kChunk];
-    bandScalBlk& blk = m.scal[g];
+    double sums[4][256] = {};
+    int32u counts[4][256] = {};
+    const int32u keep = grey ? 0xff000000u : ~(int32u(0xff) << (8 * hdrGunByte[g]));
+    const int32u spread = grey ? 0x010101u : int32u(1) << (8 * hdrGunByte[g]);
     for (int done = 0; done < count; done += kChunk) {
         const int n = std::min(kChunk, count - done);
         const float* src = samples.data() + first + std::size_t(done) * std::size_t(step);
-        if (step == 1) {
-            std::memcpy(xs, src, sizeof(float) * std::size_t(n));
-        } else {
+        const float* x = src;
+        if (step != 1) {
             for (int i = 0; i < n; ++i)
                 xs[i] = src[std::size_t(i) * std::size_t(step)];
+            x = xs;
         }
-        hdrScaleRow(s, std::span<const float>(xs, std::size_t(n)),
+        hdrScaleRow(s, std::span<const float>(x, std::size_t(n)),
                     std::span<charu>(vs, std::size_t(n)));
         int32u* dst = rgbaLine.data() + done;
+        for (int i = 0; i < n; ++i)
+            dst[i] = (dst[i] & keep) | int32u(vs[i]) * spread;
         for (int i = 0; i < n; ++i) {
-            if (grey) {
-                putByte(dst[i], hdrGunByte[0], vs[i]);
-                putByte(dst[i], hdrGunByte[1], vs[i]);
-                putByte(dst[i], hdrGunByte[2], vs[i]);
-            } else {
-                putByte(dst[i], hdrGunByte[g], vs[i]);
-            }
-            countLevel(blk, vs[i], xs[i]);
+            const float xi = x[i];
+            counts[i & 3][vs[i]] += 1;
+            sums[i & 3][vs[i]] += xi == xi ? double(xi) : 0.0; // a NaN must not poison a level
         }
+    }
+    bandScalBlk& blk = m.scal[g];
+    for (int v = 0; v < 256; ++v) {
+        blk.binCount[v] += counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
+        blk.binSum[v] += (sums[0][v] + sums[1][v]) + (sums[2][v] + sums[3][v]);
     }
     return count;
 }

@@ -165,6 +165,46 @@ TEST_F(HdrScale, EveryCurveAtItsEndsMiddleAndOutside)
     EXPECT_EQ(flat, (std::vector<int>{127, 0, 255}));
 }
 
+TEST_F(HdrScale, FastRowsAgreeWithTheCurveFormulasOnEveryLength)
+{
+    // The row kernels take samples in pairs with a single tail; every length and every
+    // position must give what the plain formula gives.
+    setStats(0, -3, 1000);
+    std::vector<float> xs;
+    for (int i = 0; i < 1001; ++i)
+        xs.push_back(float(i * 1.013 - 7));
+    xs[500] = std::numeric_limits<float>::quiet_NaN();
+    xs[501] = std::numeric_limits<float>::infinity();
+    xs[502] = -std::numeric_limits<float>::infinity();
+    for (int32u curve : {HDR_LIN, HDR_LOG, HDR_TANH}) {
+        params(0) = {};
+        params(0).opScalCtl = curve | 0x2400;
+        params(0).usrLoV = 12.5;
+        params(0).usrHiV = 880.25;
+        ASSERT_EQ(S_FACTORS(0), 1);
+        const scalParams& p = params(0);
+        for (std::size_t len : {std::size_t(1001), std::size_t(1000), std::size_t(3)}) {
+            std::vector<charu> out(len);
+            hdrScaleRow(hdrRowScaleOf(p), std::span<const float>(xs.data(), len), out);
+            for (std::size_t i = 0; i < len; ++i) {
+                double x = xs[i], v;
+                if (!(x > p.low))
+                    v = 0;
+                else if (x >= p.high)
+                    v = 255;
+                else if (curve == HDR_LIN)
+                    v = (x - p.low) * p.linK;
+                else if (curve == HDR_LOG)
+                    v = 255 * std::log(x / p.low) / p.logK;
+                else
+                    v = 128 + 128 * std::tanh((x - p.low) * p.tanhK / p.range - p.tanhK / 2);
+                EXPECT_NEAR(out[i], std::floor(v), curve == HDR_LIN ? 0 : 1)
+                    << "curve " << curve << " sample " << i << " of " << len;
+            }
+        }
+    }
+}
+
 TEST_F(HdrScale, PseudoColourNeverWrapsAtTheCrestAndCountsEachGun)
 {
     setStats(0, 0, 100);
