@@ -639,7 +639,9 @@ void hdrBandStats(std::span<const float> samples, bandStats& s)
     const double toBin = span > 0 ? (SBUFF_HIST_BINS - 1) / span : 0.0;
     for (float f : samples) {
         double x = f == f ? f : 0.0;
-        int bin = std::clamp(static_cast<int>((x - s.low) * toBin), 0, SBUFF_HIST_BINS - 1);
+        // Infinite samples make the bin position NaN or huge: clamp it before it is an index.
+        const double at = (x - s.low) * toBin;
+        const int bin = at > 0 ? (at < SBUFF_HIST_BINS - 1 ? int(at) : SBUFF_HIST_BINS - 1) : 0;
         binCount[bin] += 1;
         binSum[bin] += x;
         double d = x - s.mean;
@@ -787,8 +789,8 @@ int LUT_NORMLZ(const histSummary hist[3], charu luts[4][256], int32u curve, int3
     }
     int lo[3], hi[3];
     for (int g = 0; g < 3; ++g) {
-        lo[g] = static_cast<int>(hist[g][0]);
-        hi[g] = static_cast<int>(hist[g][1]);
+        lo[g] = toLevel(hist[g][0]);
+        hi[g] = toLevel(hist[g][1]);
     }
     if (common) {
         int l = std::min({lo[0], lo[1], lo[2]}), h = std::max({hi[0], hi[1], hi[2]});

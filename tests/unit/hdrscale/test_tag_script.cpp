@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -284,6 +285,9 @@ TEST_F(HdrTag, FloatBandsRenderThroughTheScalingAndStatisticsAreComplete)
     hdrBandStats(flat, s);
     EXPECT_EQ(s.stdDev, 0.0);
     EXPECT_EQ(s.median, 7.0);
+    const float wild[] = {1, std::numeric_limits<float>::infinity(), 3};
+    hdrBandStats(wild, s); // no index out of the histogram
+    EXPECT_EQ(s.finalised, 1);
     const float integers[] = {10, 20, 20, 30};
     hdrBandStats(integers, s);
     EXPECT_DOUBLE_EQ(s.median, 15.0) << "averaged with the occupied bin below, not an empty one";
