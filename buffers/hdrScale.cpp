@@ -382,11 +382,21 @@ int SCALE_sBUFF_LINE(std::span<const float> samples, std::span<int32u> rgbaLine,
         int32u* dst = rgbaLine.data() + done;
         for (int i = 0; i < n; ++i)
             dst[i] = (dst[i] & keep) | int32u(vs[i]) * spread;
-        for (int i = 0; i < n; ++i) {
-            const float xi = x[i];
-            counts[i & 3][vs[i]] += 1;
-            sums[i & 3][vs[i]] += xi == xi ? double(xi) : 0.0; // a NaN must not poison a level
+        // NaN and infinite samples always land on level 0 or 255, whose sums the descaling
+        // table never reads (its ends are the range bounds), so they need no test here.
+        auto add = [&](int part, int i) {
+            counts[part][vs[i]] += 1;
+            sums[part][vs[i]] += double(x[i]);
+        };
+        int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            add(0, i);
+            add(1, i + 1);
+            add(2, i + 2);
+            add(3, i + 3);
         }
+        for (; i < n; ++i)
+            add(0, i);
     }
     bandScalBlk& blk = m.scal[g];
     for (int v = 0; v < 256; ++v) {
