@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -258,7 +259,7 @@ void mapRow(const hdrRowScale& s, const float* in, charu* out, std::size_t n, F 
 
 } // namespace
 
-void hdrScaleRow(const hdrRowScale& s, std::span<const float> in, std::span<charu> out)
+void hdrScaleRowDirect(const hdrRowScale& s, std::span<const float> in, std::span<charu> out)
 {
     const std::size_t n = std::min(in.size(), out.size());
     const double lo = s.low, k = s.k, h = s.h, f = s.f;
@@ -310,6 +311,122 @@ void hdrScaleRow(const hdrRowScale& s, std::span<const float> in, std::span<char
         break;
     default:
         break;
+    }
+}
+
+namespace {
+
+// Curves with a transcendental function cost far more per sample than a table look-up. Every
+// curve is monotonic in the sample, so a float's top sixteen bits (sign, exponent and seven
+// bits of mantissa) name a bucket of samples whose levels differ by at most one from the
+// bucket's first; the bucket keeps its first level and the first sample of the next level.
+// Buckets that hold more than two levels (narrow ranges), or NaN, are computed directly.
+struct bucketLevel {
+    float next;   ///< first sample of level base + 1 in the bucket (+inf when none)
+    int16_t base; ///< level of the bucket's first sample; -1: compute directly
+};
+constexpr int kBuckets = 1 << 16;
+
+struct levelTable {
+    hdrRowScale key;
+    std::unique_ptr<bucketLevel[]> t;
+    bool valid;
+};
+
+inline float floatOf(int32u bits)
+{
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+inline int32u bitsOf(float f)
+{
+    int32u b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+int levelOf(const hdrRowScale& s, float x)
+{
+    charu v;
+    hdrScaleRowDirect(s, std::span<const float>(&x, 1), std::span<charu>(&v, 1));
+    return v;
+}
+
+void buildLevels(const hdrRowScale& s, bucketLevel* t)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int32u idx = 0; idx < kBuckets; ++idx) {
+        const int32u b0 = idx << 16, b1 = b0 | 0xffff;
+        bucketLevel& e = t[idx];
+        e = {inf, -1};
+        if ((idx & 0x7f80) == 0x7f80) // infinities and NaN
+            continue;
+        const float f0 = floatOf(b0), f1 = floatOf(b1);
+        if (s.low < s.high && (idx & 0x8000 ? f0 : f1) <= s.low) {
+            e.base = 0; // the whole bucket lies at or below low
+            continue;
+        }
+        if (s.low < s.high && (idx & 0x8000 ? f1 : f0) >= s.high) {
+            e.base = 255;
+            continue;
+        }
+        // Smallest and largest sample of the bucket (negative buckets run downwards).
+        const float small = idx & 0x8000 ? f1 : f0, large = idx & 0x8000 ? f0 : f1;
+        const int l0 = levelOf(s, small), l1 = levelOf(s, large);
+        if (l0 == l1) {
+            e.base = static_cast<int16_t>(l0);
+        } else if (l1 == l0 + 1 && !(idx & 0x8000)) {
+            int32u lo = b0, hi = b1; // level l0 at lo, l1 at hi
+            while (hi - lo > 1) {
+                int32u mid = lo + (hi - lo) / 2;
+                (levelOf(s, floatOf(mid)) > l0 ? hi : lo) = mid;
+            }
+            e.base = static_cast<int16_t>(l0);
+            e.next = floatOf(hi);
+        }
+    }
+}
+
+// Tables of the last four scalings used (one per gun of a render), built on first use.
+const bucketLevel* levelsFor(const hdrRowScale& s)
+{
+    static thread_local levelTable cache[4];
+    static thread_local int victim = 0;
+    for (auto& c : cache)
+        if (c.valid && c.key.curve == s.curve && c.key.low == s.low && c.key.high == s.high &&
+            c.key.k == s.k && c.key.h == s.h && c.key.f == s.f)
+            return c.t.get();
+    levelTable& c = cache[victim];
+    victim = (victim + 1) % 4;
+    c.valid = false;
+    if (!c.t)
+        c.t.reset(new (std::nothrow) bucketLevel[kBuckets]);
+    if (!c.t)
+        return nullptr;
+    buildLevels(s, c.t.get());
+    c.key = s;
+    c.valid = true;
+    return c.t.get();
+}
+
+} // namespace
+
+void hdrScaleRow(const hdrRowScale& s, std::span<const float> in, std::span<charu> out)
+{
+    const std::size_t n = std::min(in.size(), out.size());
+    // Short rows do not pay for a table; linear and pseudo-colour need none.
+    const bucketLevel* t = s.curve >= 2 && s.curve <= 5 && n >= 256 ? levelsFor(s) : nullptr;
+    if (!t) {
+        hdrScaleRowDirect(s, in, out);
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const float x = in[i];
+        const bucketLevel& e = t[bitsOf(x) >> 16];
+        out[i] = e.base >= 0 ? static_cast<charu>(e.base + (x >= e.next))
+                             : static_cast<charu>(levelOf(s, x));
     }
 }
 

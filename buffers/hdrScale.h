@@ -57,6 +57,8 @@ struct hdrRowScale {
 hdrRowScale hdrRowScaleOf(const scalParams& p);
 /// Maps samples to gun levels 0-255 through a non-pseudo curve (NaN gives 0).
 void hdrScaleRow(const hdrRowScale& s, std::span<const float> in, std::span<charu> out);
+/// The same, computing every sample through its curve (no level tables).
+void hdrScaleRowDirect(const hdrRowScale& s, std::span<const float> in, std::span<charu> out);
 /// Pseudo-colour levels of one sample: blue, green, red.
 void hdrPseudoLevels(const hdrRowScale& s, float x, charu bgr[3]);
 

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "hdrScale.h"
@@ -201,6 +203,61 @@ TEST_F(HdrScale, FastRowsAgreeWithTheCurveFormulasOnEveryLength)
                 EXPECT_NEAR(out[i], std::floor(v), curve == HDR_LIN ? 0 : 1)
                     << "curve " << curve << " sample " << i << " of " << len;
             }
+        }
+    }
+}
+
+TEST_F(HdrScale, LevelTablesGiveExactlyTheComputedLevels)
+{
+    // Samples of every magnitude and sign, the special values, and dense runs near the range.
+    std::mt19937 rng(7);
+    std::vector<float> xs;
+    for (int i = 0; i < 20000; ++i) {
+        int32u bits = rng();
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        xs.push_back(f);
+    }
+    std::uniform_real_distribution<float> near(-10.0f, 1200.0f);
+    for (int i = 0; i < 40000; ++i)
+        xs.push_back(near(rng));
+    xs.push_back(std::numeric_limits<float>::quiet_NaN());
+    xs.push_back(std::numeric_limits<float>::infinity());
+    xs.push_back(-std::numeric_limits<float>::infinity());
+    xs.push_back(-0.0f);
+    struct rangeCase {
+        double lo, hi;
+    };
+    // Wide, narrow (buckets spanning many levels), a hair-thin one and one below zero.
+    const rangeCase ranges[] = {{0.5, 1000}, {100, 101.5}, {7, 7.00002}, {-50, -2}};
+    for (int32u curve : {HDR_LOG, HDR_EXP, HDR_SINH, HDR_TANH}) {
+        for (const auto& r : ranges) {
+            setStats(0, -1e6, 1e6);
+            params(0) = {};
+            params(0).opScalCtl = curve | 0x2400;
+            params(0).usrLoV = r.lo;
+            params(0).usrHiV = r.hi;
+            ASSERT_EQ(S_FACTORS(0), 1);
+            const hdrRowScale s = hdrRowScaleOf(params(0));
+            // Every float around the middle of the range: each level change is met exactly.
+            std::vector<float> sweep = xs;
+            float mid = float((r.lo + r.hi) / 2);
+            int32u m;
+            std::memcpy(&m, &mid, sizeof m);
+            for (int32u b = m - 100000; b != m + 100000; ++b) {
+                float f;
+                std::memcpy(&f, &b, sizeof f);
+                sweep.push_back(f);
+            }
+            std::vector<charu> fast(sweep.size()), direct(sweep.size());
+            hdrScaleRow(s, sweep, fast);
+            hdrScaleRowDirect(s, sweep, direct);
+            int wrong = 0;
+            for (std::size_t i = 0; i < sweep.size(); ++i)
+                if (fast[i] != direct[i] && wrong++ < 3)
+                    ADD_FAILURE() << "curve " << curve << " range " << r.lo << ".." << r.hi
+                                  << " sample " << sweep[i] << ": " << int(fast[i]) << " vs "
+                                  << int(direct[i]);
         }
     }
 }
