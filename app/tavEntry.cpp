@@ -116,7 +116,7 @@ int tavMain(int argc, char** argv, const EntryHooks& hooks)
             source = SRC_STRING;
         }
         if (optLookup(scanArgc, argv, "-hdr", true, value, consumed))
-            SET_HDR_DEFAULT_RANGE(hdrModeFromWord(value));
+            CHOOSE_HDR_DEFAULT_RANGE(hdrModeFromWord(value));
     }
 
     if (CRE_LDR_GUI() != 1) {

@@ -58,6 +58,19 @@ void SET_HDR_DEFAULT_RANGE(int mode)
     hdrSet.rangeMode[0] = hdrSet.rangeMode[1] = mode;
 }
 
+void CHOOSE_HDR_DEFAULT_RANGE(int mode)
+{
+    SET_HDR_DEFAULT_RANGE(mode);
+    hdrSet.rangeChosen = true;
+}
+
+void SET_HDR_LOAD_DEFAULT_RANGE()
+{
+    // A mode the user asked for outranks the full-range default of a plain HDR load.
+    if (!hdrSet.rangeChosen)
+        SET_HDR_DEFAULT_RANGE(HDR_FULL);
+}
+
 void resetHdrSettings()
 {
     hdrSet = hdrSettings{};

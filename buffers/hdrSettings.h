@@ -55,6 +55,7 @@ struct hdrSettings {
     double tagP1, tagP2; ///< numbers of the last HDR tag
     bool tagGiven;       ///< an HDR tag set the values above
     bool autoMode;       ///< automatic scaling (SBUFF_AUTO)
+    bool rangeChosen;    ///< the user chose the default range mode (-hdr)
 };
 
 /// Process-wide HDR settings.
@@ -62,5 +63,9 @@ extern hdrSettings hdrSet;
 
 /// Sets the default range mode of both accumulators (0, 1 or 2; others give 0).
 void SET_HDR_DEFAULT_RANGE(int mode);
+/// Sets the default range mode as the user's choice (-hdr): HDR loads keep it.
+void CHOOSE_HDR_DEFAULT_RANGE(int mode);
+/// The default of an HDR load without an HDR tag: full range (2), unless the user chose a mode.
+void SET_HDR_LOAD_DEFAULT_RANGE();
 /// Back to the start-up values.
 void resetHdrSettings();
