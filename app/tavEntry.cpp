@@ -9,9 +9,11 @@
 #include "cmdline.h"
 #include "diag.h"
 #include "folio_utl.h"
+#include "hdrScale.h"
 #include "hdrSettings.h"
 #include "ldrErrors.h"
 #include "loadGui.h"
+#include "sbuffActive.h"
 #include "tavPaths.h"
 #include "tav_load.h"
 #include "viewDims.h"
@@ -124,6 +126,12 @@ int tavMain(int argc, char** argv, const EntryHooks& hooks)
         return 254;
     }
     CLAIM_FOLIOS(ALL_FOLIOS);
+    // Both accumulators start from the default range mode (-hdr, else med3sd); the Loader
+    // sBUFF is left active, as every HDR load expects.
+    for (int id : {SBUFF_EXPLOIT, SBUFF_LOADER}) {
+        SET_ACTIVE_sBUFF(id);
+        HDR_DEFAULTS(hdrSet.rangeMode[id]);
+    }
     bufdes* table = INIT_BUFMGT();
     if (!table) {
         DIAG("\ntavMain:INIT_BUFMGT() fail\n");

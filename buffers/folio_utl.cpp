@@ -157,6 +157,10 @@ int PUT_sBUFF_HEADER(folioDesc* nw)
         nw->firstBand + nw->nScaleBands > SBUFF_MAX_SCALE_BANDS ||
         (!continuation && (nw->nBands < nw->nScaleBands || nw->nBands > SBUFF_MAX_BANDS)))
         return -1;
+    // A gun appended to interleaved lines would have its band read from offsets that hold
+    // other bands' samples (or the header): such a composition cannot be stored.
+    if (continuation && cur.sMode == SMODE_SCAN_IL)
+        return -1;
     if (!continuation) {
         cur = {};
         // One scaled band of a multi-band line still stores every band of it.

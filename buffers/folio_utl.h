@@ -43,6 +43,21 @@ int PUT_sBUFF_SCANLINE(float* samples, std::size_t count);
 /// 0; -1 no load started; -2 folio not flushed; -3 no line buffer; -4 read; -5 header write.
 int END_sBUFF_LOAD();
 
+/// RENDER_sBUFF targets and options.
+enum : int32u {
+    RSB_TO_iBUFF = 0x40,    ///< render into the iBUFF given
+    RSB_TO_DISPLAY = 0x200, ///< render into the display's FG AOI (target = that area)
+    RSB_SET_SRCBUF = 0x2000 ///< the accumulator first takes the iBUFF as its source buffer
+};
+/// Renders the active sBUFF through the current scaling of its guns into bd (a grey band to
+/// R, G and B, alpha kept) and gives the image each gun's descaling table and curve name.
+/// 0; -1 sBUFF not defined; -2 no bd; -3 target flags; -4 cols, rows under 16 or nBands not
+/// 1-8; -5 display area differs from the aoi; -6 bd's size differs; -7 dType; -8 no line
+/// buffer or the folio unreadable; -9 display target not available; -10 image neither HDR nor
+/// rendered; -11 rendered from another buffer; -12 image size differs from the aoi; -13 more
+/// than one image (or no room for one).
+int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags);
+
 /// Copies band (from 1) of the active sBUFF into user accumulator acc (0-3), noting srcBuf as
 /// its source buffer. 0; -1 no active folio; -2 bad acc; -4 header unreadable or band not in
 /// the sBUFF; -5 no line buffer; -7 read; -8 write.

@@ -16,6 +16,7 @@
 
 #include "diag.h"
 #include "sbuffActive.h"
+#include "sbuffStats.h"
 
 const char* const hdrCurveNames[11] = {"UNSCALED", " LINEAR ", "  LOG   ", "  EXP   ",
                                        " SINEH  ", " TANH   ", " PSEUDO ", "ENTROPY ",
@@ -739,76 +740,30 @@ void resetScalingArchives()
 
 void hdrBandStats(std::span<const float> samples, bandStats& s)
 {
-    s = {};
-    s.low = 1e37;
-    s.high = -1e37;
-    // First pass: extremes and mean (a NaN sample counts as 0, as on load).
-    for (float f : samples) {
-        double x = f == f ? f : 0.0;
-        s.sum += x;
-        s.low = std::min(s.low, x);
-        s.high = std::max(s.high, x);
-    }
-    const double n = double(samples.size());
-    s.count = n;
+    // The same two passes and finalisation as an accumulator load, so that a band rendered
+    // from memory and the same band loaded from a file scale alike. The passes may rewrite
+    // samples (NaN to 0, unbinnable to low), so they run on copies of the caller's data.
+    INIT_BAND_STATS(&s, 0);
     if (samples.empty()) {
         s.low = s.high = 0;
         s.finalised = 1;
         return;
     }
-    s.mean = s.sum / n;
-    // Second pass: deviations and a 1024-bin histogram of the samples.
-    static thread_local double binSum[SBUFF_HIST_BINS];
-    static thread_local double binCount[SBUFF_HIST_BINS];
-    std::fill(std::begin(binSum), std::end(binSum), 0.0);
-    std::fill(std::begin(binCount), std::end(binCount), 0.0);
-    const double span = s.high - s.low;
-    const double toBin = span > 0 ? (SBUFF_HIST_BINS - 1) / span : 0.0;
-    for (float f : samples) {
-        double x = f == f ? f : 0.0;
-        // Infinite samples make the bin position NaN or huge: clamp it before it is an index.
-        const double at = (x - s.low) * toBin;
-        const int bin = at > 0 ? (at < SBUFF_HIST_BINS - 1 ? int(at) : SBUFF_HIST_BINS - 1) : 0;
-        binCount[bin] += 1;
-        binSum[bin] += x;
-        double d = x - s.mean;
-        s.sumAbsDev += std::fabs(d);
-        s.sumDev += d;
-        s.sumDev2 += d * d;
-        s.sumDev3 += d * d * d;
-        s.sumDev4 += d * d * d * d;
-    }
-    s.meanAbsDev = s.sumAbsDev / n;
-    double var = n > 1 ? (s.sumDev2 - s.sumDev * s.sumDev / n) / (n - 1) : 0.0;
-    var = var > 0 ? var : 0.0;
-    s.stdDev = std::sqrt(var);
-    if (var > 0) {
-        s.skew = s.sumDev3 / (n * var * s.stdDev);
-        s.kurtosis = s.sumDev4 / (n * var * var) - 3;
-    }
-    // Median: the bin where the cumulative count first exceeds half, averaged with the nearest
-    // occupied bin below it; mode: the first fullest bin.
-    const double half = std::floor(n / 2);
-    double cum = 0, best = 0;
-    int prev = -1, modeBin = 0;
-    bool medianSet = false;
-    for (int b = 0; b < SBUFF_HIST_BINS; ++b) {
-        if (binCount[b] <= 0)
-            continue;
-        double mean = binSum[b] / binCount[b];
-        if (binCount[b] > best) {
-            best = binCount[b];
-            modeBin = b;
+    constexpr std::size_t kChunk = 4096;
+    float chunk[kChunk];
+    auto eachChunk = [&](auto pass) {
+        for (std::size_t at = 0; at < samples.size(); at += kChunk) {
+            const std::size_t n = std::min(kChunk, samples.size() - at);
+            std::memcpy(chunk, samples.data() + at, n * sizeof(float));
+            pass(n);
         }
-        cum += binCount[b];
-        if (!medianSet && cum > half) {
-            s.median = prev < 0 ? mean : (binSum[prev] / binCount[prev] + mean) / 2;
-            medianSet = true;
-        }
-        prev = b;
-    }
-    s.mode = binSum[modeBin] / binCount[modeBin];
-    s.finalised = 1;
+    };
+    eachChunk([&](std::size_t n) { P1_ACCUM_FSTATS(chunk, &s, n); });
+    std::unique_ptr<bandScalBlk> blk(new (std::nothrow) bandScalBlk{});
+    if (!blk)
+        return; // not finalised: S_FACTORS refuses the band instead of scaling it wrongly
+    eachChunk([&](std::size_t n) { P2_ACCUM_FSTATS(chunk, blk.get(), &s, n); });
+    FINISH_FSTATS(blk.get(), &s);
 }
 
 rgbaRaster SCALE_TO_RGBA(const float* const bands[4], int32 cols, int32 rows, int nBands,

@@ -18,9 +18,13 @@
 #include "diag.h"
 #include "fcrypt.h"
 #include "get_vsl.h"
+#include "folio_utl.h"
+#include "hdrScale.h"
 #include "hdrSettings.h"
+#include "ldrHdrSink.h"
 #include "ldrErrors.h"
 #include "loadGui.h"
+#include "sbuffActive.h"
 #include "tavPaths.h"
 
 overlayPalette ldrOvlPalette{};
@@ -733,6 +737,34 @@ int markLoaded(loadJob& job, bool wasEmpty, int32u flagsLoaded, int dBands)
     return 0;
 }
 
+// The scaling of an HDR load and its first render, once the accumulator holds the data: a new
+// accumulator starts from the default range mode (full range for a plain load into an empty
+// buffer, unless the user chose a mode), a band added to a composition keeps the scaling of
+// the bands before it; the load's HDR tag then applies to the guns it names.
+int renderHdrLoad(loadJob& job, bool wasEmpty)
+{
+    const loadRequest& req = job.req;
+    SET_ACTIVE_sBUFF(SBUFF_LOADER);
+    if (wasEmpty || !req.gunGiven) {
+        if (wasEmpty && !req.hdrGiven)
+            SET_HDR_LOAD_DEFAULT_RANGE();
+        HDR_DEFAULTS(hdrSet.rangeMode[SBUFF_LOADER]);
+    }
+    if (req.hdrGiven && req.hdrFlags != 0) {
+        const int st = APPLY_HDR_TAG();
+        // The tag belongs to this load; the next load has its own or none.
+        hdrSet.tagGiven = false;
+        if (st != 0)
+            return LDR_ERROR(12, strPrintf(" Status= %d", st));
+    }
+    const int rst = RENDER_sBUFF(nullptr, job.b, RSB_TO_iBUFF);
+    if (rst != 0) {
+        DIAG("\nTAV_LOAD(): ***Fail; RENDER_sBUFF()= %d", rst);
+        return LDR_ERROR(43, strPrintf(" RENDER_sBUFF()= %d", rst));
+    }
+    return 0;
+}
+
 } // namespace
 
 std::FILE* openRegularFile(const std::string& path, const char* mode)
@@ -764,6 +796,7 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     TAV_ASSERT(table != nullptr && current < NUM_iBUFF);
     loadJob job(req, &table[current]);
     bufdes* b = job.b;
+    INSTALL_HDR_SINK();
     if (int e = openImage(job))
         return e;
 
@@ -782,10 +815,6 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
 
     if (int e = readHeader(job))
         return e;
-    // An HDR file into an empty buffer without an HDR tag scales over the full range by
-    // default; the setting changes only once the load has succeeded.
-    const bool hdrDefaultFull =
-        ((job.f->vslCtlm & vslIS_HDR) || job.f->quantiz > 8) && wasEmpty && !req.hdrGiven;
     if (int e = checkHdrKind(job))
         return e;
     chooseConversion(job);
@@ -812,10 +841,20 @@ int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
     const int dBands = job.f->dBands;
     if (int e = transfer(job, replacing, wasEmpty))
         return e;
+    int32 sinkDetail = 0;
+    if (job.fileHdr) {
+        // Rows the accumulator did not take, or statistics it could not finish, would render
+        // as a picture that is not the file's: the load fails instead.
+        const int32 sst = hdrSinkStatus(&sinkDetail);
+        if (sst == -1)
+            return LDR_ERROR(46, strPrintf("Status= %d", sinkDetail));
+        if (sst != 0)
+            return LDR_ERROR(8, strPrintf("Status: %d", sinkDetail));
+    }
     if (int e = markLoaded(job, wasEmpty, flagsLoaded, dBands))
         return e;
     rollback.keep();
-    if (hdrDefaultFull)
-        SET_HDR_DEFAULT_RANGE(HDR_FULL);
+    if (job.fileHdr)
+        return renderHdrLoad(job, wasEmpty);
     return 0;
 }

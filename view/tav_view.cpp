@@ -12,9 +12,11 @@
 #include "dispAccum.h"
 #include "exploitOp.h"
 #include "fit.h"
+#include "folio_utl.h"
 #include "loadGui.h"
 #include "lutKernels.h"
 #include "renderPix.h"
+#include "sbuffActive.h"
 #include "tavDefaults.h"
 #include "tav_wmgt.h"
 #include "textwin.h"
@@ -240,15 +242,18 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         if (b->bufCtlm & bufIS_HDR) {
             if (LDR_EXISTS())
                 LDR_MSG("\nRendering sBUFF HDR data to iBUFF");
-            // The scaling accumulator that renders HDR data into the iBUFF is not part of
-            // this program yet: such a buffer cannot be shown.
-            const int32 rc = -1;
-            const std::string m = strPrintf("\nTAV_VIEW(): ***Fail; RENDER_sBUFF()= %d", rc);
-            if (LDR_EXISTS())
-                LDR_MSG(m.c_str());
-            DIAG("%s", m.c_str());
-            b->bufCtlm &= ~bufLOADED;
-            return TAV_TO_LOADER;
+            // The Loader sBUFF holds the last HDR load; a buffer it was not loaded into is
+            // refused by the render (source buffer or size), not shown with foreign data.
+            SET_ACTIVE_sBUFF(SBUFF_LOADER);
+            const int32 rc = RENDER_sBUFF(nullptr, b, RSB_TO_iBUFF);
+            if (rc != 0) {
+                const std::string m = strPrintf("\nTAV_VIEW(): ***Fail; RENDER_sBUFF()= %d", rc);
+                if (LDR_EXISTS())
+                    LDR_MSG(m.c_str());
+                DIAG("%s", m.c_str());
+                b->bufCtlm &= ~bufLOADED;
+                return TAV_TO_LOADER;
+            }
         }
     }
 

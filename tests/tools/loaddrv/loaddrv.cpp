@@ -4,9 +4,13 @@
 
 #include "bufRecMgt.h"
 #include "fcrypt.h"
+#include "folio_utl.h"
+#include "hdrScale.h"
+#include "hdrSettings.h"
 #include "ldrConsole.h"
 #include "ldrRequest.h"
 #include "loadGui.h"
+#include "sbuffActive.h"
 #include "tav_load.h"
 
 namespace loaddrv {
@@ -36,6 +40,15 @@ void reset()
     ldrConsoleReset();
     resetLoaderState();
     CLEAR_KEYS();
+    // The accumulators as the program starts them: fresh scratch files, the default scaling.
+    resetFolios();
+    resetSbuffs();
+    resetScalingArchives();
+    resetHdrSettings();
+    for (int id : {SBUFF_EXPLOIT, SBUFF_LOADER}) {
+        SET_ACTIVE_sBUFF(id);
+        HDR_DEFAULTS(hdrSet.rangeMode[id]);
+    }
     CRE_LDR_GUI();
     LDR_GUI(false); // shown, so that messages land in the message area
 }

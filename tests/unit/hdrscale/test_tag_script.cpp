@@ -290,7 +290,7 @@ TEST_F(HdrTag, FloatBandsRenderThroughTheScalingAndStatisticsAreComplete)
     EXPECT_EQ(s.finalised, 1);
     const float integers[] = {10, 20, 20, 30};
     hdrBandStats(integers, s);
-    EXPECT_DOUBLE_EQ(s.median, 15.0) << "averaged with the occupied bin below, not an empty one";
+    EXPECT_DOUBLE_EQ(s.median, 20.0) << "the middle pair lies in one bin: no empty bin halves it";
 
     HDR_DEFAULTS(2);
     const float band[] = {0, 255, 51, 102};

@@ -248,17 +248,18 @@ TEST_F(LoadExec, MissingFileAndDumpHeader)
     EXPECT_EQ(bufObjs[0].numImgs, 0) << "nothing loaded";
 }
 
-TEST_F(LoadExec, SixteenBitFileIsRefusedUntilTheAccumulatorExists)
+TEST_F(LoadExec, RefusedSixteenBitFileLeavesNothingBehind)
 {
     resetHdrSettings();
-    std::string data = "P5\n20 20\n65535\n";
-    for (int i = 0; i < 400; ++i) {
+    std::string data = "P5\n40 40\n65535\n";
+    for (int i = 0; i < 1600; ++i) {
         data += char(i >> 8);
         data += char(i & 255);
     }
-    auto r = load("i=" + write("deep.pgm", data));
+    // HDR files load in place: a placement is refused before anything is read.
+    auto r = load("BXY=10,10 i=" + write("deep.pgm", data));
     EXPECT_EQ(r.status, 4);
-    EXPECT_NE(err.find("18: Virtual scanline INIT_VSL() fail; status="), std::string::npos) << err;
+    EXPECT_NE(err.find("20: HDR Prohibited Tags"), std::string::npos) << err;
     EXPECT_EQ(bufObjs[0].numImgs, 0);
     EXPECT_EQ(r.pam, "") << "no pixels are left behind";
     EXPECT_EQ(hdrSet.rangeMode[0], HDR_MED3SD) << "a refused HDR file leaves the scaling default";
@@ -466,10 +467,10 @@ TEST_F(LoadExec, FailedReplacingLoadKeepsTheEarlierImages)
     const std::string junk = write("junk.pgm", std::string(3000, 'q'));
     const std::string narrow = pgm("narrow.pgm", 16, 64);
     const std::string big = pgm("big.pgm", 200, 200);
-    // Sixteen-bit files pass the header and fail when the pipeline starts (no accumulator):
-    // one fits the block the clear kept, the other needs it grown.
-    std::string deep = "P5\n20 20\n65535\n", deepBig = "P5\n90 90\n65535\n";
-    deep.append(20 * 20 * 2, char(3));
+    // Sixteen-bit files pass the header and are refused by the rules of HDR loads: one fits
+    // the block the clear kept, the other would need it grown.
+    std::string deep = "P6\n20 20\n65535\n", deepBig = "P5\n90 90\n65535\n";
+    deep.append(20 * 20 * 6, char(3));
     deepBig.append(90 * 90 * 2, char(3));
     const std::string deepPgm = write("deep.pgm", deep), deepBigPgm = write("deepbig.pgm", deepBig);
     ASSERT_EQ(load("i=" + a).status, 0) << err;
@@ -483,8 +484,8 @@ TEST_F(LoadExec, FailedReplacingLoadKeepsTheEarlierImages)
         {"i=" + narrow, "25: FXY Tag exceeds data dimensions"},
         {"INIT i=" + narrow, "25: FXY Tag exceeds data dimensions"},
         {"i=" + big, "33: Requested image buffer exceeds system resources."},
-        {"i=" + deepPgm, "18: Virtual scanline INIT_VSL() fail"},
-        {"INIT i=" + deepBigPgm, "18: Virtual scanline INIT_VSL() fail"},
+        {"HDR=R,PSEUDO,FULL i=" + deepPgm, "47: PSEUDOCOLOR scaling is defined only"},
+        {"INIT BXY=20,20 i=" + deepBigPgm, "20: HDR Prohibited Tags"},
     };
     for (const auto& c : cases) {
         if (c.want.rfind("33", 0) == 0)
