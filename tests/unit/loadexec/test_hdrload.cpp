@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "bufRecMgt.h"
+#include "folio_utl.h"
 #include "hdrSettings.h"
 #include "loaddrv.h"
 
@@ -200,6 +201,23 @@ TEST_F(HdrLoad, GunOntoInterleavedColourFailsInsteadOfShowingTheHeader)
     const std::vector<charu> after(reinterpret_cast<const charu*>(bufObjs[0].imgbuf),
                                    reinterpret_cast<const charu*>(bufObjs[0].imgbuf) + 20 * 20 * 4);
     EXPECT_EQ(before, after) << "the rendered colour image is left as it was";
+}
+
+TEST_F(HdrLoad, RenderRefusesABufferTheAccumulatorDoesNotBelongTo)
+{
+    const std::vector<int> v = fourLevels();
+    const std::string p = pnm16("four.pgm", 20, 20, 1, v);
+    ASSERT_EQ(load("i=" + p).status, 0) << err;
+    testing::internal::CaptureStderr();
+    const loaddrv::Result second = loaddrv::runCommand("i=" + p, 1);
+    err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(second.status, 0) << err;
+    // The Loader sBUFF now holds buffer 2's load: buffer 1 keeps its picture, unrendered anew.
+    EXPECT_EQ(RENDER_sBUFF(nullptr, &bufObjs[0], RSB_TO_iBUFF), -11);
+    EXPECT_EQ(RENDER_sBUFF(nullptr, &bufObjs[1], RSB_TO_iBUFF), 0);
+    EXPECT_EQ(RENDER_sBUFF(nullptr, &bufObjs[1], RSB_TO_iBUFF | RSB_TO_DISPLAY), -3);
+    EXPECT_EQ(RENDER_sBUFF(nullptr, &bufObjs[1], RSB_TO_DISPLAY), -3) << "no display area";
+    EXPECT_EQ(RENDER_sBUFF(nullptr, nullptr, RSB_TO_iBUFF), -2);
 }
 
 } // namespace
