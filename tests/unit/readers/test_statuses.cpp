@@ -397,7 +397,7 @@ std::uint64_t addressSpaceInUse()
 }
 
 // In a child: 0 when the file's load ends with a memory refusal (error 33) while the address
-// space has 1 GiB to spare and the guard hears of plenty of memory; 1 otherwise.
+// space has 1 GiB to spare and the guard hears of 4 GiB free; 1 otherwise.
 int refusedWithoutPixelMemory(const std::string& file)
 {
     const rlim_t room = addressSpaceInUse() + (rlim_t(1) << 30);
@@ -405,7 +405,7 @@ int refusedWithoutPixelMemory(const std::string& file)
     setrlimit(RLIMIT_AS, &lim);
     alarm(60);
     setFreeMemSource([](std::uint64_t& ram, std::uint64_t& swap) {
-        ram = std::uint64_t(1) << 40;
+        ram = std::uint64_t(4) << 30;
         swap = 0;
         return true;
     });
@@ -416,10 +416,11 @@ int refusedWithoutPixelMemory(const std::string& file)
     return 1;
 }
 
-// Small HDR files claiming pictures of several gigabytes: the header is valid, so the load goes
-// as far as the pixel block, whose allocation fails in a child with 1 GiB of address space to
-// spare while the memory guard is told there is plenty. The load must end with the memory
-// refusal, within the alarm, not with a crash or a picture.
+// Small HDR files claiming pictures of several gigabytes: the header is valid, so it is the
+// memory guard that must refuse the pixel block, before anything of it is taken. Each load
+// runs in a child with 1 GiB of address space to spare while the guard hears of 4 GiB, so a
+// load that took the block (or the accumulator's rows at that size) first would not end with
+// the guard's error 33 within the alarm.
 TEST_F(ReaderStatuses, HugeHdrClaimsEndWithAMemoryRefusal)
 {
     writeBytes(path("claim16.png"), pngClaiming(46341, 46341, 16));
