@@ -58,6 +58,21 @@ enum : int32u {
 /// than one image (or no room for one).
 int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags);
 
+/// A rectangle of the display lent to RENDER_sBUFF: its pixels, read from the display, row
+/// after row (width of the rectangle), and the write back. The view lends one while it is open.
+class sbuffDisplayArea {
+public:
+    virtual ~sbuffDisplayArea() = default;
+    /// The rectangle's pixels as the display holds them; null when they cannot be read.
+    virtual int32u* pixels() = 0;
+    /// Writes the pixels back to the display.
+    virtual void commit() = 0;
+};
+/// Opens a display rectangle (null when none can be had, e.g. no view or no memory).
+using sbuffDisplayOpener = sbuffDisplayArea* (*)(const aoiRec& area);
+/// Installs the opener the display target of RENDER_sBUFF uses; nullptr removes it.
+void SET_sBUFF_DISPLAY(sbuffDisplayOpener opener);
+
 /// Copies band (from 1) of the active sBUFF into user accumulator acc (0-3), noting srcBuf as
 /// its source buffer. 0; -1 no active folio; -2 bad acc; -4 header unreadable or band not in
 /// the sBUFF; -5 no line buffer; -7 read; -8 write.

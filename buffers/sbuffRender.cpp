@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <span>
 
 #include "diag.h"
@@ -69,13 +70,26 @@ int gunOfBand(const folioDesc& d, int band)
     return band < 4 ? band : -1;
 }
 
-void scaleInto(bufdes* bd, const float* line, int32u row, int gun, int32u cols)
+// Where the rendered rows go: the iBUFF (its row stride) or a lent display rectangle (cols).
+struct renderRows {
+    int32u* first;
+    std::size_t stride;
+};
+
+void scaleInto(const renderRows& to, const float* line, int32u row, int gun, int32u cols)
 {
-    std::span<int32u> target(bd->imgbuf + std::size_t(row) * std::size_t(bd->width), cols);
+    std::span<int32u> target(to.first + std::size_t(row) * to.stride, cols);
     SCALE_sBUFF_LINE(std::span<const float>(line, cols), target, gun, 1, 0, int(cols));
 }
 
+sbuffDisplayOpener displayOpener = nullptr;
+
 } // namespace
+
+void SET_sBUFF_DISPLAY(sbuffDisplayOpener opener)
+{
+    displayOpener = opener;
+}
 
 int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags)
 {
@@ -109,14 +123,22 @@ int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags)
     floatBlock line = floatsFor(d.cols);
     if (!line)
         return -8;
+    // The display is reached through a rectangle the view lends (its render objects, which
+    // this library does not link); the guns not rendered keep what the display shows.
+    std::unique_ptr<sbuffDisplayArea> area;
+    renderRows to{};
     if (where == RSB_TO_DISPLAY) {
-        // The display's pixels are reached through the view's render objects, which this
-        // library does not link; the view renders into its iBUFF and shows that instead.
-        DIAG("\n***RENDER_sBUFF(): no render area for a display target");
-        return -9;
+        area.reset(displayOpener ? displayOpener(*target) : nullptr);
+        to = {area ? area->pixels() : nullptr, std::size_t(d.cols)};
+        if (!to.first) {
+            DIAG("\n***RENDER_sBUFF(): no render area for a display target");
+            return -9;
+        }
+    } else {
+        if (const int32 st = takeImage(bd, d); st != 0)
+            return st;
+        to = {bd->imgbuf, std::size_t(bd->width)};
     }
-    if (const int32 st = takeImage(bd, d); st != 0)
-        return st;
 
     for (int g = 0; g < 4; ++g)
         if (d.gunBand[g] != 0)
@@ -136,7 +158,7 @@ int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags)
             for (int32u r = 0; r < d.rows; ++r) {
                 if (!readFloats(f, line.get(), cols))
                     return -8;
-                scaleInto(bd, line.get(), r, g, cols);
+                scaleInto(to, line.get(), r, g, cols);
             }
         }
     } else {
@@ -151,10 +173,17 @@ int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags)
                 const int g = gunOfBand(d, d.firstBand + k);
                 if (k >= scaled || g < 0)
                     continue; // bands beyond the scaled ones are carried, not shown
-                scaleInto(bd, line.get(), r, grey ? g + HDR_GREY_GUN : g, cols);
+                scaleInto(to, line.get(), r, grey ? g + HDR_GREY_GUN : g, cols);
             }
     }
 
+    if (area)
+        area->commit();
+    // The image's sensor-value tables follow the last render, wherever it went.
+    if (bd->numImgs < 1 || !bd->imgDes) {
+        ARCHIVE_SCALING_ONCE();
+        return 0;
+    }
     ides& img = bd->imgDes[bd->curImg];
     for (int g = 0; g < 4; ++g) {
         if (d.gunBand[g] == 0)

@@ -1,10 +1,12 @@
 #include "dispAccum.h"
 
 #include <cstdio>
+#include <new>
 #include <span>
 #include <vector>
 
 #include "folio_utl.h"
+#include "renderPix.h"
 #include "uiPort.h"
 #include "viewSurface.h"
 
@@ -77,4 +79,44 @@ int32 paste_accum(const lutSet* luts)
         lutRows(std::span<int32u>(px), *luts);
     s->putPixels(twBox{b[0], b[1], b[2], b[3]}, px.data());
     return ACC_OK;
+}
+
+namespace {
+
+// A view rectangle through the render objects: read on opening, written back on commit.
+class viewArea final : public sbuffDisplayArea {
+public:
+    explicit viewArea(const aoiRec& a) : area_(&a, RP_VIEW), px_(area_.read()) {}
+    int32u* pixels() override { return px_; }
+    bool size(int32* w, int32* h) const { return area_.size(w, h); }
+    void commit() override
+    {
+        if (px_)
+            area_.write();
+    }
+
+private:
+    RenderArea area_;
+    int32u* px_;
+};
+
+sbuffDisplayArea* openViewArea(const aoiRec& a)
+{
+    // The render object asks the memory guard for its scratch; a refusal reaches the message
+    // box there and leaves no pixels to render into.
+    // A rectangle the display box cuts would be lent narrower than the rows rendered into it.
+    auto* v = new (std::nothrow) viewArea(a);
+    int32 w = 0, h = 0;
+    if (v && (!v->pixels() || !v->size(&w, &h) || w != a.x1 - a.x0 + 1 || h != a.y1 - a.y0 + 1)) {
+        delete v;
+        return nullptr;
+    }
+    return v;
+}
+
+} // namespace
+
+void lendViewToSbuff(bool on)
+{
+    SET_sBUFF_DISPLAY(on ? openViewArea : nullptr);
 }

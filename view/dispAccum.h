@@ -28,3 +28,6 @@ void emptyFolios(int32u mask);
 int32 CUT_ACCUM();
 /// Pastes the display accumulator into the view, through luts when given (else plainly).
 int32 paste_accum(const lutSet* luts);
+/// Lends (on) or stops lending the view's rectangles to the scaling accumulator's display
+/// render; the exploitation loop lends them while the view is open.
+void lendViewToSbuff(bool on);

@@ -63,6 +63,7 @@ void initLutStates(viewState* vs)
 void endLoop()
 {
     setSevereMessageSink(nullptr);
+    lendViewToSbuff(false);
     TEXTWIN_CLEARALL();
     SET_REFRESH_CALLBACK(nullptr);
     SET_CURSOR(0);
@@ -273,6 +274,7 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
     SET_CURSOR(2);
     takeDisplayBox();
     setSevereMessageSink(showSevere);
+    lendViewToSbuff(true);
     const mainMenus menus = DEFINE_VIEW_MENUS();
     if (menus.main < 0) {
         DIAG("\n***tav_view(): menu definition fail");

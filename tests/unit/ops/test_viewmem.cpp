@@ -9,8 +9,10 @@
 #include "dispAccum.h"
 #include "fit.h"
 #include "folio_utl.h"
+#include "hdrScale.h"
 #include "memSurface.h"
 #include "renderPix.h"
+#include "sbuffActive.h"
 #include "textwin.h"
 #include "uiScript.h"
 #include "viewBuilder.h"
@@ -94,6 +96,57 @@ TEST_F(ViewMem, RefusedViewBlockIsShownAndNothingIsDrawn)
     testing::internal::GetCapturedStderr();
     EXPECT_TRUE(refusedOnce()) << (ui.transcript.empty() ? "" : ui.transcript[0].text);
     EXPECT_EQ(surface.writes, 0);
+}
+
+TEST_F(ViewMem, AccumulatorRendersIntoTheDisplayAreaItMapsToOnly)
+{
+    resetSbuffs();
+    CLAIM_FOLIOS(ALL_FOLIOS);
+    ASSERT_EQ(SET_ACTIVE_sBUFF(SBUFF_EXPLOIT), SBUFF_EXPLOIT_SLOT);
+    folioDesc d{};
+    d.cols = 20;
+    d.rows = 16;
+    const aoiRec a{30, 20, 49, 35};
+    d.aoi[0] = 30, d.aoi[1] = 20, d.aoi[2] = 49, d.aoi[3] = 35;
+    d.nBands = d.nScaleBands = 1;
+    d.gunBand[0] = 1;
+    d.inLayout = 1;
+    d.dType = DTYPE_FLOAT32;
+    d.srcBuf = 1;
+    d.defined = 1;
+    ASSERT_EQ(PUT_sBUFF_HEADER(&d), 0);
+    std::vector<float> row(20);
+    for (int x = 0; x < 20; ++x)
+        row[std::size_t(x)] = float(10 * x); // 0 .. 190 across, the same on every line
+    for (int y = 0; y < 16; ++y)
+        ASSERT_EQ(PUT_sBUFF_SCANLINE(row.data(), row.size()), 0);
+    ASSERT_EQ(END_sBUFF_LOAD(), 0);
+    HDR_DEFAULTS(HDR_FULL);
+
+    EXPECT_EQ(RENDER_sBUFF(&a, view.bd, RSB_TO_DISPLAY), -9) << "no view lends its pixels";
+    lendViewToSbuff(true);
+    const aoiRec shifted{31, 20, 50, 35}, cut{90, 70, 109, 85};
+    EXPECT_EQ(RENDER_sBUFF(&shifted, view.bd, RSB_TO_DISPLAY), -5);
+    EXPECT_EQ(RENDER_sBUFF(&a, view.bd, RSB_TO_DISPLAY), 0);
+    lendViewToSbuff(false);
+
+    // Grey on R, G and B through the full linear range; the alpha byte is the view's own.
+    EXPECT_EQ(surface.at(30, 20), 0x00000000u);
+    EXPECT_EQ(surface.at(30, 35), 0x00000000u);
+    EXPECT_EQ(surface.at(49, 27) & 0xff, surface.at(49, 27) >> 16 & 0xff);
+    EXPECT_GE(surface.at(49, 27) & 0xff, 254u);
+    EXPECT_EQ(surface.at(49, 27) >> 24, 0u);
+    EXPECT_EQ(surface.at(29, 20), 0x00123456u) << "left of the area";
+    EXPECT_EQ(surface.at(50, 35), 0x00123456u) << "right of the area";
+    EXPECT_EQ(surface.at(30, 36), 0x00123456u) << "below the area";
+
+    // An area the display box cuts is not lent: its rows would be narrower than the data.
+    activeSbuff().desc.aoi[0] = 90, activeSbuff().desc.aoi[1] = 70;
+    activeSbuff().desc.aoi[2] = 109, activeSbuff().desc.aoi[3] = 85;
+    lendViewToSbuff(true);
+    EXPECT_EQ(RENDER_sBUFF(&cut, view.bd, RSB_TO_DISPLAY), -9);
+    lendViewToSbuff(false);
+    resetSbuffs();
 }
 
 } // namespace
