@@ -49,8 +49,8 @@ inline std::vector<float> makePlasmaBand()
 /// The .npy header of a kSide x kSide little-endian float32 array (128 bytes).
 inline std::string npyHeader()
 {
-    std::string h = "{'descr': '<f4', 'fortran_order': False, 'shape': (" +
-                    std::to_string(kSide) + ", " + std::to_string(kSide) + "), }";
+    std::string h = "{'descr': '<f4', 'fortran_order': False, 'shape': (" + std::to_string(kSide) +
+                    ", " + std::to_string(kSide) + "), }";
     const std::size_t total = 128;
     h.append(total - 10 - 1 - h.size(), ' ');
     h += '\n';

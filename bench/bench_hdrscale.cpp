@@ -62,8 +62,8 @@ void renderInto(const std::vector<float>& x, int32u* raster)
     RESET_SCALE_HIST(activeSbuff().scal[0]);
     for (int r = 0; r < kSide; ++r)
         SCALE_sBUFF_LINE(std::span<const float>(x.data() + std::size_t(r) * kSide, kSide),
-                         std::span<int32u>(raster + std::size_t(r) * kSide, kSide),
-                         HDR_GREY_GUN, 1, 0, kSide);
+                         std::span<int32u>(raster + std::size_t(r) * kSide, kSide), HDR_GREY_GUN, 1,
+                         0, kSide);
 }
 
 // Working range of a mode on the band (for the peers that are given a range).
@@ -147,8 +147,8 @@ std::string openCvCommand(const renderMode& m, int reads, bool known)
 
 void openCvInProcess(benchmark::State& state, const renderMode* m, bool known)
 {
-    benchhdr::replayTimes(state, benchhdr::peerTimes(openCvCommand(*m, int(state.max_iterations),
-                                                                   known)));
+    benchhdr::replayTimes(state,
+                          benchhdr::peerTimes(openCvCommand(*m, int(state.max_iterations), known)));
 }
 
 void ourProcess(benchmark::State& state, const renderMode* m)
