@@ -167,7 +167,8 @@ void vipsProcess(benchmark::State& state, const renderMode* m)
             double lo, hi;
             rangeOf(*m, lo, hi);
             const double a = 255.0 / (hi - lo);
-            cmd += "linear '" + in + "' '" + out + "' " + num(a) + " " + num(-lo * a) + " --uchar";
+            // "--" ends the options: the offset is negative.
+            cmd += "linear --uchar -- '" + in + "' '" + out + "' " + num(a) + " " + num(-lo * a);
         } else {
             cmd += "scale '" + in + "' '" + out + "'" + (m == &kLog ? " --log" : "");
         }
