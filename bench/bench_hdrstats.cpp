@@ -4,7 +4,8 @@
 // PUT_sBUFF_HEADER, PUT_sBUFF_SCANLINE (first pass) and END_sBUFF_LOAD (second pass, read
 // back from the folio), as the scanline pipeline stores an HDR load. Beside it, on the same
 // file and timed the same way (wall time):
-//  - reading the file's bytes, the floor any load stands on;
+//  - reading the file's bytes, the floor any load stands on, and the same rows written to a
+//    scratch file and read back without statistics, the floor of storing through a folio;
 //  - OpenCV in its own Python timing each read with extremes, a 1024-bin cv2.calcHist and
 //    cv2.meanStdDev (one thread), in process as ours is;
 //  - libvips' `vips hist_find` as a whole process (VIPS_CONCURRENCY=1).
@@ -130,6 +131,32 @@ void readBytes(benchmark::State& state, bool pgm16)
     benchload::rate(state);
 }
 
+// The folio's share on its own: the file's rows read, widened and written to a scratch file,
+// then read back, with no statistics; what any store through a scratch file costs.
+void scratchRoundTrip(benchmark::State& state, bool pgm16)
+{
+    const std::string path = pgm16 ? benchhdr::pgm16Path() : benchhdr::npyPath();
+    std::vector<float> row(kSide);
+    for (auto _ : state) {
+        std::FILE* tmp = std::tmpfile();
+        rowSource src(path, pgm16);
+        bool ok = tmp != nullptr;
+        for (int r = 0; ok && r < kSide; ++r)
+            ok = src.next(row.data()) && std::fwrite(row.data(), 4, row.size(), tmp) == row.size();
+        ok = ok && std::fflush(tmp) == 0 && std::fseek(tmp, 0, SEEK_SET) == 0;
+        for (int r = 0; ok && r < kSide; ++r)
+            ok = std::fread(row.data(), 4, row.size(), tmp) == row.size();
+        if (tmp)
+            std::fclose(tmp);
+        if (!ok) {
+            state.SkipWithError("scratch file failed");
+            break;
+        }
+        benchmark::DoNotOptimize(row.data());
+    }
+    benchload::rate(state);
+}
+
 constexpr const char* kOpenCvScript = R"(import sys, time
 import cv2, numpy as np
 cv2.setNumThreads(1)
@@ -197,6 +224,9 @@ void loaderLoad(benchmark::State& state, bool pgm16)
         ->Unit(benchmark::kMillisecond)                                                            \
         ->UseRealTime();                                                                           \
     BENCHMARK_CAPTURE(readBytes, F##_ReadBytes, PGM16)                                             \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseRealTime();                                                                           \
+    BENCHMARK_CAPTURE(scratchRoundTrip, F##_ScratchFileRoundTrip, PGM16)                           \
         ->Unit(benchmark::kMillisecond)                                                            \
         ->UseRealTime();                                                                           \
     BENCHMARK_CAPTURE(openCvInProcess, F##_OpenCV_ReadCalcHist_InProcess, PGM16)                   \
