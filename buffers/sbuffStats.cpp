@@ -57,70 +57,43 @@ void P1_ACCUM_FSTATS(float* samples, bandStats* rec, std::size_t n)
         rec->mean = rec->sum / rec->count;
 }
 
-namespace {
-
-// A sample the histogram cannot place: reported once per hundred, stored as low in the line.
-double misplaced(float* sample, double x, double t, double low, double high)
-{
-    if (corruptCount % 100 == 0)
-        DIAG("\n***P2_ACCUM_FSTATS(): data corruption.\n   Lo= %f Hi= %f Data= %f "
-             "Hist index= %d",
-             low, high, x, std::isfinite(t) && std::fabs(t) < 2e9 ? int(t) : -1);
-    ++corruptCount;
-    *sample = float(low);
-    return low;
-}
-
-} // namespace
-
 void P2_ACCUM_FSTATS(float* samples, bandScalBlk* blk, bandStats* rec, std::size_t n)
 {
     const double low = rec->low, high = rec->high, mean = rec->mean;
     const double span = high - low;
-    // Even and odd samples go to two partial sets, of the sums and of the histogram, so that
-    // runs of one bin (smooth areas put long runs in one bin) and each sum's additions do not
-    // all wait on one another. A bin keeps its count and its sum side by side; the partial
-    // histograms stay zero between lines. The bin position keeps its division, which places a
-    // sample equal to the high bound in the last bin exactly.
-    alignas(16) static thread_local double part[2][SBUFF_HIST_BINS][2]; // count, sum
-    double sAbs[2] = {}, s1[2] = {}, s2[2] = {}, s3[2] = {}, s4[2] = {};
-    auto one = [&](std::size_t i, int k) {
+    double sAbs = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0;
+    for (std::size_t i = 0; i < n; ++i) {
         double x = samples[i];
         int bin = 0;
         // A constant band has nothing to spread: every sample belongs in bin 0.
         if (span > 0) {
             const double t = (x - low) * 1023.0 / span;
-            if (t >= 0 && t < SBUFF_HIST_BINS) [[likely]]
+            if (t >= 0 && t < SBUFF_HIST_BINS) {
                 bin = int(t);
-            else
-                x = misplaced(samples + i, x, t, low, high);
+            } else {
+                if (corruptCount % 100 == 0)
+                    DIAG("\n***P2_ACCUM_FSTATS(): data corruption.\n   Lo= %f Hi= %f Data= %f "
+                         "Hist index= %d",
+                         low, high, x, std::isfinite(t) && std::fabs(t) < 2e9 ? int(t) : -1);
+                ++corruptCount;
+                samples[i] = float(low);
+                x = low;
+            }
         }
-        part[k][bin][0] += 1;
-        part[k][bin][1] += x;
+        blk->binCount[bin] += 1;
+        blk->binSum[bin] += x;
         const double d = x - mean, d2 = d * d;
-        sAbs[k] += std::fabs(d);
-        s1[k] += d;
-        s2[k] += d2;
-        s3[k] += d2 * d;
-        s4[k] += d2 * d2;
-    };
-    std::size_t i = 0;
-    for (; i + 2 <= n; i += 2) {
-        one(i, 0);
-        one(i + 1, 1);
+        sAbs += std::fabs(d);
+        s1 += d;
+        s2 += d2;
+        s3 += d2 * d;
+        s4 += d2 * d2;
     }
-    if (i < n)
-        one(i, 0);
-    for (int b = 0; b < SBUFF_HIST_BINS; ++b) {
-        blk->binCount[b] += int32u(part[0][b][0] + part[1][b][0]);
-        blk->binSum[b] += part[0][b][1] + part[1][b][1];
-        part[0][b][0] = part[0][b][1] = part[1][b][0] = part[1][b][1] = 0;
-    }
-    rec->sumAbsDev += sAbs[0] + sAbs[1];
-    rec->sumDev += s1[0] + s1[1];
-    rec->sumDev2 += s2[0] + s2[1];
-    rec->sumDev3 += s3[0] + s3[1];
-    rec->sumDev4 += s4[0] + s4[1];
+    rec->sumAbsDev += sAbs;
+    rec->sumDev += s1;
+    rec->sumDev2 += s2;
+    rec->sumDev3 += s3;
+    rec->sumDev4 += s4;
 }
 
 void FINISH_FSTATS(bandScalBlk* blk, bandStats* rec)
