@@ -270,19 +270,21 @@ void hdrScaleRowDirect(const hdrRowScale& s, std::span<const float> in, std::spa
     case 1: {
         std::size_t i = 0;
 #if defined(__SSE2__)
-        // Two samples at a time: the commonest render, so it gets the packed form.
+        // Four samples at a time: the commonest render, so it gets the packed form.
         const __m128d vlo = _mm_set1_pd(lo), vhi = _mm_set1_pd(s.high), vk = _mm_set1_pd(k);
         const __m128d zero = _mm_setzero_pd(), full = _mm_set1_pd(255.0);
-        for (; i + 2 <= n; i += 2) {
-            const __m128d xv = _mm_cvtps_pd(
-                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(x + i))));
+        auto level = [&](__m128d xv) {
             __m128d v = _mm_mul_pd(_mm_sub_pd(xv, vlo), vk);
             v = _mm_max_pd(v, _mm_and_pd(_mm_cmpge_pd(xv, vhi), full));
-            v = _mm_min_pd(_mm_max_pd(v, zero), full);
-            const int32 pair = _mm_cvtsi128_si32(_mm_packus_epi16(
-                _mm_packs_epi32(_mm_cvttpd_epi32(v), _mm_setzero_si128()), _mm_setzero_si128()));
-            o[i] = static_cast<charu>(pair & 0xff);
-            o[i + 1] = static_cast<charu>((pair >> 8) & 0xff);
+            return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), full));
+        };
+        for (; i + 4 <= n; i += 4) {
+            const __m128 x4 = _mm_loadu_ps(x + i);
+            const __m128i l4 = _mm_unpacklo_epi64(level(_mm_cvtps_pd(x4)),
+                                                  level(_mm_cvtps_pd(_mm_movehl_ps(x4, x4))));
+            const __m128i w = _mm_packs_epi32(l4, l4);
+            const int32 quad = _mm_cvtsi128_si32(_mm_packus_epi16(w, w));
+            std::memcpy(o + i, &quad, sizeof quad);
         }
 #endif
         mapRow(s, x + i, o + i, n - i, [=](double v) { return (v - lo) * k; });
@@ -446,6 +448,45 @@ void hdrPseudoLevels(const hdrRowScale& s, float x, charu bgr[3])
     bgr[2] = toLevel(256.0 * r);
 }
 
+namespace {
+
+// Lowest and highest level of a chunk, sixteen at a time.
+int lowestLevel(const charu* v, int n)
+{
+    int i = 0, m = 255;
+#if defined(__SSE2__)
+    __m128i acc = _mm_set1_epi8(-1);
+    for (; i + 16 <= n; i += 16)
+        acc = _mm_min_epu8(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i)));
+    alignas(16) charu lanes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+    for (charu l : lanes)
+        m = std::min(m, int(l));
+#endif
+    for (; i < n; ++i)
+        m = std::min(m, int(v[i]));
+    return m;
+}
+
+int highestLevel(const charu* v, int n)
+{
+    int i = 0, m = 0;
+#if defined(__SSE2__)
+    __m128i acc = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16)
+        acc = _mm_max_epu8(acc, _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i)));
+    alignas(16) charu lanes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+    for (charu l : lanes)
+        m = std::max(m, int(l));
+#endif
+    for (; i < n; ++i)
+        m = std::max(m, int(v[i]));
+    return m;
+}
+
+} // namespace
+
 int SCALE_sBUFF_LINE(std::span<const float> samples, std::span<int32u> rgbaLine, int gun, int step,
                      int first, int count)
 {
@@ -477,13 +518,18 @@ int SCALE_sBUFF_LINE(std::span<const float> samples, std::span<int32u> rgbaLine,
         }
         return count;
     }
-    // Gather a chunk of samples, map it in one pass, then store; the levels are counted in
-    // four interleaved partial histograms so that runs of one level do not wait on each other.
+    // Gather a chunk of samples, map it in one pass, then store and count. Each level keeps
+    // its count and its sum side by side in one pair of doubles (counts stay exact far beyond
+    // any line), so a sample costs one 16-byte add; four interleaved partial sets keep runs of
+    // one level, common in smooth areas, from waiting on each other. The partial sets stay zero
+    // between calls: only the levels a line reached are gathered and cleared again, so a line
+    // of a few levels does not pay for all 256.
     constexpr int kChunk = 512;
+    constexpr int kParts = 4;
     float xs[kChunk];
     charu vs[kChunk];
-    double sums[4][256] = {};
-    int32u counts[4][256] = {};
+    alignas(16) static thread_local double acc[kParts][256][2]; // [part][level]: count, sum
+    int lowLevel = 255, highLevel = 0;
     const int32u keep = grey ? 0xff000000u : ~(int32u(0xff) << (8 * hdrGunByte[g]));
     const int32u spread = grey ? 0x010101u : int32u(1) << (8 * hdrGunByte[g]);
     for (int done = 0; done < count; done += kChunk) {
@@ -498,14 +544,37 @@ int SCALE_sBUFF_LINE(std::span<const float> samples, std::span<int32u> rgbaLine,
         hdrScaleRow(s, std::span<const float>(x, std::size_t(n)),
                     std::span<charu>(vs, std::size_t(n)));
         int32u* dst = rgbaLine.data() + done;
-        for (int i = 0; i < n; ++i)
-            dst[i] = (dst[i] & keep) | int32u(vs[i]) * spread;
-        // NaN and infinite samples always land on level 0 or 255, whose sums the descaling
-        // table never reads (its ends are the range bounds), so they need no test here.
+        int j = 0;
+#if defined(__SSE2__)
+        // Four pixels per store: levels widened to 32 bits and spread onto the gun bytes.
+        const __m128i vkeep = _mm_set1_epi32(int32(keep)), zero = _mm_setzero_si128();
+        const int sh = grey ? 0 : 8 * hdrGunByte[g];
+        for (; j + 4 <= n; j += 4) {
+            int32 quad;
+            std::memcpy(&quad, vs + j, sizeof quad);
+            __m128i l = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(quad), zero), zero);
+            l = grey ? _mm_or_si128(_mm_or_si128(l, _mm_slli_epi32(l, 8)), _mm_slli_epi32(l, 16))
+                     : _mm_sll_epi32(l, _mm_cvtsi32_si128(sh));
+            auto* p = reinterpret_cast<__m128i*>(dst + j);
+            _mm_storeu_si128(p, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(p), vkeep), l));
+        }
+#endif
+        for (; j < n; ++j)
+            dst[j] = (dst[j] & keep) | int32u(vs[j]) * spread;
+            // NaN and infinite samples always land on level 0 or 255, whose sums the descaling
+            // table never reads (its ends are the range bounds), so they need no test here.
+#if defined(__SSE2__)
         auto add = [&](int part, int i) {
-            counts[part][vs[i]] += 1;
-            sums[part][vs[i]] += double(x[i]);
+            double* c = acc[part][vs[i]];
+            _mm_store_pd(c, _mm_add_pd(_mm_load_pd(c), _mm_set_pd(double(x[i]), 1.0)));
         };
+#else
+        auto add = [&](int part, int i) {
+            acc[part][vs[i]][0] += 1.0;
+            acc[part][vs[i]][1] += double(x[i]);
+        };
+#endif
+        static_assert(kParts == 4);
         int i = 0;
         for (; i + 4 <= n; i += 4) {
             add(0, i);
@@ -515,11 +584,19 @@ int SCALE_sBUFF_LINE(std::span<const float> samples, std::span<int32u> rgbaLine,
         }
         for (; i < n; ++i)
             add(0, i);
+        lowLevel = std::min(lowLevel, lowestLevel(vs, n));
+        highLevel = std::max(highLevel, highestLevel(vs, n));
     }
     bandScalBlk& blk = m.scal[g];
-    for (int v = 0; v < 256; ++v) {
-        blk.binCount[v] += counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
-        blk.binSum[v] += (sums[0][v] + sums[1][v]) + (sums[2][v] + sums[3][v]);
+    for (int v = lowLevel; v <= highLevel; ++v) {
+        double c = 0, sum = 0;
+        for (auto& part : acc) {
+            c += part[v][0];
+            sum += part[v][1];
+            part[v][0] = part[v][1] = 0;
+        }
+        blk.binCount[v] += int32u(c);
+        blk.binSum[v] += sum;
     }
     return count;
 }

@@ -329,6 +329,58 @@ TEST_F(HdrScale, LineScalerPlacesGunsStepsAndCountsTheHistogram)
     EXPECT_EQ(grey[0], 0x7f646464u);
 }
 
+// Lines of several chunks with odd lengths, on each gun and on grey: every pixel and every
+// level's count and sum agree with the samples scaled one at a time, and a line that reaches
+// other levels than the one before it counts only its own samples.
+TEST_F(HdrScale, LongLinesStoreAndCountEverySample)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> d(-20.0f, 1100.0f);
+    struct lineCase {
+        int gun;
+        int count;
+        float scale; // the second line's samples are the first's times this
+    };
+    for (const lineCase c : {lineCase{0, 1031, 0.1f}, lineCase{2, 517, 1.0f}, lineCase{3, 16, 0.5f},
+                             lineCase{HDR_GREY_GUN + 1, 2051, 0.01f}}) {
+        const int g = c.gun & 3;
+        resetSbuffs();
+        setStats(g, 0, 1000);
+        params(g).opScalCtl = HDR_LIN | 0x1400;
+        ASSERT_EQ(S_FACTORS(g), 1);
+        const hdrRowScale sc = hdrRowScaleOf(params(g));
+        std::vector<float> xs(std::size_t(c.count));
+        for (auto& x : xs)
+            x = d(rng);
+        std::vector<std::uint32_t> wantCount(256);
+        std::vector<double> wantSum(256);
+        for (float k : {1.0f, c.scale}) {
+            std::vector<float> line = xs;
+            for (auto& x : line)
+                x *= k;
+            std::vector<int32u> px(line.size(), 0x5a5a5a5au);
+            ASSERT_EQ(SCALE_sBUFF_LINE(line, px, c.gun, 1, 0, c.count), c.count);
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                charu v;
+                hdrScaleRowDirect(sc, std::span<const float>(&line[i], 1), std::span<charu>(&v, 1));
+                const int32u want = c.gun >= HDR_GREY_GUN
+                                        ? 0x5a000000u | int32u(v) * 0x010101u
+                                        : (0x5a5a5a5au & ~(0xffu << (8 * hdrGunByte[g]))) |
+                                              int32u(v) << (8 * hdrGunByte[g]);
+                ASSERT_EQ(px[i], want) << "gun " << c.gun << " sample " << i;
+                wantCount[v] += 1;
+                wantSum[v] += line[i];
+            }
+            const bandScalBlk& b = activeSbuff().scal[g];
+            for (int v = 0; v < 256; ++v) {
+                ASSERT_EQ(b.binCount[v], wantCount[std::size_t(v)]) << "level " << v;
+                ASSERT_NEAR(b.binSum[v], wantSum[std::size_t(v)],
+                            1e-9 * (1 + std::fabs(wantSum[std::size_t(v)])));
+            }
+        }
+    }
+}
+
 TEST_F(HdrScale, SettersReportWhetherAGunChanged)
 {
     EXPECT_EQ(HDR_DEFAULTS(0), 1);
