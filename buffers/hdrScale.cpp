@@ -17,6 +17,7 @@
 #include "diag.h"
 #include "sbuffActive.h"
 #include "sbuffStats.h"
+#include "lexical.h"
 
 const char* const hdrCurveNames[11] = {"UNSCALED", " LINEAR ", "  LOG   ", "  EXP   ",
                                        " SINEH  ", " TANH   ", " PSEUDO ", "ENTROPY ",
@@ -1165,17 +1166,6 @@ private:
     std::size_t pos_ = 0;
 };
 
-bool sameWordNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 bool toNumber(std::string_view w, double& v)
 {
     std::string s(w);
@@ -1216,7 +1206,7 @@ int PARSE_HDR_TAG(std::string_view text, int32u* control)
     tagToken t{};
     if (!rd.next(t))
         return -2;
-    if (sameWordNoCase(t.word, "RESET")) {
+    if (WORDEQ(t.word, "RESET")) {
         int mode = HDR_FULL;
         if (t.comma) {
             tagToken m{};
@@ -1228,26 +1218,8 @@ int PARSE_HDR_TAG(std::string_view text, int32u* control)
         return 0;
     }
     int32u guns = 0;
-    if (sameWordNoCase(t.word, "RGB")) {
-        guns = HDR_CH_RGB;
-    } else {
-        switch (std::toupper(static_cast<unsigned char>(t.word[0]))) {
-        case 'R':
-            guns = HDR_CH_R;
-            break;
-        case 'G':
-            guns = HDR_CH_G;
-            break;
-        case 'B':
-            guns = HDR_CH_B;
-            break;
-        case 'A':
-            guns = HDR_CH_A;
-            break;
-        default:
-            return -2;
-        }
-    }
+    if (!hdrChannelsOf(t.word, guns))
+        return -2;
     int32u curve = 0;
     if (!rd.next(t) || !hdrLookupWord(hdrCurveWords, t.word, curve))
         return -4;

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "lexical.h"
+
 hdrSettings hdrSet{};
 
 namespace {
@@ -16,17 +18,6 @@ constexpr hdrWord rangeWords[] = {{"FULL", HDR_RANGE_FULL},         {"MN", HDR_R
                                   {"MEDIAN", HDR_RANGE_MEDIAN},     {"LO-HI", HDR_RANGE_LOHI},
                                   {"LOW-STDV", HDR_RANGE_LOW_STDV}, {"HI-STDV", HDR_RANGE_HI_STDV}};
 
-bool sameWord(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 } // namespace
 
 const std::span<const hdrWord> hdrCurveWords{curveWords};
@@ -35,12 +26,37 @@ const std::span<const hdrWord> hdrRangeWords{rangeWords};
 bool hdrLookupWord(std::span<const hdrWord> table, std::string_view word, int32u& bits)
 {
     for (const auto& e : table) {
-        if (sameWord(word, e.word)) {
+        if (WORDEQ(word, e.word)) {
             bits = e.bits;
             return true;
         }
     }
     return false;
+}
+
+bool hdrChannelsOf(std::string_view word, int32u& bits)
+{
+    if (WORDEQ(word, "RGB")) {
+        bits = HDR_CH_RGB;
+        return true;
+    }
+    // A single gun is named by its first letter.
+    switch (word.empty() ? 0 : std::toupper(static_cast<unsigned char>(word[0]))) {
+    case 'R':
+        bits = HDR_CH_R;
+        return true;
+    case 'G':
+        bits = HDR_CH_G;
+        return true;
+    case 'B':
+        bits = HDR_CH_B;
+        return true;
+    case 'A':
+        bits = HDR_CH_A;
+        return true;
+    default:
+        return false;
+    }
 }
 
 const char* hdrWordOf(std::span<const hdrWord> table, int32u bits)

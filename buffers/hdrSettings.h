@@ -45,6 +45,9 @@ extern const std::span<const hdrWord> hdrRangeWords;
 
 /// Bits of a keyword of `table`, compared as a whole word in any case; false when unknown.
 bool hdrLookupWord(std::span<const hdrWord> table, std::string_view word, int32u& bits);
+/// Channel mask of the first word of an HDR tag: RGB (a whole word, any case), or a gun named
+/// by its first letter R, G, B or A; false otherwise.
+bool hdrChannelsOf(std::string_view word, int32u& bits);
 /// The short keyword of `bits` in `table` (null when none has exactly those bits).
 const char* hdrWordOf(std::span<const hdrWord> table, int32u bits);
 

@@ -952,26 +952,8 @@ char CommandLoop::tagHdr(char stop)
         return s;
     }
     int32u channels = 0;
-    if (WORDEQ(first, "RGB")) {
-        channels = HDR_CH_RGB;
-    } else {
-        switch (std::toupper(static_cast<unsigned char>(first[0]))) {
-        case 'R':
-            channels = HDR_CH_R;
-            break;
-        case 'G':
-            channels = HDR_CH_G;
-            break;
-        case 'B':
-            channels = HDR_CH_B;
-            break;
-        case 'A':
-            channels = HDR_CH_A;
-            break;
-        default:
-            return fail(12);
-        }
-    }
+    if (!hdrChannelsOf(first, channels))
+        return fail(12);
     if (s != ',')
         return fail(12);
     int32u curve = 0;
