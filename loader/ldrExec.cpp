@@ -26,6 +26,7 @@
 #include "loadGui.h"
 #include "sbuffActive.h"
 #include "tavPaths.h"
+#include "regularFile.h"
 
 overlayPalette ldrOvlPalette{};
 
@@ -265,7 +266,7 @@ int openImage(loadJob& job)
     if (!ENV_EXPAND(job.path))
         return LDR_ERROR(10, job.req.path);
     loadStream& ls = job.stream;
-    ls.fp = openRegularFile(job.path, "rb");
+    ls.fp = openRegularFile(job.path);
     if (!ls.fp)
         return LDR_ERROR(10, job.path);
     if (!fileCipher.keySet() || !markedEncrypted(job.path))
@@ -766,30 +767,6 @@ int renderHdrLoad(loadJob& job, bool wasEmpty)
 }
 
 } // namespace
-
-std::FILE* openRegularFile(const std::string& path, const char* mode)
-{
-    // Opening without O_NONBLOCK would wait for a writer on a named pipe; the type is then
-    // checked on the descriptor that was opened, not on a name that could change meanwhile.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return nullptr;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    std::FILE* f = ::fdopen(fd, mode);
-    if (!f)
-        ::close(fd);
-    return f;
-}
 
 int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current)
 {

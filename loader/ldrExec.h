@@ -16,10 +16,6 @@ constexpr int LDR_EXEC_DUMPED = -1;
 /// error code it reported, or LDR_EXEC_DUMPED (non-zero ends the load sequence).
 int LOAD_EXEC(loadRequest& req, bufdes* table, shortu current);
 
-/// Opens a regular file for reading without ever blocking on it; anything else (a named pipe,
-/// a device, a directory) gives null as a missing file does.
-std::FILE* openRegularFile(const std::string& path, const char* mode);
-
 /// The overlay palette registered by the last GIF2ALPHA load with a colour table.
 struct overlayPalette {
     charu rgb[3][256];

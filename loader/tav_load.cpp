@@ -20,6 +20,7 @@
 #include "loadGui.h"
 #include "tavDefaults.h"
 #include "tavPaths.h"
+#include "regularFile.h"
 
 loaderState ldrState{};
 
@@ -854,7 +855,7 @@ char CommandLoop::tagCmd(char stop)
     std::string path = std::strchr(v, '/') ? std::string(v) : GET_SPATH() + v;
     if (!ENV_EXPAND(path) || path.size() > TAV_PATH_MAX)
         return fail(13, path);
-    script_.reset(openRegularFile(path, "r"));
+    script_.reset(openRegularFile(path));
     if (!script_)
         return fail(13, path);
     // The rest of a command string resumes after the script; the rest of a stream

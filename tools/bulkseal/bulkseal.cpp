@@ -15,6 +15,7 @@
 #include "cmdline.h"
 #include "diag.h"
 #include "fcrypt.h"
+#include "regularFile.h"
 
 namespace {
 
@@ -82,28 +83,6 @@ bool readName(FILE* in, std::string& name, bool& tooLong)
 /// Opens `name` for reading ("r+" with `update`) when it is a regular file; null otherwise.
 /// A named pipe, a device or a folder would block the batch, or never end, or have effects
 /// of their own when opened, so they are refused before and after an open that cannot wait.
-FilePtr openRegular(const std::string& name, bool update)
-{
-    struct stat st {};
-    if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return nullptr;
-    // The name may have been replaced since: O_NONBLOCK keeps a pipe that took its place
-    // from blocking the open, and fstat checks what was really opened.
-    const int fd = ::open(name.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    FilePtr file(::fdopen(fd, update ? "r+" : "r"));
-    if (!file)
-        ::close(fd);
-    return file;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -168,7 +147,7 @@ int main(int argc, char** argv)
             DIAG("\nWARN: File state incompatible with encryption mode\n");
             continue;
         }
-        FilePtr file = openRegular(name, overwrite);
+        FilePtr file(openRegularFile(name, overwrite));
         struct stat st {};
         if (!file || ::fstat(::fileno(file.get()), &st) != 0) {
             DIAG("\nWARN: Error opening: %s\n  Check file existence, location or permissions.\n",
