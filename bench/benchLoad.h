@@ -50,6 +50,21 @@ inline std::string benchDir(const char* fallback)
     return p;
 }
 
+/// Reads a whole file through a 1 MiB buffer and returns its size: the floor a load of it is
+/// compared with.
+inline std::size_t readFileBytes(const std::string& path)
+{
+    static std::vector<char> buf(1 << 20);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return 0;
+    std::size_t total = 0, n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0)
+        total += n;
+    std::fclose(f);
+    return total;
+}
+
 inline bool fileExists(const std::string& p)
 {
     std::FILE* f = std::fopen(p.c_str(), "rb");

@@ -119,15 +119,8 @@ void ourStore(benchmark::State& state, bool pgm16)
 void readBytes(benchmark::State& state, bool pgm16)
 {
     const std::string path = pgm16 ? benchhdr::pgm16Path() : benchhdr::npyPath();
-    std::vector<char> buf(1 << 20);
-    for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        std::size_t total = 0, n;
-        while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0)
-            total += n;
-        std::fclose(f);
-        benchmark::DoNotOptimize(total);
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(benchload::readFileBytes(path));
     benchload::rate(state);
 }
 

@@ -43,13 +43,8 @@ const std::string& gifPath()
 
 void readBytes(benchmark::State& state, const std::string& path, bool store)
 {
-    std::vector<char> buf(1 << 20);
     for (auto _ : state) {
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        std::size_t total = 0, n;
-        while ((n = std::fread(buf.data(), 1, buf.size(), f)) > 0)
-            total += n;
-        std::fclose(f);
+        const std::size_t total = benchload::readFileBytes(path);
         if (store)
             std::memset(pixels().data(), 0, pixels().size() * sizeof(int32u));
         benchmark::DoNotOptimize(total);
