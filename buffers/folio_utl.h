@@ -58,6 +58,10 @@ enum : int32u {
 /// than one image (or no room for one).
 int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags);
 
+/// True when the image carries a render of the accumulator: rendering names its curve in the
+/// image's scaling record, which a fresh image has as "UNSCALED".
+bool IMAGE_RENDERED(const ides& img);
+
 /// A rectangle of the display lent to RENDER_sBUFF: its pixels, read from the display, row
 /// after row (width of the rectangle), and the write back. The view lends one while it is open.
 class sbuffDisplayArea {

@@ -15,6 +15,7 @@
 #endif
 
 #include "diag.h"
+#include "folio_utl.h"
 #include "sbuffActive.h"
 #include "sbuffStats.h"
 #include "lexical.h"
@@ -1269,11 +1270,7 @@ int CRE_HDR_LD_SCRIPT(const bufdes* bd, std::string& out)
     if (!bd || !bd->imgDes || bd->numImgs < 1 || bd->curImg < 0 || bd->curImg >= bd->numImgs)
         return -1;
     const ides& img = bd->imgDes[bd->curImg];
-    // Rendering stores the curve name in the image's scaling record; a fresh record is
-    // "UNSCALED".
-    const std::string_view curveName(img.scal[0].curve,
-                                     strnlen(img.scal[0].curve, sizeof img.scal[0].curve));
-    if (!img.hdrImg || curveName == "UNSCALED")
+    if (!img.hdrImg || !IMAGE_RENDERED(img))
         return -1;
     auto split = [](const fdes& fd, std::string_view& dir, std::string_view& name) {
         std::string_view path(fd.path, strnlen(fd.path, sizeof fd.path));

@@ -24,7 +24,7 @@ int32 takeImage(bufdes* bd, const folioDesc& d)
         return -13;
     if (bd->numImgs == 1) {
         const ides& img = bd->imgDes[0];
-        const bool rendered = std::strncmp(img.scal[0].curve, "UNSCALED", 8) != 0;
+        const bool rendered = IMAGE_RENDERED(img);
         if (!img.hdrImg && !rendered)
             return -10;
         if (rendered) {
@@ -85,6 +85,11 @@ void scaleInto(const renderRows& to, const float* line, int32u row, int gun, int
 sbuffDisplayOpener displayOpener = nullptr;
 
 } // namespace
+
+bool IMAGE_RENDERED(const ides& img)
+{
+    return std::strncmp(img.scal[0].curve, "UNSCALED", 8) != 0;
+}
 
 void SET_sBUFF_DISPLAY(sbuffDisplayOpener opener)
 {

@@ -240,11 +240,13 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
     // 4. New data.
     if (b->bufCtlm & bufLOADED) {
         b->bufCtlm &= ~bufVIEW_SAVED;
-        if (b->bufCtlm & bufIS_HDR) {
+        // Every HDR load renders into its buffer as it ends, so a buffer loaded before the
+        // last HDR load (AUTOB, SETB) keeps its own picture: the Loader sBUFF now holds another
+        // buffer's data, and rendering it again would refuse the buffer or redo the same work.
+        const bool rendered = b->numImgs > 0 && IMAGE_RENDERED(b->imgDes[b->curImg]);
+        if ((b->bufCtlm & bufIS_HDR) && !rendered) {
             if (LDR_EXISTS())
                 LDR_MSG("\nRendering sBUFF HDR data to iBUFF");
-            // The Loader sBUFF holds the last HDR load; a buffer it was not loaded into is
-            // refused by the render (source buffer or size), not shown with foreign data.
             SET_ACTIVE_sBUFF(SBUFF_LOADER);
             const int32 rc = RENDER_sBUFF(nullptr, b, RSB_TO_iBUFF);
             if (rc != 0) {
