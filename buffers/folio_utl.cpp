@@ -23,6 +23,59 @@ int32u definedMask = 0;
 // END_sBUFF_LOAD.
 floatBlock scanILsl;
 
+// The lines a load is storing, kept in memory while the memory guard has room for them: the
+// second statistics pass and the renders read them there instead of reading the scratch file
+// back. The file still receives every sample, in one write when the load ends, so every
+// other reader of the folio sees the same data; an image too large for memory streams through
+// the file alone.
+struct residentLines {
+    int slot = -1;
+    floatBlock data;
+    std::uint64_t size = 0;   // floats the load stores
+    std::uint64_t stored = 0; // floats stored so far
+    std::int64_t fileOfs = 0; // where they go in the folio
+    bool complete = false;    // the load ended
+    bool written = false;     // the folio holds them too
+};
+residentLines resident;
+
+// Room for the lines of a load: at most half the free RAM (lines pushed out to swap would be
+// slower than the scratch file they stand in for). Asked quietly: no room is no error here.
+floatBlock residentBlock(std::uint64_t n)
+{
+    std::uint64_t ram = 0, swap = 0;
+    if (n == 0 || n > (std::uint64_t(1) << 60) / sizeof(float) || !freeMemory(ram, swap) ||
+        n * sizeof(float) > ram / 2)
+        return nullptr;
+    return floatBlock(static_cast<float*>(bigAlloc(n * sizeof(float))));
+}
+
+std::FILE* rawFile(int slot)
+{
+    return (slot >= 0 && slot < NUM_FOLIOS) ? folios[slot] : nullptr;
+}
+
+// The folio is written when it is first read: a load whose lines serve every render from
+// memory never pays for the scratch file.
+bool flushResident(int slot)
+{
+    if (resident.slot != slot || !resident.complete || resident.written)
+        return true;
+    std::FILE* f = rawFile(slot);
+    if (!f || !writeAt(f, resident.fileOfs, resident.data.get(), resident.size))
+        return false;
+    resident.written = true;
+    return true;
+}
+
+void dropResident(int slot)
+{
+    if (slot < 0 || resident.slot == slot) {
+        resident = {};
+        resident.slot = -1;
+    }
+}
+
 bool slotDefined(int slot)
 {
     return slot >= 0 && slot < NUM_FOLIOS && folios[slot] && (definedMask & (1u << slot));
@@ -58,6 +111,7 @@ int32u CLAIM_FOLIOS(int32u mask)
         if (!(mask & bit))
             continue;
         definedMask &= ~bit;
+        dropResident(slot);
         if (folios[slot]) {
             std::rewind(folios[slot]);
             std::fflush(folios[slot]);
@@ -72,7 +126,9 @@ int32u CLAIM_FOLIOS(int32u mask)
 
 std::FILE* FOLIO_FILE(int slot)
 {
-    return (slot >= 0 && slot < NUM_FOLIOS) ? folios[slot] : nullptr;
+    // Whoever asks for the file reads or writes it: lines still held only in memory go to it
+    // first. A folio that cannot take them is not handed out.
+    return flushResident(slot) ? rawFile(slot) : nullptr;
 }
 
 int32u foliosCreated()
@@ -93,11 +149,22 @@ void resetFolios()
         }
     createdMask = definedMask = 0;
     scanILsl.reset();
+    dropResident(-1);
+}
+
+const float* RESIDENT_LINES(int slot)
+{
+    return resident.slot == slot && resident.complete ? resident.data.get() : nullptr;
+}
+
+bool FOLIO_CREATED(int slot)
+{
+    return rawFile(slot) != nullptr;
 }
 
 int PUT_FOLIO_HEADER(int slot, folioDesc* desc, const bandStats* stats)
 {
-    std::FILE* f = FOLIO_FILE(slot);
+    std::FILE* f = rawFile(slot);
     if (!f)
         return -1;
     std::rewind(f);
@@ -130,6 +197,8 @@ int GET_FOLIO_HEADER(int slot, folioDesc* desc, bandStats* stats)
 {
     if (!slotDefined(slot))
         return -1;
+    if (!flushResident(slot))
+        return -2;
     std::FILE* f = folios[slot];
     std::rewind(f);
     if (std::fread(desc, sizeof *desc, 1, f) != 1)
@@ -161,6 +230,9 @@ int PUT_sBUFF_HEADER(folioDesc* nw)
     // other bands' samples (or the header): such a composition cannot be stored.
     if (continuation && cur.sMode == SMODE_SCAN_IL)
         return -1;
+    // A band appended after the lines of the last load needs those lines on file first.
+    if (continuation && !flushResident(slot))
+        return -3;
     if (!continuation) {
         cur = {};
         // One scaled band of a multi-band line still stores every band of it.
@@ -200,7 +272,17 @@ int PUT_sBUFF_HEADER(folioDesc* nw)
         scanILsl = floatsFor(std::uint64_t(cur.cols) * std::uint64_t(cur.nBands));
         TAV_ASSERT(scanILsl != nullptr);
     }
-    if (!seekTo(FOLIO_FILE(slot), dataPosition(cur)))
+    dropResident(slot);
+    if (!continuation) {
+        const std::uint64_t n =
+            std::uint64_t(cur.cols) * std::uint64_t(cur.rows) * std::uint64_t(bandsPerLine(cur));
+        if ((resident.data = residentBlock(n)) != nullptr) {
+            resident.slot = slot;
+            resident.size = n;
+            resident.fileOfs = dataPosition(cur);
+        }
+    }
+    if (!seekTo(rawFile(slot), dataPosition(cur)))
         return -3;
     return 0;
 }
@@ -234,18 +316,38 @@ int PUT_sBUFF_SCANLINE(float* samples, std::size_t count)
             for (std::size_t c = 0; c < cols; ++c)
                 band[c] = std::isfinite(band[c]) ? band[c] : 0.0f;
     }
-    return writeFloats(FOLIO_FILE(activeSbuffSlot()), line, cols * std::size_t(perLine)) ? 0 : -3;
+    const std::size_t n = cols * std::size_t(perLine);
+    if (resident.slot == activeSbuffSlot()) {
+        if (resident.stored + n > resident.size)
+            return -3; // more lines than the header announced
+        std::memcpy(resident.data.get() + resident.stored, line, n * sizeof(float));
+        resident.stored += n;
+        return 0;
+    }
+    return writeFloats(rawFile(activeSbuffSlot()), line, n) ? 0 : -3;
 }
 
-int END_sBUFF_LOAD()
+namespace {
+
+// The second pass over the lines kept in memory, then the lines written to the folio at once.
+int endResident(folioDesc& d, sbuffMem& inst, std::FILE* f)
 {
-    if (!instanceDefined())
-        return -1;
-    sbuffMem& inst = activeSbuff();
-    folioDesc& d = inst.desc;
-    const int slot = activeSbuffSlot();
-    std::FILE* f = FOLIO_FILE(slot);
-    scanILsl.reset();
+    if (resident.stored != resident.size)
+        return -4; // fewer lines than the header announced: nothing to read the rest from
+    const int perLine = bandsPerLine(d);
+    float* p = resident.data.get();
+    for (int32u r = 0; r < d.rows; ++r)
+        for (int k = 0; k < perLine; ++k, p += d.cols)
+            if (k < d.nScaleBands)
+                P2_ACCUM_FSTATS(p, &inst.scal[d.firstBand + k], &inst.stats[d.firstBand + k],
+                                d.cols);
+    (void)f; // the folio receives the lines when it is first read
+    d.endOfs = resident.fileOfs + std::int64_t(resident.size * sizeof(float));
+    return 0;
+}
+
+int endStreamed(folioDesc& d, sbuffMem& inst, std::FILE* f)
+{
     if (std::fflush(f) != 0)
         return -2;
     d.endOfs = ftello(f);
@@ -263,12 +365,34 @@ int END_sBUFF_LOAD()
                 P2_ACCUM_FSTATS(line.get(), &inst.scal[d.firstBand + k],
                                 &inst.stats[d.firstBand + k], d.cols);
         }
+    return 0;
+}
+
+} // namespace
+
+int END_sBUFF_LOAD()
+{
+    if (!instanceDefined())
+        return -1;
+    sbuffMem& inst = activeSbuff();
+    folioDesc& d = inst.desc;
+    const int slot = activeSbuffSlot();
+    std::FILE* f = rawFile(slot);
+    scanILsl.reset();
+    const int st = resident.slot == slot ? endResident(d, inst, f) : endStreamed(d, inst, f);
+    if (st != 0) {
+        dropResident(slot);
+        return st;
+    }
     for (int k = 0; k < d.nScaleBands; ++k)
         FINISH_FSTATS(&inst.scal[d.firstBand + k], &inst.stats[d.firstBand + k]);
     // The descriptor is rewritten with the statistics so that the append position of the next
     // band of a composition is on file too.
-    if (PUT_FOLIO_HEADER(slot, &d, inst.stats) != 0 || !seekTo(f, d.dataOfs))
+    if (PUT_FOLIO_HEADER(slot, &d, inst.stats) != 0 || !seekTo(f, d.dataOfs)) {
+        dropResident(slot);
         return -5;
+    }
+    resident.complete = resident.slot == slot;
     if (d.nBands == 1 && d.gunLoad != 1) // a grey image scales identically on R, G and B
         inst.stats[1] = inst.stats[2] = inst.stats[0];
     return 0;
@@ -335,10 +459,11 @@ int WRITE_sBUFF_BANDS(const float* const* bands, const bandStats* stats, const a
                       int32 dispH)
 {
     const int slot = activeSbuffSlot();
-    if (n < 1 || n > SBUFF_MAX_BANDS || !bands || !FOLIO_FILE(slot))
+    if (n < 1 || n > SBUFF_MAX_BANDS || !bands || !rawFile(slot))
         return -1;
     if (dType != DTYPE_FLOAT32 && dType != DTYPE_COMPLEX32)
         return -2;
+    dropResident(slot); // the bands written here replace what a load left in memory
     const std::int64_t w = std::int64_t(aoi.x1) - aoi.x0 + 1, h = std::int64_t(aoi.y1) - aoi.y0 + 1;
     if (w < 16 || h < 16)
         return -3;

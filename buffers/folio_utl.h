@@ -16,12 +16,19 @@ constexpr int32u ALL_FOLIOS = 0x3FFF;
 /// Claims the folios of `mask`: a created one is rewound and truncated, an uncreated one
 /// gets a new scratch file; their defined bits are cleared. Returns the created mask.
 int32u CLAIM_FOLIOS(int32u mask);
-/// The scratch file of a slot, or null when it was never created.
+/// The scratch file of a slot to read or write, or null when it was never created (or the
+/// lines of its last load, held in memory, could not be written to it).
 std::FILE* FOLIO_FILE(int slot);
+/// True when the slot's scratch file exists (asks nothing of its contents).
+bool FOLIO_CREATED(int slot);
 /// Mask of folios whose scratch file exists.
 int32u foliosCreated();
 /// Mask of folios that hold a header.
 int32u foliosDefined();
+/// The lines the last load of a slot stored, when they are still held in memory (rows after
+/// rows, each holding the bands the folio stores per line, from the folio's data position);
+/// null when they must be read from the scratch file.
+const float* RESIDENT_LINES(int slot);
 /// Closes every scratch file (tests need a clean slate; the program keeps them to the end).
 void resetFolios();
 

@@ -291,7 +291,7 @@ int GET_FOLIO_TEXT_HEADER(std::FILE* f, folioDesc* d, float* stats)
 
 int file_to_sbuff(const char* path, int32& cols, int32& rows)
 {
-    if (!FOLIO_FILE(SBUFF_EXPLOIT_SLOT))
+    if (!FOLIO_CREATED(SBUFF_EXPLOIT_SLOT))
         return -1;
     FilePtr in(path ? std::fopen(path, "rb") : nullptr);
     if (!in)

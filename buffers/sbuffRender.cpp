@@ -101,8 +101,7 @@ int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags)
     sbuffMem& inst = activeSbuff();
     folioDesc& d = inst.desc;
     const int slot = activeSbuffSlot();
-    std::FILE* f = FOLIO_FILE(slot);
-    if (!f || !(foliosDefined() & (1u << slot)) || d.defined != 1)
+    if (!FOLIO_CREATED(slot) || !(foliosDefined() & (1u << slot)) || d.defined != 1)
         return -1;
     if (!bd)
         return -2;
@@ -158,7 +157,8 @@ int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags)
             const int band = d.gunBand[g] - 1;
             if (band < 0 || band >= SBUFF_MAX_BANDS)
                 continue;
-            if (!seekTo(f, d.bandOfs[band]))
+            std::FILE* f = FOLIO_FILE(slot);
+            if (!f || !seekTo(f, d.bandOfs[band]))
                 return -8;
             for (int32u r = 0; r < d.rows; ++r) {
                 if (!readFloats(f, line.get(), cols))
@@ -167,18 +167,26 @@ int RENDER_sBUFF(const aoiRec* target, bufdes* bd, int32u flags)
             }
         }
     } else {
-        if (!seekTo(f, d.dataOfs))
+        // The lines of the last load are read where it left them in memory when it could.
+        const float* mem = RESIDENT_LINES(slot);
+        std::FILE* f = mem ? nullptr : FOLIO_FILE(slot);
+        if (!mem && (!f || !seekTo(f, d.dataOfs)))
             return -8;
         const int scaled = std::max<int>(d.nScaleBands, 1);
         const int stored = d.sMode == SMODE_SCAN_IL ? std::max<int>(d.nBands, scaled) : scaled;
         for (int32u r = 0; r < d.rows; ++r)
             for (int k = 0; k < stored; ++k) {
-                if (!readFloats(f, line.get(), cols))
+                const float* src = line.get();
+                if (mem) {
+                    src = mem;
+                    mem += cols;
+                } else if (!readFloats(f, line.get(), cols)) {
                     return -8;
+                }
                 const int g = gunOfBand(d, d.firstBand + k);
                 if (k >= scaled || g < 0)
                     continue; // bands beyond the scaled ones are carried, not shown
-                scaleInto(to, line.get(), r, grey ? g + HDR_GREY_GUN : g, cols);
+                scaleInto(to, src, r, grey ? g + HDR_GREY_GUN : g, cols);
             }
     }
 

@@ -30,9 +30,9 @@ int selectLoader()
     if (SET_ACTIVE_sBUFF(SBUFF_LOADER) < 0)
         return -1;
     // The scratch file exists from start-up; a test or a failed tmpfile may have left it out.
-    if (!FOLIO_FILE(SBUFF_LOADER_SLOT))
+    if (!FOLIO_CREATED(SBUFF_LOADER_SLOT))
         CLAIM_FOLIOS(1u << SBUFF_LOADER_SLOT);
-    return FOLIO_FILE(SBUFF_LOADER_SLOT) ? 0 : -1;
+    return FOLIO_CREATED(SBUFF_LOADER_SLOT) ? 0 : -1;
 }
 
 // The accumulator's header from the load's plan: a one-gun load is one band of a composition

@@ -124,6 +124,48 @@ TEST_F(SbuffLoad, ThreeGunsOfACompositionBecomeBandSequential)
     EXPECT_EQ(m.desc.endOfs, 1552 + 3 * n * 4);
 }
 
+// A load keeps its lines in memory when there is room and writes the folio only when it is
+// first read; without room it streams through the folio. Both must leave the same folio, the
+// same statistics, and a composition's first band intact when a second is appended.
+bool noRam(std::uint64_t& ram, std::uint64_t& swap)
+{
+    ram = 4096;
+    swap = 0;
+    return true;
+}
+
+TEST_F(SbuffLoad, LinesHeldInMemoryOrStreamedLeaveTheSameFolio)
+{
+    const int n = 64 * 64;
+    auto data = ramp(n, -5.0f, 0.25f);
+    data[7] = INFINITY;
+    std::vector<std::vector<float>> seen;
+    std::vector<double> medians;
+    for (const bool roomy : {true, false}) {
+        SCOPED_TRACE(roomy ? "held in memory" : "streamed");
+        setFreeMemSource(roomy ? nullptr : noRam);
+        CLAIM_FOLIOS(ALL_FOLIOS);
+        resetSbuffs();
+        load(loadDesc(64, 64, 1, 1), data, 64);
+        setFreeMemSource(nullptr);
+        const float* mem = RESIDENT_LINES(SBUFF_LOADER_SLOT);
+        EXPECT_EQ(mem != nullptr, roomy);
+        seen.push_back(folioFloats(SBUFF_LOADER_SLOT, 1552, n));
+        if (mem) {
+            EXPECT_TRUE(std::equal(seen.back().begin(), seen.back().end(), mem));
+        }
+        EXPECT_EQ(seen.back()[7], 0.0f) << "an infinity is stored as 0";
+        medians.push_back(activeSbuff().stats[0].median);
+        // A second gun appended after the first keeps the first band on file.
+        load(loadDesc(64, 64, 1, 1, 1, 1), ramp(n, 9000), 64);
+        ASSERT_EQ(activeSbuff().desc.sMode, SMODE_BAND_SEQ);
+        EXPECT_EQ(folioFloats(SBUFF_LOADER_SLOT, 1552, n), seen.back());
+        EXPECT_EQ(folioFloats(SBUFF_LOADER_SLOT, 1552 + n * 4, 1)[0], 9000.0f);
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(medians[0], medians[1]);
+}
+
 TEST_F(SbuffLoad, RefusesUndefinedOrUnstorableHeadersAndShortLines)
 {
     folioDesc d = loadDesc(16, 16, 1, 1);
