@@ -8,6 +8,14 @@
 
 #include "diag.h"
 
+// The passes run once per sample of every HDR load: where the processor has the wider vector
+// unit they are compiled for it too; the variant is chosen when the program starts.
+#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define TAV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define TAV_VECTOR_CLONES
+#endif
+
 namespace {
 
 // Process-wide so that a corrupt accumulator reports once per hundred bad samples, not per line.
@@ -40,7 +48,7 @@ void resetScalBlk(bandScalBlk* blk)
     std::memset(blk->descale, 0, sizeof blk->descale);
 }
 
-void P1_ACCUM_FSTATS(float* samples, bandStats* rec, std::size_t n)
+TAV_VECTOR_CLONES void P1_ACCUM_FSTATS(float* samples, bandStats* rec, std::size_t n)
 {
     // A NaN or an infinity has no place on the scale: stored and counted as 0. The test is on
     // the exponent bits so that the loop stays branch-free and vectorises.
@@ -68,45 +76,59 @@ void P1_ACCUM_FSTATS(float* samples, bandStats* rec, std::size_t n)
         rec->mean = rec->sum / rec->count;
 }
 
-void P2_ACCUM_FSTATS(float* samples, bandScalBlk* blk, bandStats* rec, std::size_t n)
+TAV_VECTOR_CLONES void P2_ACCUM_FSTATS(float* samples, bandScalBlk* blk, bandStats* rec,
+                                       std::size_t n)
 {
     const double low = rec->low, high = rec->high, mean = rec->mean;
     const double span = high - low;
+    // A constant band has nothing to spread: every sample belongs in bin 0.
     const double toBin = span > 0 ? 1023.0 / span : 0.0;
-    // Histogram: a scatter that does not vectorise. Two interleaved sub-histograms let
-    // neighbouring samples of the same level update different counters.
+    // Histogram, a chunk at a time: the bins are found by the vector unit, then scattered into
+    // two interleaved sub-histograms so that neighbouring samples of one level update
+    // different counters. A chunk holding a sample outside the extremes (a corrupt
+    // accumulator) is binned again one sample at a time, to report and mend it.
+    constexpr std::size_t kChunk = 1024;
+    int bins[kChunk];
     int32u count2[SBUFF_HIST_BINS];
     double sum2[SBUFF_HIST_BINS];
     std::memset(count2, 0, sizeof count2);
     std::memset(sum2, 0, sizeof sum2);
-    auto binOf = [&](std::size_t i) {
-        // A constant band has nothing to spread: every sample belongs in bin 0.
-        if (span <= 0)
-            return 0;
-        const double t = (double(samples[i]) - low) * toBin;
-        if (t >= 0 && t < SBUFF_HIST_BINS)
-            return int(t);
-        if (corruptCount % 100 == 0)
-            DIAG("\n***P2_ACCUM_FSTATS(): data corruption.\n   Lo= %f Hi= %f Data= %f "
-                 "Hist index= %d",
-                 low, high, double(samples[i]),
-                 std::isfinite(t) && std::fabs(t) < 2e9 ? int(t) : -1);
-        ++corruptCount;
-        samples[i] = float(low);
-        return 0;
-    };
-    std::size_t i = 0;
-    for (; i + 1 < n; i += 2) {
-        const int b0 = binOf(i), b1 = binOf(i + 1);
-        blk->binCount[b0] += 1;
-        blk->binSum[b0] += samples[i];
-        count2[b1] += 1;
-        sum2[b1] += samples[i + 1];
-    }
-    if (i < n) {
-        const int b = binOf(i);
-        blk->binCount[b] += 1;
-        blk->binSum[b] += samples[i];
+    for (std::size_t base = 0; base < n; base += kChunk) {
+        const std::size_t m = std::min(kChunk, n - base);
+        float* x = samples + base;
+        int bad = 0;
+#pragma omp simd reduction(| : bad)
+        for (std::size_t j = 0; j < m; ++j) {
+            const double t = (double(x[j]) - low) * toBin;
+            const bool ok = t >= 0 && t < SBUFF_HIST_BINS;
+            bins[j] = ok ? int(t) : 0;
+            bad |= ok ? 0 : 1;
+        }
+        if (bad)
+            for (std::size_t j = 0; j < m; ++j) {
+                const double t = (double(x[j]) - low) * toBin;
+                if (t >= 0 && t < SBUFF_HIST_BINS)
+                    continue;
+                if (corruptCount % 100 == 0)
+                    DIAG("\n***P2_ACCUM_FSTATS(): data corruption.\n   Lo= %f Hi= %f Data= %f "
+                         "Hist index= %d",
+                         low, high, double(x[j]),
+                         std::isfinite(t) && std::fabs(t) < 2e9 ? int(t) : -1);
+                ++corruptCount;
+                x[j] = float(low);
+                bins[j] = 0;
+            }
+        std::size_t j = 0;
+        for (; j + 1 < m; j += 2) {
+            blk->binCount[bins[j]] += 1;
+            blk->binSum[bins[j]] += x[j];
+            count2[bins[j + 1]] += 1;
+            sum2[bins[j + 1]] += x[j + 1];
+        }
+        if (j < m) {
+            blk->binCount[bins[j]] += 1;
+            blk->binSum[bins[j]] += x[j];
+        }
     }
     for (int b = 0; b < SBUFF_HIST_BINS; ++b) {
         blk->binCount[b] += count2[b];
