@@ -7,14 +7,7 @@
 #include <limits>
 
 #include "diag.h"
-
-// The passes run once per sample of every HDR load: where the processor has the wider vector
-// unit they are compiled for it too; the variant is chosen when the program starts.
-#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
-#define TAV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TAV_VECTOR_CLONES
-#endif
+#include "vectorClones.h"
 
 namespace {
 
