@@ -23,31 +23,49 @@ int32u definedMask = 0;
 // END_sBUFF_LOAD.
 floatBlock scanILsl;
 
-// The lines a load is storing, kept in memory while the memory guard has room for them: the
-// second statistics pass and the renders read them there instead of reading the scratch file
-// back. The file still receives every sample, in one write when the load ends, so every
-// other reader of the folio sees the same data; an image too large for memory streams through
-// the file alone.
+// The lines a load is storing, kept in memory while there is room for them: the second
+// statistics pass and the renders read them there instead of reading the scratch file back.
+// The file receives every sample when it is first read, so every other reader of the folio
+// sees the same data; an image too large for memory streams through the file alone.
 struct residentLines {
     int slot = -1;
     floatBlock data;
-    std::uint64_t size = 0;   // floats the load stores
-    std::uint64_t stored = 0; // floats stored so far
-    std::int64_t fileOfs = 0; // where they go in the folio
-    bool complete = false;    // the load ended
-    bool written = false;     // the folio holds them too
+    std::uint64_t capacity = 0; // floats the block holds
+    std::uint64_t size = 0;     // floats the load stores
+    std::uint64_t stored = 0;   // floats stored so far
+    std::int64_t fileOfs = 0;   // where they go in the folio
+    bool complete = false;      // the load ended
+    bool written = false;       // the folio holds them too
 };
 residentLines resident;
 
-// Room for the lines of a load: at most half the free RAM (lines pushed out to swap would be
-// slower than the scratch file they stand in for). Asked quietly: no room is no error here.
-floatBlock residentBlock(std::uint64_t n)
+// A block of a finished load, kept for the next one: fresh memory costs a page fault per
+// page on first touch, as much as the whole second pass. Only blocks up to this size are
+// kept; a larger one goes back to the system when its lines are dropped.
+constexpr std::uint64_t kKeptBlockBytes = std::uint64_t(256) << 20;
+floatBlock spareBlock;
+std::uint64_t spareCapacity = 0;
+
+// Room for the lines of a load: the kept block when it is large enough, else at most half the
+// free RAM (lines pushed out to swap would be slower than the scratch file they stand in for).
+// Asked quietly: no room is no error here.
+bool takeResidentBlock(std::uint64_t n)
 {
+    if (spareBlock && spareCapacity >= n) {
+        resident.data = std::move(spareBlock);
+        resident.capacity = spareCapacity;
+        spareCapacity = 0;
+        return true;
+    }
+    spareBlock.reset();
+    spareCapacity = 0;
     std::uint64_t ram = 0, swap = 0;
     if (n == 0 || n > (std::uint64_t(1) << 60) / sizeof(float) || !freeMemory(ram, swap) ||
         n * sizeof(float) > ram / 2)
-        return nullptr;
-    return floatBlock(static_cast<float*>(bigAlloc(n * sizeof(float))));
+        return false;
+    resident.data.reset(static_cast<float*>(bigAlloc(n * sizeof(float))));
+    resident.capacity = resident.data ? n : 0;
+    return resident.data != nullptr;
 }
 
 std::FILE* rawFile(int slot)
@@ -70,10 +88,14 @@ bool flushResident(int slot)
 
 void dropResident(int slot)
 {
-    if (slot < 0 || resident.slot == slot) {
-        resident = {};
-        resident.slot = -1;
+    if (slot >= 0 && resident.slot != slot)
+        return;
+    if (resident.data && resident.capacity * sizeof(float) <= kKeptBlockBytes && slot >= 0) {
+        spareBlock = std::move(resident.data);
+        spareCapacity = resident.capacity;
     }
+    resident = {};
+    resident.slot = -1;
 }
 
 bool slotDefined(int slot)
@@ -150,6 +172,8 @@ void resetFolios()
     createdMask = definedMask = 0;
     scanILsl.reset();
     dropResident(-1);
+    spareBlock.reset();
+    spareCapacity = 0;
 }
 
 const float* RESIDENT_LINES(int slot)
@@ -273,10 +297,16 @@ int PUT_sBUFF_HEADER(folioDesc* nw)
         TAV_ASSERT(scanILsl != nullptr);
     }
     dropResident(slot);
-    if (!continuation) {
+    // One load's lines are held at a time: those of the other instance go to its folio first.
+    if (!continuation && resident.slot >= 0) {
+        const int other = resident.slot;
+        if (flushResident(other))
+            dropResident(other);
+    }
+    if (!continuation && resident.slot < 0) {
         const std::uint64_t n =
             std::uint64_t(cur.cols) * std::uint64_t(cur.rows) * std::uint64_t(bandsPerLine(cur));
-        if ((resident.data = residentBlock(n)) != nullptr) {
+        if (takeResidentBlock(n)) {
             resident.slot = slot;
             resident.size = n;
             resident.fileOfs = dataPosition(cur);

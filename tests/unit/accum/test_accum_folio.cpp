@@ -143,6 +143,7 @@ TEST_F(SbuffLoad, LinesHeldInMemoryOrStreamedLeaveTheSameFolio)
     std::vector<double> medians;
     for (const bool roomy : {true, false}) {
         SCOPED_TRACE(roomy ? "held in memory" : "streamed");
+        resetFolios(); // a block kept from the last load would serve even without room
         setFreeMemSource(roomy ? nullptr : noRam);
         CLAIM_FOLIOS(ALL_FOLIOS);
         resetSbuffs();
@@ -164,6 +165,17 @@ TEST_F(SbuffLoad, LinesHeldInMemoryOrStreamedLeaveTheSameFolio)
     }
     EXPECT_EQ(seen[0], seen[1]);
     EXPECT_EQ(medians[0], medians[1]);
+}
+
+TEST_F(SbuffLoad, ALoadIntoTheOtherInstanceKeepsTheLinesOfTheFirst)
+{
+    const int n = 32 * 32;
+    load(loadDesc(32, 32, 1, 1), ramp(n, 1), 32);
+    ASSERT_NE(RESIDENT_LINES(SBUFF_LOADER_SLOT), nullptr);
+    ASSERT_EQ(SET_ACTIVE_sBUFF(SBUFF_EXPLOIT), SBUFF_EXPLOIT_SLOT);
+    load(loadDesc(32, 32, 1, 1), ramp(n, 500), 32);
+    EXPECT_EQ(folioFloats(SBUFF_EXPLOIT_SLOT, 1552, n), ramp(n, 500));
+    EXPECT_EQ(folioFloats(SBUFF_LOADER_SLOT, 1552, n), ramp(n, 1));
 }
 
 TEST_F(SbuffLoad, RefusesUndefinedOrUnstorableHeadersAndShortLines)
