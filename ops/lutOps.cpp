@@ -107,6 +107,7 @@ void committed(viewState* vs, bufdes* bd, int32 guns, const char* name)
     if (vs->gunMask != 7)
         archiveNow(vs, bd);
     updateColourTable(vs, bd);
+    testLog("lut set %s %d", name, int(guns));
 }
 
 // Histograms of what the table pass will see: the view's display box when the ancillary
@@ -252,6 +253,7 @@ void cycle(viewState* vs, bufdes* bd, int32 how, int32 guns)
             if (onGun(guns, g))
                 cycleLut(bd->tLut[g], down, rotate);
         showThrough(vs, bd, guns);
+        testLog("lut cycle %s", down ? "down" : "up");
     }
     ui.clearMessage();
     ui.message("LUT Cycle finished", MSG_BRIEF);
