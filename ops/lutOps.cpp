@@ -122,16 +122,12 @@ void takeHistograms(const viewState* vs, const bufdes* bd, gunHist h[3])
         s->displayBox(box);
     const int32 w = box[2] - box[0] + 1, hgt = box[3] - box[1] + 1;
     bool done = false;
-    if (w > 0 && hgt > 0 && viewMemOk(w, 1)) {
-        std::vector<int32u> row(std::size_t(w), 0);
-        done = true;
-        for (int32 y = box[1]; y <= box[3] && done; ++y) {
-            done = s->getPixels(twBox{box[0], y, box[2], y}, row.data());
-            if (done)
-                histRows(row, h);
-        }
-        if (!done)
-            clearHists(h);
+    // One read of the whole box: a read per row would be a round trip to the display each.
+    if (w > 0 && hgt > 0 && viewMemOk(w, hgt)) {
+        std::vector<int32u> px(std::size_t(w) * std::size_t(hgt), 0);
+        done = s->getPixels(twBox{box[0], box[1], box[2], box[3]}, px.data());
+        if (done)
+            histRows(px, h);
     }
     if (!done && bd->imgbuf && bd->width > 0 && bd->height > 0)
         histRows(
@@ -269,7 +265,12 @@ public:
         s_ = activeSurface();
         w_ = box.x1 - box.x0 + 1;
         h_ = box.y1 - box.y0 + 1;
-        if (s_ && w_ > 0 && h_ > 0 && viewMemOk(w_, h_)) {
+        int32 d[4] = {0, 0, -1, -1};
+        if (s_)
+            s_->displayBox(d);
+        // A view too small for the whole box gets no drawing (the points are still taken).
+        const bool inside = box.x0 >= d[0] && box.y0 >= d[1] && box.x1 <= d[2] && box.y1 <= d[3];
+        if (inside && w_ > 0 && h_ > 0 && viewMemOk(w_, h_)) {
             under_.resize(std::size_t(w_) * std::size_t(h_));
             if (!s_->getPixels(tb(), under_.data()))
                 under_.clear();
