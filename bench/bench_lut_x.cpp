@@ -1,5 +1,5 @@
 // A CYCLE step as the user sees it on a real 1536 x 1024 view: the tables moved one step, the
-// display accumulator pasted through them and the X server done drawing (synchronised). Needs
+// plain view drawn through them and the X server done drawing (synchronised). Needs
 // a display with room for the view; bench/lut-x.sh runs it on a private Xvfb. Beside it, the
 // same step on the memory view of bench_lut is the part that is ours alone.
 #include <benchmark/benchmark.h>
@@ -8,8 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "dispAccum.h"
-#include "folio_utl.h"
+#include "lutOps.h"
 #include "lutTables.h"
 #include "tavDisplay.h"
 #include "tav_wmgt.h"
@@ -43,7 +42,8 @@ bool openView()
 
 void cycleStepX(benchmark::State& state)
 {
-    if (!openView() || CUT_ACCUM() != ACC_OK) {
+    lutRepaint repaint;
+    if (!openView() || !repaint.begin()) {
         state.SkipWithError("no display with room for a 1536 x 1024 view");
         return;
     }
@@ -57,10 +57,7 @@ void cycleStepX(benchmark::State& state)
     for (auto _ : state) {
         for (auto& g : t)
             cycleLut(g, true, true);
-        if (paste_accum(&t) != ACC_OK) {
-            state.SkipWithError("paste failed");
-            break;
-        }
+        repaint.show(t);
         twBack->sync();
     }
     state.counters["view_w"] = b[2] + 1;
@@ -80,7 +77,6 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    resetFolios();
     TAV_VIEWEND(1);
     return 0;
 }

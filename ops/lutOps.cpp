@@ -230,6 +230,10 @@ void cycle(viewState* vs, bufdes* bd, int32 how, int32 guns)
     if (how < 1 || how > 2)
         return;
     const bool rotate = how == 1;
+    // Every wheel step repaints the whole view: the plain view is read once, before the
+    // message box covers part of it.
+    lutRepaint view;
+    const bool direct = view.begin();
     uiPort& ui = viewUi();
     ui.message("Use scroll wheel or L/M mouse\nbutton to cycle tLUTs. Use\nR mouse button to exit",
                MSG_STANDING);
@@ -248,7 +252,13 @@ void cycle(viewState* vs, bufdes* bd, int32 how, int32 guns)
         for (int g = 0; g < 3; ++g)
             if (onGun(guns, g))
                 cycleLut(bd->tLut[g], down, rotate);
-        showThrough(vs, bd, guns);
+        if (direct) {
+            lutSet shown;
+            shownLuts(vs, bd, guns, shown);
+            view.show(shown);
+        } else {
+            showThrough(vs, bd, guns);
+        }
         testLog("lut cycle %s", down ? "down" : "up");
     }
     ui.clearMessage();
@@ -547,6 +557,35 @@ void setPath()
 }
 
 } // namespace
+
+bool lutRepaint::begin()
+{
+    s_ = activeSurface();
+    int32 b[4] = {0, 0, -1, -1};
+    if (s_)
+        s_->displayBox(b);
+    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
+    if (w <= 0 || h <= 0 || !viewMemOk(w, h) || !viewMemOk(w, h))
+        return false;
+    box_ = twBox{b[0], b[1], b[2], b[3]};
+    plain_.resize(std::size_t(w) * std::size_t(h));
+    out_.resize(plain_.size());
+    if (!s_->getPixels(box_, plain_.data())) {
+        plain_.clear();
+        return false;
+    }
+    return true;
+}
+
+void lutRepaint::show(const lutSet& luts)
+{
+    if (plain_.empty())
+        return;
+    lutPass pass;
+    prepareLutPass(luts, pass);
+    lutRows(plain_, out_, pass);
+    s_->putPixels(box_, out_.data());
+}
 
 void resetLutOps()
 {

@@ -8,6 +8,7 @@
 
 #include "exploitOp.h"
 #include "lutTables.h"
+#include "viewSurface.h"
 
 /// Slots of the LUT archive.
 inline constexpr int LUT_ARCHIVE_SLOTS = 8;
@@ -41,6 +42,21 @@ void lutOps(viewState* vs, const int32* pupvals, bufdes* bd);
 
 /// RESET of the guns in gunBits (red 1, green 2, blue 4); bit 8 empties the archive as well.
 void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits);
+
+/// The view as CYCLE repaints it at every step: the plain view read once, then drawn through
+/// the tables (no accumulator file read and no block allocated per step).
+class lutRepaint {
+public:
+    /// Reads the view's display box; false when there is no view or no memory for it.
+    bool begin();
+    /// Draws the plain view through the tables.
+    void show(const lutSet& luts);
+
+private:
+    viewSurface* s_ = nullptr;
+    twBox box_{0, 0, -1, -1};
+    std::vector<int32u> plain_, out_;
+};
 
 /// Horizontal position of histogram level `level` in the graph box, and back (clamped).
 int32 histBinX(const aoiRec& box, int32 level);

@@ -46,24 +46,32 @@ inline int32u passPixel(int32u p, const int32u* tr, const int32u* tg, const int3
 
 } // namespace
 
-int32 lutRows(std::span<int32u> row, const lutPass& pass)
+int32 lutRows(std::span<const int32u> src, std::span<int32u> dst, const lutPass& pass)
 {
+    if (src.size() != dst.size())
+        return KRN_SIZE;
     // Every repaint of a view with transform LUTs comes through here: four independent
     // pixels per step keep the look-ups of one from waiting on the store of another.
     const int32u *tr = pass.t[0], *tg = pass.t[1], *tb = pass.t[2];
-    int32u* p = row.data();
-    const std::size_t n = row.size();
+    const int32u* p = src.data();
+    int32u* q = dst.data();
+    const std::size_t n = src.size();
     std::size_t i = 0;
     for (; i + 4 <= n; i += 4) {
         const int32u a = p[i], b = p[i + 1], c = p[i + 2], d = p[i + 3];
-        p[i] = passPixel(a, tr, tg, tb);
-        p[i + 1] = passPixel(b, tr, tg, tb);
-        p[i + 2] = passPixel(c, tr, tg, tb);
-        p[i + 3] = passPixel(d, tr, tg, tb);
+        q[i] = passPixel(a, tr, tg, tb);
+        q[i + 1] = passPixel(b, tr, tg, tb);
+        q[i + 2] = passPixel(c, tr, tg, tb);
+        q[i + 3] = passPixel(d, tr, tg, tb);
     }
     for (; i < n; ++i)
-        p[i] = passPixel(p[i], tr, tg, tb);
+        q[i] = passPixel(p[i], tr, tg, tb);
     return KRN_OK;
+}
+
+int32 lutRows(std::span<int32u> row, const lutPass& pass)
+{
+    return lutRows(std::span<const int32u>(row), row, pass);
 }
 
 int32 lutRows(std::span<int32u> row, const lutSet& luts)

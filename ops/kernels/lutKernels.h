@@ -40,6 +40,8 @@ void prepareLutPass(const lutSet& luts, lutPass& out, int gunBits = 7);
 /// The one table pass of the program (view, display accumulator, burn-in, composite, save):
 /// puts the red, green and blue bytes of every pixel through their tables; alpha is kept.
 int32 lutRows(std::span<int32u> row, const lutPass& pass);
+/// The same from src into dst (the rows may be one); KRN_SIZE when their lengths differ.
+int32 lutRows(std::span<const int32u> src, std::span<int32u> dst, const lutPass& pass);
 /// The same from plain tables (prepares them first: use the prepared form for many rows).
 int32 lutRows(std::span<int32u> row, const lutSet& luts);
 

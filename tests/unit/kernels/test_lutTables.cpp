@@ -199,6 +199,12 @@ TEST(Histogram, GunsByByteAndRemapThroughTable)
 // length around the unrolling and with guns left out.
 TEST(LutPass, MatchesThePlainPassAtEveryLength)
 {
+    {
+        lutPass any{};
+        std::vector<int32u> a(5, 1), b(4, 2);
+        EXPECT_EQ(lutRows(a, b, any), KRN_SIZE);
+        EXPECT_EQ(b[0], 2u) << "rows of different length: nothing written";
+    }
     std::mt19937 rng(7);
     static lutSet luts;
     for (auto& t : luts)
@@ -220,8 +226,11 @@ TEST(LutPass, MatchesThePlainPassAtEveryLength)
                 }
                 want[i] = q;
             }
+            std::vector<int32u> out(n, 0);
+            ASSERT_EQ(lutRows(row, out, pass), KRN_OK);
             lutRows(row, pass);
             ASSERT_EQ(row, want) << "guns " << bits << " length " << n;
+            ASSERT_EQ(out, want) << "from one row into another";
         }
     }
 }
