@@ -10,8 +10,8 @@ namespace {
 
 // Menu ids of the loop in progress; the link table points at them.
 struct notYetIds {
-    int32 aoi = -1, lut = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1, zoom = -1,
-          zmode = -1, dealias = -1, save = -1, format = -1, crypto = -1;
+    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1, zoom = -1, zmode = -1,
+          dealias = -1, save = -1, format = -1, crypto = -1;
 };
 notYetIds ids;
 
@@ -22,12 +22,6 @@ int32 aoiOpsMenu(std::vector<pupLink>&)
     return ids.aoi =
                defineMenu("RESTORE|DEFINE|MOVE|PREVIOUS|COMPOSITE|COPY/WARP|ACCUM|ROTATE|CLEAR|"
                           "FILL|ALPHA|STATUS|SET COLOR|WATERMARK");
-}
-
-int32 lutOpsMenu(std::vector<pupLink>&)
-{
-    return ids.lut = defineMenu("RESET|EQUALIZE|HDR MODE|HIST STR|HIST SPEC|COMB|INFOMETRIC|CYCLE|"
-                                "INVERT|PREVIOUS|STATUS|ZERO|LUT I/O");
 }
 
 int32 pixelOpsMenu(std::vector<pupLink>&)
@@ -84,11 +78,6 @@ void notYet(const char* name)
 void aoiOpsNotYet(viewState*, const int32*, bufdes*)
 {
     notYet("AOI OPS");
-}
-
-void lutOpsNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("LUT OPS");
 }
 
 void pixelOpsNotYet(viewState*, const int32*, bufdes*)

@@ -9,8 +9,6 @@
 
 /// AOI OPS menus.
 int32 aoiOpsMenu(std::vector<pupLink>& links);
-/// LUT OPS menus.
-int32 lutOpsMenu(std::vector<pupLink>& links);
 /// PIXEL OPS menus.
 int32 pixelOpsMenu(std::vector<pupLink>& links);
 /// BUFF OPS menus (iBUFF and sBUFF below it).
@@ -25,7 +23,6 @@ int32 saveImageMenu(std::vector<pupLink>& links);
 /// "<name>\nThis operation is not available yet." acknowledged with a click.
 void notYet(const char* name);
 void aoiOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
-void lutOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void dispOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);

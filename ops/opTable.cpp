@@ -1,13 +1,14 @@
 #include "opTable.h"
 
 #include "ancillary.h"
+#include "lutOps.h"
 #include "notYet.h"
 
 namespace {
 
 // Item texts keep the main menu's own spacing: the menu is drawn from them as they stand.
 constexpr exploitOp rows[] = {
-    {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOpsNotYet},
+    {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOps},
     {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
     {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoomOpsNotYet},
     {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, calculatorNotYet},

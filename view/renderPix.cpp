@@ -192,15 +192,24 @@ void RenderPix::setLutFlag(bool on)
     lutFlag_ = on;
 }
 
+namespace {
+
+// The display LUTs in the form the pixel pass wants, prepared once per change rather than
+// once per row.
+lutPass displayPass;
+
+} // namespace
+
 void RenderPix::setDisplayLuts(const charu luts[3][256])
 {
     std::memcpy(luts_, luts, sizeof luts_);
+    prepareLutPass(luts_, displayPass);
 }
 
 void RenderPix::applyLuts(int32u* px, std::size_t n) const
 {
     if (lutFlag_)
-        lutRows(std::span<int32u>(px, n), luts_);
+        lutRows(std::span<int32u>(px, n), displayPass);
 }
 
 void RenderPix::writeMasked(int32u* dst, const int32u* src, std::size_t n) const

@@ -27,7 +27,22 @@ void gammaTable(double g, charu out[256]);
 bool chooseDisplayLuts(const lutSet& dflt, const lutSet& tran, bool dfltOn, int32u gunMask,
                        lutSet& out);
 
-/// Puts the red, green and blue bytes of every pixel through their gun's LUT; alpha is kept.
+/// A lutSet prepared for the pixel pass: each gun's table holds its outputs already moved to
+/// the gun's byte, so a pixel costs three look-ups and one store.
+struct lutPass {
+    int32u t[3][256]; ///< red, green, blue outputs at their byte positions
+};
+
+/// Prepares luts for the pixel pass; guns outside gunBits (red 1, green 2, blue 4) keep their
+/// values (identity).
+void prepareLutPass(const lutSet& luts, lutPass& out, int gunBits = 7);
+
+/// The one table pass of the program (view, display accumulator, burn-in, composite, save):
+/// puts the red, green and blue bytes of every pixel through their tables; alpha is kept.
+int32 lutRows(std::span<int32u> row, const lutPass& pass);
+/// The same from src into dst (the rows may be one); KRN_SIZE when their lengths differ.
+int32 lutRows(std::span<const int32u> src, std::span<int32u> dst, const lutPass& pass);
+/// The same from plain tables (prepares them first: use the prepared form for many rows).
 int32 lutRows(std::span<int32u> row, const lutSet& luts);
 
 /// Byte mask of the guns in gunBits (red 1, green 2, blue 4, alpha 8).

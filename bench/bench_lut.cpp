@@ -1,0 +1,302 @@
+// The table pass (megapixels per second): a seeded RGBA picture of 1536 x 1024 (a view) and of
+// 4096 x 4096 (a large buffer) put through three 256-entry tables, alpha kept. In the same run,
+// on the same pixels and tables, timed the same way (wall time):
+//  - in one process, the pass alone: our prepared pass over every pixel, beside OpenCV's
+//    cv2.LUT on one thread in its own Python timing each call there;
+//  - as whole processes, from start to exit: this program reading the raw picture, passing it
+//    and writing the result (`--lut-once IN OUT W H`), beside libvips (`vips maplut`, one
+//    worker, its own .v files) and ImageMagick (`-clut` with integer interpolation, one
+//    thread, raw RGBA in and out);
+//  - a CYCLE step as the user sees it on a 1536 x 1024 view: the tables moved one step and
+//    the plain view drawn through them onto a memory view.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "benchHdr.h"
+#include "lutOps.h"
+#include "lutTables.h"
+#include "viewSurface.h"
+
+namespace {
+
+struct picSize {
+    int32 w, h;
+};
+constexpr picSize kView{1536, 1024}, kLarge{4096, 4096};
+
+const std::string& dir()
+{
+    static const std::string d = benchload::benchDir("/tmp/tav_bench_lut");
+    return d;
+}
+
+std::string tag(const picSize& s)
+{
+    return std::to_string(s.w) + "x" + std::to_string(s.h);
+}
+
+void rate(benchmark::State& state, const picSize& s)
+{
+    state.counters["MP/s"] =
+        benchmark::Counter(double(s.w) * s.h, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// Seeded pixels and tables, the same for every side.
+std::vector<int32u> picture(const picSize& s)
+{
+    std::vector<int32u> px(std::size_t(s.w) * std::size_t(s.h));
+    std::mt19937 rng(17);
+    for (int32u& p : px)
+        p = int32u(rng());
+    return px;
+}
+
+const lutSet& tables()
+{
+    static lutSet t;
+    static bool made = false;
+    if (!made) {
+        std::mt19937 rng(15);
+        for (auto& g : t)
+            for (auto& v : g)
+                v = charu(rng());
+        made = true;
+    }
+    return t;
+}
+
+bool writeFile(const std::string& path, const void* data, std::size_t n)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(data, 1, n, f) == n;
+    return std::fclose(f) == 0 && ok;
+}
+
+// The raw picture and tables each side reads, made once per size. Raw bytes are B, G, R, A;
+// the peers see channel 0 as blue, so their tables list blue, green, red, alpha (identity).
+const std::string& rawPicture(const picSize& s)
+{
+    static std::string paths[2];
+    std::string& p = paths[&s == &kLarge];
+    if (p.empty()) {
+        p = dir() + "/pic-" + tag(s) + ".raw";
+        const std::vector<int32u> px = picture(s);
+        if (!writeFile(p, px.data(), px.size() * 4))
+            std::abort();
+        benchload::sh("vips rawload '" + p + "' '" + dir() + "/pic-" + tag(s) + ".v' " +
+                      std::to_string(s.w) + " " + std::to_string(s.h) + " 4 >/dev/null 2>&1");
+    }
+    return p;
+}
+
+const std::string& rawTables()
+{
+    static const std::string p = [] {
+        const std::string path = dir() + "/lut.raw";
+        charu t[256][4];
+        for (int i = 0; i < 256; ++i) {
+            t[i][0] = tables()[2][i];
+            t[i][1] = tables()[1][i];
+            t[i][2] = tables()[0][i];
+            t[i][3] = charu(i);
+        }
+        if (!writeFile(path, t, sizeof t))
+            std::abort();
+        benchload::sh("vips rawload '" + path + "' '" + dir() + "/lut.v' 256 1 4 >/dev/null 2>&1");
+        return path;
+    }();
+    return p;
+}
+
+void ourPass(benchmark::State& state, const picSize* s)
+{
+    std::vector<int32u> px = picture(*s);
+    lutPass pass;
+    prepareLutPass(tables(), pass);
+    for (auto _ : state) {
+        lutRows(px, pass);
+        benchmark::DoNotOptimize(px.data());
+    }
+    rate(state, *s);
+}
+
+constexpr const char* kOpenCvScript = R"(import sys, time
+import cv2, numpy as np
+cv2.setNumThreads(1)
+w, h, n = int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
+img = np.fromfile(sys.argv[1], dtype=np.uint8).reshape(h, w, 4)
+lut = np.fromfile(sys.argv[2], dtype=np.uint8).reshape(256, 1, 4)
+out = cv2.LUT(img, lut)
+for i in range(n):
+    t = time.perf_counter()
+    cv2.LUT(img, lut, dst=out)
+    print(time.perf_counter() - t, flush=True)
+)";
+
+void openCvPass(benchmark::State& state, const picSize* s)
+{
+    const std::string script = dir() + "/lut_opencv.py";
+    if (!writeFile(script, kOpenCvScript, std::strlen(kOpenCvScript)))
+        std::abort();
+    const std::string cmd = "OPENCV_FOR_THREADS_NUM=1 " + benchload::peerPython() + " '" + script +
+                            "' '" + rawPicture(*s) + "' '" + rawTables() + "' " +
+                            std::to_string(s->w) + " " + std::to_string(s->h) + " " +
+                            std::to_string(state.max_iterations);
+    benchhdr::replayTimes(state, benchhdr::peerTimes(cmd));
+    rate(state, *s);
+}
+
+std::string sizeArgs(const picSize& s)
+{
+    return std::to_string(s.w) + " " + std::to_string(s.h);
+}
+
+void ourProcess(benchmark::State& state, const picSize* s)
+{
+    benchhdr::timeProcess(state, "/proc/" + std::to_string(getpid()) + "/exe --lut-once '" +
+                                     rawPicture(*s) + "' '" + dir() + "/ours-out.raw' " +
+                                     sizeArgs(*s));
+    rate(state, *s);
+}
+
+void vipsProcess(benchmark::State& state, const picSize* s)
+{
+    rawPicture(*s);
+    rawTables();
+    benchhdr::timeProcess(state, "VIPS_CONCURRENCY=1 vips maplut '" + dir() + "/pic-" + tag(*s) +
+                                     ".v' '" + dir() + "/vips-out.v' '" + dir() + "/lut.v'");
+    rate(state, *s);
+}
+
+void imageMagickProcess(benchmark::State& state, const picSize* s)
+{
+    benchhdr::timeProcess(state,
+                          "MAGICK_THREAD_LIMIT=1 convert -size " + std::to_string(s->w) + "x" +
+                              std::to_string(s->h) + " -depth 8 'rgba:" + rawPicture(*s) +
+                              "' -size 256x1 -depth 8 'rgba:" + rawTables() +
+                              "' -interpolate Integer -channel RGB -clut -depth 8 'rgba:" + dir() +
+                              "/magick-out.raw'");
+    rate(state, *s);
+}
+
+// A view in memory: what CYCLE repaints at every step.
+class benchSurface final : public viewSurface {
+public:
+    benchSurface(int32 w, int32 h) : w_(w), h_(h), px_(std::size_t(w) * std::size_t(h)) {}
+    void displayBox(int32 box[4]) override
+    {
+        box[0] = box[1] = 0;
+        box[2] = w_ - 1;
+        box[3] = h_ - 1;
+    }
+    bool getPixels(const twBox& b, int32u* dst) override
+    {
+        for (int32 y = b.y0; y <= b.y1; ++y, dst += b.x1 - b.x0 + 1)
+            std::memcpy(dst, row(y) + b.x0, std::size_t(b.x1 - b.x0 + 1) * 4);
+        return true;
+    }
+    void putPixels(const twBox& b, const int32u* src) override
+    {
+        for (int32 y = b.y0; y <= b.y1; ++y, src += b.x1 - b.x0 + 1)
+            std::memcpy(row(y) + b.x0, src, std::size_t(b.x1 - b.x0 + 1) * 4);
+    }
+    void fillRect(const twBox& b, int32u pixel) override
+    {
+        for (int32 y = b.y0; y <= b.y1; ++y)
+            std::fill(row(y) + b.x0, row(y) + b.x1 + 1, pixel);
+    }
+    std::vector<int32u>& pixels() { return px_; }
+
+private:
+    int32u* row(int32 y) { return px_.data() + std::size_t(y) * std::size_t(w_); }
+    int32 w_, h_;
+    std::vector<int32u> px_;
+};
+
+void cycleStep(benchmark::State& state)
+{
+    benchSurface view(kView.w, kView.h);
+    view.pixels() = picture(kView);
+    setViewSurface(&view);
+    lutRepaint repaint;
+    if (!repaint.begin()) {
+        state.SkipWithError("no view to repaint");
+        setViewSurface(nullptr);
+        return;
+    }
+    static lutSet t;
+    std::memcpy(t, tables(), sizeof t);
+    for (auto _ : state) {
+        for (auto& g : t)
+            cycleLut(g, true, true);
+        repaint.show(t);
+        benchmark::DoNotOptimize(view.pixels().data());
+    }
+    setViewSurface(nullptr);
+    rate(state, kView);
+}
+
+// The `--lut-once IN OUT W H` mode: the raw picture read, passed and written. Exit status 0
+// when done; -1 for any other command line.
+int lutOnceMain(int argc, char** argv)
+{
+    if (argc != 6 || std::strcmp(argv[1], "--lut-once") != 0)
+        return -1;
+    const std::size_t n = std::size_t(std::atoi(argv[4])) * std::size_t(std::atoi(argv[5]));
+    std::vector<int32u> px(n);
+    std::FILE* in = std::fopen(argv[2], "rb");
+    if (!in || std::fread(px.data(), 4, n, in) != n)
+        return 1;
+    std::fclose(in);
+    lutPass pass;
+    prepareLutPass(tables(), pass);
+    lutRows(px, pass);
+    return writeFile(argv[3], px.data(), n * 4) ? 0 : 1;
+}
+
+#define TAV_LUT_SIZE(S, SIZE)                                                                      \
+    BENCHMARK_CAPTURE(ourPass, S##_Ours_InProcess, &SIZE)                                          \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseRealTime();                                                                           \
+    BENCHMARK_CAPTURE(openCvPass, S##_OpenCV_InProcess, &SIZE)                                     \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(20);                                                                          \
+    BENCHMARK_CAPTURE(ourProcess, S##_Ours_Process, &SIZE)                                         \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5);                                                                           \
+    BENCHMARK_CAPTURE(vipsProcess, S##_Vips_Process, &SIZE)                                        \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5);                                                                           \
+    BENCHMARK_CAPTURE(imageMagickProcess, S##_ImageMagick_Process, &SIZE)                          \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(5)
+
+TAV_LUT_SIZE(View1536x1024, kView);
+TAV_LUT_SIZE(Large4096x4096, kLarge);
+BENCHMARK(cycleStep)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (const int st = lutOnceMain(argc, argv); st >= 0)
+        return st;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
