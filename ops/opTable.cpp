@@ -2,6 +2,7 @@
 
 #include "ancillary.h"
 #include "notYet.h"
+#include "zoomOps.h"
 
 namespace {
 
@@ -9,7 +10,7 @@ namespace {
 constexpr exploitOp rows[] = {
     {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOpsNotYet},
     {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
-    {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoomOpsNotYet},
+    {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
     {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, calculatorNotYet},
     {"ANCILLARY", ancillaryMenu, ancillary},        {"ANNOTATE", nullptr, annotateNone},
     {"EXTENSIONS", nullptr, extensionsNone},

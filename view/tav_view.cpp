@@ -10,11 +10,13 @@
 #include "bTransl.h"
 #include "diag.h"
 #include "dispAccum.h"
+#include "emuOvl.h"
 #include "exploitOp.h"
 #include "fit.h"
 #include "folio_utl.h"
 #include "loadGui.h"
 #include "lutKernels.h"
+#include "panZoom.h"
 #include "renderPix.h"
 #include "sbuffActive.h"
 #include "tavDefaults.h"
@@ -28,16 +30,50 @@ namespace {
 void logPlacement()
 {
     const translState& t = curTransl;
-    testLog("view place %d %d %d %d %d", t.mapped.x0, t.mapped.y0, t.mapped.x1, t.mapped.y1,
-            t.zoom);
+    // The global view shows the whole buffer in its own box, at no zoom of the translation.
+    const aoiRec m = (vState.dmode & modeGLOBALV) && t.bd ? t.bd->fgAoi : t.mapped;
+    testLog("view place %d %d %d %d %d", m.x0, m.y0, m.x1, m.y1, t.zoom);
 }
 
-// Shows the current buffer by its translation on a cleared view.
+// Shows the current buffer by its translation on a cleared view; the global view comes from
+// its accumulator when that holds it.
 void showBuffer()
 {
-    CLEAR_VIEW();
-    VIEW_MEM(nullptr, vState.dmode & modeGLOBALV);
+    if (vState.dmode & modeGLOBALV) {
+        SHOW_GLOBAL_VIEW();
+    } else {
+        CLEAR_VIEW();
+        VIEW_MEM(nullptr, false);
+    }
     logPlacement();
+}
+
+// The FG and BG AOI frames. A frame around the whole area shown says nothing and would hide
+// the image's edge pixels, so an AOI that is the mapped area gets none.
+int32 aoiFrame[2] = {-1, -1};
+
+void removeAoiFrames()
+{
+    for (int32& k : aoiFrame)
+        if (k >= 0) {
+            flickBoxes.deleteFlick(k);
+            k = -1;
+        }
+}
+
+void drawAoiFrames()
+{
+    removeAoiFrames();
+    const bufdes* b = vState.bd;
+    const aoiRec& m = (vState.dmode & modeGLOBALV) ? b->bgAoi : curTransl.mapped;
+    const aoiRec* aois[2] = {&b->fgAoi, &b->bgAoi};
+    const int32u colours[2] = {rgbPixel(255, 255, 0), rgbPixel(0, 255, 255)};
+    for (int k = 0; k < 2; ++k) {
+        const aoiRec& a = *aois[k];
+        const bool whole = a.x0 <= m.x0 && a.y0 <= m.y0 && a.x1 >= m.x1 && a.y1 >= m.y1;
+        if (!whole && a.x1 >= a.x0 && a.y1 >= a.y0)
+            aoiFrame[k] = flickBoxes.newFlick(a, colours[k], FLICK_DRAW);
+    }
 }
 
 void takeDisplayBox()
@@ -64,6 +100,8 @@ void endLoop()
 {
     setSevereMessageSink(nullptr);
     lendViewToSbuff(false);
+    flickBoxes.reset();
+    aoiFrame[0] = aoiFrame[1] = -1;
     TEXTWIN_CLEARALL();
     SET_REFRESH_CALLBACK(nullptr);
     SET_CURSOR(0);
@@ -105,6 +143,8 @@ void mainPass()
         }
         // Statistics and AOI window bounds are computed by the read-outs that use them; the
         // ancillary column and the AOI operations bring those.
+        if (vs.refresh & RFR_STATS)
+            drawAoiFrames();
     }
     if (vs.gunMask != 7 && (vs.lutsChanged || vs.lutToggled)) {
         if (vs.dmode & modeALPHA) {
@@ -163,6 +203,9 @@ void vmain_refresh()
 {
     viewState& vs = vState;
     TEXTMSG_CLEAR();
+    // The window was repainted or resized under the boxes: their saved pixels are stale.
+    flickBoxes.reset();
+    aoiFrame[0] = aoiFrame[1] = -1;
     int32 box[4];
     const bool geomChanged = GET_GEOMETRY();
     GET_DISPLAY_BOX(box);
@@ -171,6 +214,7 @@ void vmain_refresh()
         CENTRE_I_TRANSL(ancillaryInUse() && curTransl.cols < curTransl.viewW - ANCIL_COLUMN_W);
         vs.dmode &= ~modeGLOBALV;
         vs.ancil &= ~(ancROAM | ancSTATS);
+        RESET_PAN_ACCUMS();
         emptyFolios((1u << slotGLOBALV) | (1u << slotDISPLAY) | touchSlots);
         vs.gunMask = 7;
         vs.dfltLutOn = true;
@@ -283,26 +327,37 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         endLoop();
         return TAV_INTERNAL;
     }
+    DEFINE_PAN_MENUS();
     TAV_ASSERT(INIT_I_TRANSL(b) && "INIT_I_TRANSL( currB )");
+    MANAGE_PAN_ACCUM(b->bufNum);
     const int32 vw = vs.dispBox[2] + 1, vh = vs.dispBox[3] + 1;
 
     // 8. A new view size or new data empties what was kept for the old one.
     const bool sizeChanged = b->transl.viewW != vw || b->transl.viewH != vh;
-    if (sizeChanged)
+    if (sizeChanged) {
+        RESET_PAN_ACCUMS();
         emptyFolios((1u << slotGLOBALV) | touchSlots);
-    else if ((b->bufCtlm & bufLOADED) || vs.bufferDiffers)
+    } else if ((b->bufCtlm & bufLOADED) || vs.bufferDiffers)
         emptyFolios(1u << slotGLOBALV);
 
     // 9. Placement.
     const bool keepColumn = ancillaryInUse();
+    bool panned = false;
     if (!(b->bufCtlm & bufVIEW_SAVED) || sizeChanged) {
         vs.gunMask = 7;
         vs.dmode &= ~modeGLOBALV;
+        b->bufCtlm &= ~bufVIEW_SAVED;
         if (!FIT_INIT_IMG(keepColumn)) {
-            // Larger than the view: its middle at zoom 1; choosing another area is PAN's.
+            // Larger than the view: its middle at zoom 1, and the user chooses the area on
+            // the global view.
             CENTRE_I_TRANSL(false);
+            b->bgAoi = curTransl.mapped;
+            SET_CURSOR(1);
+            PAN(&vs);
+            panned = true;
         }
-        b->bgAoi = curTransl.mapped;
+        if (!panned)
+            b->bgAoi = curTransl.mapped;
     } else {
         SET_I_TRANSL(b->transl.w2, b->transl.w3, curTransl.zoom);
         vs.gunMask = b->gunMask & 7;
@@ -314,7 +369,10 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
             vs.lutsChanged = true;
         }
     }
-    showBuffer();
+    if (panned)
+        logPlacement();
+    else
+        showBuffer();
 
     // 10. The buffer's view is now saved with it.
     b->bufCtlm &= ~bufLOADED;
@@ -344,6 +402,7 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         const int32 v = waitForChoice(menus, pupvals);
         if (v == 0)
             continue;
+        removeAoiFrames();
         // A choice: the operation starts from the plain display.
         if (ancillaryInUse() || vs.gunMask != 7 || (vs.dmode & modeALPHA_PASTE)) {
             vs.dmode |= modeDFLT_LUTS;
