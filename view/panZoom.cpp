@@ -464,6 +464,8 @@ int32 PAN(viewState* vs)
     flickBoxes.eraseAll();
 
     drawGlobal(p);
+    testLog("pan start %d %d %d %d %d %d", int(std::lround(p.g.f * 1000)), p.g.box.x0, p.g.box.y0,
+            p.g.box.x1, p.g.box.y1, p.zoom);
     ui.message(strPrintf("Global View Factor= %05.3f", p.g.f), MSG_BRIEF);
     if (p.g.f < 0.3 || ez > 1) {
         int32 bx0, by0, bx1, by1;
@@ -486,8 +488,6 @@ int32 PAN(viewState* vs)
         ui.message("Both LUTs and ALPHA enabled.\nActive LUTs will mask ALPHA", MSG_BRIEF);
     p.alpha = vs->dmode & modeALPHA;
 
-    testLog("pan start %05.3f %d %d %d %d %d", p.g.f, p.g.box.x0, p.g.box.y0, p.g.box.x1,
-            p.g.box.y1, p.zoom);
     int32 px = 0, py = 0;
     ui.pointer(&px, &py);
     followPointer(p, px, py);
