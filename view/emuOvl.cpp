@@ -344,7 +344,7 @@ void rubberLine::erase()
 
 // ---------------------------------------------------------------------------------------------
 
-int32u rgbPixel(int r, int g, int b)
+int32u viewRgb(int r, int g, int b)
 {
     return int32u(r & 0xff) << (8 * gunOfs[0]) | int32u(g & 0xff) << (8 * gunOfs[1]) |
            int32u(b & 0xff) << (8 * gunOfs[2]);

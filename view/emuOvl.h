@@ -88,7 +88,7 @@ private:
 };
 
 /// A pixel from red, green and blue, the bytes placed as the view's guns sit.
-int32u rgbPixel(int r, int g, int b);
+int32u viewRgb(int r, int g, int b);
 /// Drawing colours of the view helpers.
 void setDrawFg(int32u pixel);
 void setDrawBg(int32u pixel);

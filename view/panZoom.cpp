@@ -203,7 +203,7 @@ void followPointer(panRun& p, int32 x, int32 y)
     const translState& t = curTransl;
     p.box = panBoxAt(p.g, t.viewW, t.viewH, p.zoom, x, y);
     if (p.boxNo < 0)
-        p.boxNo = flickBoxes.newFlick(p.box, rgbPixel(0, 255, 0), FLICK_DRAW);
+        p.boxNo = flickBoxes.newFlick(p.box, viewRgb(0, 255, 0), FLICK_DRAW);
     else
         flickBoxes.flickBox(&p.box, p.boxNo, FLICK_MOVE | FLICK_DRAW);
 }
@@ -718,7 +718,7 @@ void ZOOM(viewState* vs)
     ui.message("ZOOM...\nMove cursor; click L Mouse to Zoom.\nClick M Mouse to Un-Zoom or Pan.",
                MSG_BRIEF);
     flickBoxes.eraseAll();
-    int32 boxNo = flickBoxes.newFlick(box, rgbPixel(0, 255, 0), FLICK_DRAW);
+    int32 boxNo = flickBoxes.newFlick(box, viewRgb(0, 255, 0), FLICK_DRAW);
     int middles = 0;
     bool panGlobal = false;
     for (bool going = true; going;) {
@@ -747,7 +747,7 @@ void ZOOM(viewState* vs)
             SET_I_TRANSL(t.x + (box.x0 - t.mapped.x0 % zoom) / zoom,
                          t.y + (box.y0 - t.mapped.y0 % zoom) / zoom, zoom * 2);
             zoom *= 2;
-            boxNo = flickBoxes.newFlick(zoomBoxAt(x, y), rgbPixel(0, 255, 0), FLICK_DRAW);
+            boxNo = flickBoxes.newFlick(zoomBoxAt(x, y), viewRgb(0, 255, 0), FLICK_DRAW);
             break;
         }
         case MOUSE_MIDDLE:
@@ -775,7 +775,7 @@ void ZOOM(viewState* vs)
                 break;
             }
             box = zoomBoxAt(x, y);
-            boxNo = flickBoxes.newFlick(box, rgbPixel(0, 255, 0), FLICK_DRAW);
+            boxNo = flickBoxes.newFlick(box, viewRgb(0, 255, 0), FLICK_DRAW);
             break;
         case MOUSE_RIGHT:
         case MOUSE_CLOSE:

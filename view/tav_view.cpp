@@ -18,6 +18,7 @@
 #include "lutKernels.h"
 #include "panZoom.h"
 #include "renderPix.h"
+#include "roam.h"
 #include "sbuffActive.h"
 #include "tavDefaults.h"
 #include "tav_wmgt.h"
@@ -67,7 +68,7 @@ void drawAoiFrames()
     const bufdes* b = vState.bd;
     const aoiRec& m = (vState.dmode & modeGLOBALV) ? b->bgAoi : curTransl.mapped;
     const aoiRec* aois[2] = {&b->fgAoi, &b->bgAoi};
-    const int32u colours[2] = {rgbPixel(255, 255, 0), rgbPixel(0, 255, 255)};
+    const int32u colours[2] = {viewRgb(255, 255, 0), viewRgb(0, 255, 255)};
     for (int k = 0; k < 2; ++k) {
         const aoiRec& a = *aois[k];
         const bool whole = a.x0 <= m.x0 && a.y0 <= m.y0 && a.x1 >= m.x1 && a.y1 >= m.y1;
@@ -102,6 +103,7 @@ void endLoop()
     lendViewToSbuff(false);
     flickBoxes.reset();
     aoiFrame[0] = aoiFrame[1] = -1;
+    INIT_ROAM_UTIL(false);
     TEXTWIN_CLEARALL();
     SET_REFRESH_CALLBACK(nullptr);
     SET_CURSOR(0);
@@ -111,6 +113,36 @@ void endLoop()
 bool ancillaryInUse()
 {
     return (vState.ancil & ancROAM) != 0;
+}
+
+// The ancillary column: the roam window in its bottom box and the histogram above it, drawn
+// after the view so that a paste of the display accumulator cannot wipe them.
+void drawAncillary()
+{
+    viewState& vs = vState;
+    if (!(vs.ancil & ancREDRAW))
+        return;
+    vs.ancil &= ~ancREDRAW;
+    testLog("view column %d", ancillaryInUse() ? vs.ancColumn.x0 : -1);
+    clearViewRect(vs.ancColumn);
+    if (!ancillaryInUse()) {
+        // Switched off: the column shows the view again.
+        if (vs.dmode & modeGLOBALV)
+            SHOW_GLOBAL_VIEW();
+        else if (curTransl.mapped.x1 >= vs.ancColumn.x0)
+            VIEW_MEM(&vs.ancColumn, false);
+        CUT_ACCUM();
+        return;
+    }
+    if (!vs.smallScreen) {
+        ROAM_SETUP(&vs, vs.roamBox, vs.roamZoom);
+        int32 x = 0, y = 0;
+        QUERY_POINTER(&x, &y);
+        ROAM_UPDATE(&vs, x, y);
+    }
+    gunHist h;
+    if ((vs.ancil & (ancSTATS | ancHISTOGRAM)) == (ancSTATS | ancHISTOGRAM) && readoutHist(&vs, &h))
+        DRAW_HISTOGRAM(&vs, h);
 }
 
 // The pass work of the main loop before it waits.
@@ -127,6 +159,8 @@ void mainPass()
         for (int g = 0; g < 3; ++g)
             std::memcpy(vs.tranLut[g], vs.bd->tLut[g], 256);
     }
+    if (vs.refresh || vs.lutsChanged || vs.lutToggled)
+        vs.ancil |= ancREDRAW;
     const bool transform = loadDisplayLuts(&vs);
     RenderPix::setDisplayLuts(vs.dispLut);
     if (vs.refresh) {
@@ -155,6 +189,7 @@ void mainPass()
         if (rc != ACC_OK)
             DIAG("\n***tav_view():paste_accum(); %d", rc);
     }
+    drawAncillary();
     SET_CURSOR(1);
     vs.bd->viewMode = vs.dmode;
     vs.bd->gunMask = vs.gunMask;
@@ -171,7 +206,10 @@ int32 waitForChoice(const mainMenus& menus, int32* pupvals)
     for (;;) {
         TEXTWIN_IDLE("main");
         int32 x = 0, y = 0;
-        const int code = MOUSE_EVENT(&x, &y, 1);
+        // With the ancillary column on, pointer moves drive the roam window.
+        const int code = MOUSE_EVENT(&x, &y, ancillaryInUse() ? 0 : 1);
+        if (ROAM_EVENT(&vs, code, x, y) || code == MOUSE_MOVED)
+            continue;
         if (code == MOUSE_CLOSE)
             return menus.loader; // a killed view must not lose the buffers: back to the loader
         if (code == MOUSE_REDRAW)
@@ -214,6 +252,7 @@ void vmain_refresh()
         CENTRE_I_TRANSL(ancillaryInUse() && curTransl.cols < curTransl.viewW - ANCIL_COLUMN_W);
         vs.dmode &= ~modeGLOBALV;
         vs.ancil &= ~(ancROAM | ancSTATS);
+        INIT_ROAM_UTIL(true);
         RESET_PAN_ACCUMS();
         emptyFolios((1u << slotGLOBALV) | (1u << slotDISPLAY) | touchSlots);
         vs.gunMask = 7;
@@ -328,6 +367,7 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         return TAV_INTERNAL;
     }
     DEFINE_PAN_MENUS();
+    INIT_ROAM_UTIL(true);
     TAV_ASSERT(INIT_I_TRANSL(b) && "INIT_I_TRANSL( currB )");
     MANAGE_PAN_ACCUM(b->bufNum);
     const int32 vw = vs.dispBox[2] + 1, vh = vs.dispBox[3] + 1;

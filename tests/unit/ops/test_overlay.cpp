@@ -105,7 +105,7 @@ TEST_F(Overlay, RubberLineAndHelpersStayInsideTheView)
     EXPECT_EQ(surface.at(1, 0), before[1] & 0xfefefeu);
     clearViewRect(aoiRec{0, 0, 0, 0});
     EXPECT_EQ(surface.at(0, 0), 0u);
-    EXPECT_EQ(rgbPixel(1, 2, 3), 0x010203u);
+    EXPECT_EQ(viewRgb(1, 2, 3), 0x010203u);
 }
 
 } // namespace
