@@ -20,6 +20,7 @@ struct roamState {
     int32 moves = 0;
     bool leftHeld = false;
     bool ready = false;
+    gunHist area; ///< the source pixels last read, for the statistics read-out
 };
 roamState roam;
 
@@ -52,11 +53,13 @@ void drawFrame(const aoiRec& b)
     s->fillRect(twBox{b.x1, b.y0, b.x1, b.y1}, WHITE);
 }
 
-void updateStats(const viewState* vs)
+bool readSource(const viewState* vs, int32 px, int32 py);
+
+void updateStats(const viewState* vs, int32 px, int32 py, bool sourceRead)
 {
-    gunHist h;
-    if ((vs->ancil & ancHISTOGRAM) && readoutHist(vs, &h))
-        DRAW_HISTOGRAM(vs, h);
+    if (!sourceRead && !readSource(vs, px, py))
+        return;
+    DRAW_STATS(vs, statsLines(roam.area));
 }
 
 } // namespace
@@ -108,18 +111,23 @@ void ROAM_SETUP(const viewState* vs, const aoiRec& box, int32 roamZoom)
         return;
     roam.g = g;
     roam.ready = roam.work != nullptr;
-    drawFrame(box);
+    // On a low view the top box reaches the bottom: the statistics alone are shown there.
+    if (!vs->smallScreen)
+        drawFrame(box);
 }
 
-void ROAM_UPDATE(const viewState* vs, int32 px, int32 py)
+namespace {
+
+// Reads the source area around the pointer into the back of the work buffer and counts it
+// for the statistics.
+bool readSource(const viewState* vs, int32 px, int32 py)
 {
     viewSurface* s = activeSurface();
     if (!roam.ready || !s)
-        return;
+        return false;
     const roamGeom& g = roam.g;
     const aoiRec in = inside(roam.box);
     const int32 w = boxW(in), h = boxH(in);
-    int32u* out = roam.work;
     int32u* src = roam.work + std::size_t(w) * std::size_t(h);
     const translState& t = curTransl;
     // The source area centred on the pointer; what of it lies outside the pixels that can be
@@ -149,22 +157,37 @@ void ROAM_UPDATE(const viewState* vs, int32 px, int32 py)
         hiy = t.rows - 1;
     }
     std::fill_n(src, std::size_t(g.srcW) * std::size_t(g.srcH), 0u);
+    roam.area = gunHist{};
     const int32 cx0 = std::max(sx, lox), cy0 = std::max(sy, loy);
     const int32 cx1 = std::min(sx + g.srcW - 1, hix), cy1 = std::min(sy + g.srcH - 1, hiy);
     if (cx0 <= cx1 && cy0 <= cy1) {
         const std::size_t n = std::size_t(cx1 - cx0 + 1);
-        if (g.fromDisplay) {
-            for (int32 y = cy0; y <= cy1; ++y)
-                s->getPixels(twBox{cx0, y, cx1, y}, src +
-                                                        std::size_t(y - sy) * std::size_t(g.srcW) +
-                                                        std::size_t(cx0 - sx));
-        } else if (t.pixels) {
-            const int32u* base = t.alt ? t.alt : t.pixels;
-            for (int32 y = cy0; y <= cy1; ++y)
-                std::memcpy(src + std::size_t(y - sy) * std::size_t(g.srcW) + std::size_t(cx0 - sx),
-                            base + std::size_t(y) * std::size_t(t.cols) + std::size_t(cx0), n * 4u);
+        const int32u* base = t.alt ? t.alt : t.pixels;
+        for (int32 y = cy0; y <= cy1; ++y) {
+            int32u* d = src + std::size_t(y - sy) * std::size_t(g.srcW) + std::size_t(cx0 - sx);
+            if (g.fromDisplay)
+                s->getPixels(twBox{cx0, y, cx1, y}, d);
+            else if (base)
+                std::memcpy(d, base + std::size_t(y) * std::size_t(t.cols) + std::size_t(cx0),
+                            n * 4u);
+            histOfPixels(std::span<const int32u>(d, n), &roam.area);
         }
     }
+    return true;
+}
+
+} // namespace
+
+void ROAM_UPDATE(const viewState* vs, int32 px, int32 py)
+{
+    viewSurface* s = activeSurface();
+    if (!readSource(vs, px, py) || vs->smallScreen)
+        return;
+    const roamGeom& g = roam.g;
+    const aoiRec in = inside(roam.box);
+    const int32 w = boxW(in), h = boxH(in);
+    int32u* out = roam.work;
+    const int32u* src = roam.work + std::size_t(w) * std::size_t(h);
     for (int32 j = 0; j < h; ++j) {
         const int32u* row = src + std::size_t(j / g.mag) * std::size_t(g.srcW);
         int32u* o = out + std::size_t(j) * std::size_t(w);
@@ -188,12 +211,11 @@ bool ROAM_EVENT(viewState* vs, int code, int32 x, int32 y)
     if (code == MOUSE_LEFT) {
         roam.leftHeld = true;
         vs->roamZoom = vs->roamZoom >= MAX_ZOOM ? 2 : vs->roamZoom * 2;
-        if (!statsOnly) {
-            ROAM_SETUP(vs, vs->roamBox, vs->roamZoom);
+        ROAM_SETUP(vs, vs->roamBox, vs->roamZoom);
+        if (!statsOnly)
             ROAM_UPDATE(vs, x, y);
-        }
         if (vs->ancil & ancSTATS)
-            updateStats(vs);
+            updateStats(vs, x, y, !statsOnly);
         return true;
     }
     if (code != MOUSE_MOVED)
@@ -204,7 +226,7 @@ bool ROAM_EVENT(viewState* vs, int code, int32 x, int32 y)
     if (!statsOnly)
         ROAM_UPDATE(vs, x, y);
     if (vs->ancil & ancSTATS)
-        updateStats(vs);
+        updateStats(vs, x, y, !statsOnly);
     return true;
 }
 
@@ -337,4 +359,29 @@ bool readoutHist(const viewState* vs, gunHist* h)
         histOfPixels(row, h);
     }
     return true;
+}
+
+void DRAW_STATS(const viewState* vs, const std::vector<std::string>& lines)
+{
+    const aoiRec& b = vs->topBox;
+    aoiRec c;
+    if (!clipToView(b, &c))
+        return;
+    clearViewRect(c);
+    if (!twBack)
+        return;
+    const TavFontDes& f = currentFont();
+    const int32 step = std::max<int32>(f.lineStep, 12);
+    int32 y = c.y0 + step;
+    for (const std::string& l : lines) {
+        if (y > c.y1)
+            break;
+        twBack->drawText(c.x0 + 4, y, l, WHITE, false);
+        y += step;
+    }
+}
+
+const gunHist& roamAreaHist()
+{
+    return roam.area;
 }

@@ -42,6 +42,11 @@ void histOfPixels(std::span<const int32u> px, gunHist* h);
 /// The statistics read-out: one line per gun with mean, standard deviation, min and max.
 std::vector<std::string> statsLines(const gunHist& h);
 
+/// The statistics read-out in the top box of the column, one line each.
+void DRAW_STATS(const viewState* vs, const std::vector<std::string>& lines);
+/// Histogram of the source area the roam window last read (the statistics' pixels).
+const gunHist& roamAreaHist();
+
 /// x of histogram bin i in the graph box: box left + 1 + i. The LUT and HDR menus pick
 /// levels in the graph with histBinAt.
 int32 histBinX(const aoiRec& graphBox, int32 bin);

@@ -134,14 +134,17 @@ void drawAncillary()
         CUT_ACCUM();
         return;
     }
-    if (!vs.smallScreen) {
-        ROAM_SETUP(&vs, vs.roamBox, vs.roamZoom);
-        int32 x = 0, y = 0;
-        QUERY_POINTER(&x, &y);
-        ROAM_UPDATE(&vs, x, y);
-    }
+    ROAM_SETUP(&vs, vs.roamBox, vs.roamZoom);
+    if (vs.smallScreen)
+        return; // the statistics come with the first pointer move
+    int32 x = 0, y = 0;
+    QUERY_POINTER(&x, &y);
+    ROAM_UPDATE(&vs, x, y);
+    if (!(vs.ancil & ancSTATS))
+        return;
+    DRAW_STATS(&vs, statsLines(roamAreaHist()));
     gunHist h;
-    if ((vs.ancil & (ancSTATS | ancHISTOGRAM)) == (ancSTATS | ancHISTOGRAM) && readoutHist(&vs, &h))
+    if ((vs.ancil & ancHISTOGRAM) && readoutHist(&vs, &h))
         DRAW_HISTOGRAM(&vs, h);
 }
 

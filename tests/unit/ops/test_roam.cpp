@@ -76,9 +76,11 @@ TEST_F(Roam, WindowShowsTheBufferUnderThePointerAndBlackPastItsEdge)
     EXPECT_EQ(window(0, 0), viewBuilder::pattern(150 - 64, 100 - 55));
     EXPECT_EQ(window(1, 1), viewBuilder::pattern(150 - 64, 100 - 55));
     EXPECT_EQ(window(2, 0), viewBuilder::pattern(151 - 64, 100 - 55));
+    EXPECT_EQ(roamAreaHist().n, 128u * 111u) << "the statistics count the window's source";
     ROAM_UPDATE(&view.vs, 0, 0); // the top-left corner: half the source lies outside
     EXPECT_EQ(window(0, 0), 0u);
     EXPECT_EQ(window(128, 112), viewBuilder::pattern(0, 1));
+    EXPECT_EQ(roamAreaHist().n, 64u * 56u) << "and only what lies in the buffer";
 }
 
 TEST_F(Roam, MainWaitUpdatesOnFirstAndEveryFifthMoveAndLeftDoublesTheZoom)
