@@ -733,6 +733,7 @@ void ZOOM(viewState* vs)
                 break;
             c = MOUSE_MIDDLE;
         } else {
+            TEXTWIN_IDLE("zoom");
             c = ui.mouseEvent(&x, &y, 0);
         }
         switch (c) {
@@ -799,6 +800,7 @@ void ZOOM(viewState* vs)
     }
     vs->dmode &= ~modeGLOBALV;
     vs->bd->fgAoi = vs->bd->bgAoi = curTransl.mapped;
+    testLog("zoom end %d %d %d", curTransl.x, curTransl.y, curTransl.zoom);
     vs->refresh |= RFR_VIEW | RFR_STATS;
 }
 
