@@ -216,6 +216,7 @@ void roamTo(panRun& p, int32 x, int32 y)
     p.vs->dmode &= ~modeGLOBALV;
     if (p.luts)
         showPanLuts(p.vs);
+    testLog("pan shown %d %d %d", curTransl.x, curTransl.y, curTransl.zoom);
 }
 
 void startRoam(panRun& p, int32 x, int32 y)
