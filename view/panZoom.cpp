@@ -584,7 +584,10 @@ int32 PAN(viewState* vs)
         flickBoxes.deleteFlick(p.boxNo);
     dropPrevBox(p);
     SET_POINTER_BOX(nullptr);
-    // An exposure repaired the view from before PAN: what PAN ends on is drawn again.
+    // An exposure repaired the view from before PAN (or the view changed size): what PAN
+    // ends on is drawn again, in the view as it is now.
+    if (exposed)
+        p.g = globalGeometry();
     if (exposed && !reverted) {
         if (p.state == FOLLOW)
             SHOW_GLOBAL_VIEW();

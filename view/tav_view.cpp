@@ -41,6 +41,11 @@ void logPlacement()
 void showBuffer()
 {
     if (vState.dmode & modeGLOBALV) {
+        // The translation kept for the global view maps nothing useful; the AOIs are the
+        // global image, as PAN left them.
+        const globalGeom g = globalGeometry();
+        vState.bd->fgAoi = vState.bd->bgAoi = g.box;
+        vState.globalF = g.f;
         SHOW_GLOBAL_VIEW();
     } else {
         CLEAR_VIEW();
