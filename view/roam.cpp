@@ -266,8 +266,8 @@ std::vector<std::string> statsLines(const gunHist& h)
         }
         const double n = double(h.n), mean = sum / n;
         const double sd = std::sqrt(std::max(0.0, sq / n - mean * mean));
-        out.push_back(
-            strPrintf("%s  mean %6.2f  sd %6.2f  min %3d  max %3d", names[g], mean, sd, lo, hi));
+        // Short enough for the column at the usual font: mean, deviation, range.
+        out.push_back(strPrintf("%s mean %6.2f sd %6.2f %3d..%3d", names[g], mean, sd, lo, hi));
     }
     return out;
 }

@@ -39,7 +39,7 @@ struct gunHist {
     std::uint64_t n = 0;
 };
 void histOfPixels(std::span<const int32u> px, gunHist* h);
-/// The statistics read-out: one line per gun with mean, standard deviation, min and max.
+/// The statistics read-out: one line per gun with mean, standard deviation and range.
 std::vector<std::string> statsLines(const gunHist& h);
 
 /// The statistics read-out in the top box of the column, one line each.

@@ -148,8 +148,18 @@ void drawAncillary()
     if (!(vs.ancil & ancSTATS))
         return;
     DRAW_STATS(&vs, statsLines(roamAreaHist()));
+    if (!(vs.ancil & ancHISTOGRAM))
+        return;
+    // From the buffer source the histogram covers the whole buffer, which the global view
+    // may be far smaller than: the user is told why the wait.
+    const bool wholeBuffer = !(vs.dmode & modeANCIL_DISPLAY) && (vs.dmode & modeGLOBALV);
+    if (wholeBuffer)
+        TEXTMSG("Computing histogram for entire image buffer", MSG_STANDING);
     gunHist h;
-    if ((vs.ancil & ancHISTOGRAM) && readoutHist(&vs, &h))
+    const bool ok = readoutHist(&vs, &h);
+    if (wholeBuffer)
+        TEXTMSG_CLEAR();
+    if (ok)
         DRAW_HISTOGRAM(&vs, h);
 }
 
