@@ -7,6 +7,7 @@
 #include "bTransl.h"
 #include "diag.h"
 #include "renderPix.h"
+#include "textwin.h"
 #include "viewSurface.h"
 
 emuOvl flickBoxes;
@@ -340,6 +341,42 @@ void rubberLine::erase()
     }
     runs_.clear();
     saved_.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void textLabel::draw(const aoiRec& box, const std::string& text)
+{
+    erase();
+    viewSurface* v = activeSurface();
+    aoiRec d;
+    // Text goes through the window's drawing; a memory view has none.
+    if (!twBack || !v || !viewBoxNow(&d))
+        return;
+    const TavFontDes& f = currentFont();
+    const int32 w = twBack->textWidth(text) + 4, h = f.height + 2;
+    if (w > d.x1 - d.x0 + 1 || h > d.y1 - d.y0 + 1)
+        return;
+    int32 y = box.y1 + 2;
+    if (y + h - 1 > d.y1)
+        y = box.y0 - h - 1;
+    const int32 x = std::clamp(box.x0, d.x0, d.x1 - w + 1);
+    y = std::clamp(y, d.y0, d.y1 - h + 1);
+    const twBox at{x, y, x + w - 1, y + h - 1};
+    saved_.resize(runPixels(at));
+    if (!v->getPixels(at, saved_.data()))
+        return;
+    at_ = at;
+    v->fillRect(at_, 0);
+    twBack->drawText(x + 2, y + f.ascent, text, 0xffffffu, false);
+}
+
+void textLabel::erase()
+{
+    viewSurface* v = activeSurface();
+    if (v && at_.x1 >= at_.x0)
+        v->putPixels(at_, saved_.data());
+    at_ = twBox{0, 0, -1, -1};
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // surface, so the overlays run on a memory frame in tests exactly as on the window.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "bufRecMgt.h"
@@ -84,6 +85,20 @@ public:
 
 private:
     std::vector<twBox> runs_;
+    std::vector<int32u> saved_;
+};
+
+/// A short text beside a box, erased exactly as the view was (drawn only on a window).
+class textLabel {
+public:
+    ~textLabel() { erase(); }
+    /// Erases the last label and writes text below the box (above it at the view's bottom).
+    void draw(const aoiRec& box, const std::string& text);
+    /// Puts back what the label covered.
+    void erase();
+
+private:
+    twBox at_{0, 0, -1, -1};
     std::vector<int32u> saved_;
 };
 

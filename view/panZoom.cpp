@@ -170,6 +170,7 @@ struct panRun {
     panState state = FOLLOW;
     int32 boxNo = -1;
     int32 prevBox = -1; ///< the area shown before PAN, outlined on the global view
+    textLabel label{};  ///< the pan box's buffer position beside it
     aoiRec box{};
     bool luts = false;
     bool alpha = false;
@@ -179,6 +180,7 @@ struct panRun {
 // the old picture) and are drawn again on the new one.
 void drawGlobal(panRun& p)
 {
+    p.label.erase();
     flickBoxes.eraseAll();
     p.ui.setCursor(2);
     SHOW_GLOBAL_VIEW();
@@ -191,8 +193,11 @@ void drawGlobal(panRun& p)
         flickBoxes.flickBox(&p.box, p.boxNo, FLICK_MOVE | FLICK_DRAW);
 }
 
+// The label lies over the boxes: it comes off first, or erasing a box under it would leave
+// part of the label and the label's erase part of the box.
 void dropPrevBox(panRun& p)
 {
+    p.label.erase();
     if (p.prevBox >= 0)
         flickBoxes.deleteFlick(p.prevBox);
     p.prevBox = -1;
@@ -202,10 +207,13 @@ void followPointer(panRun& p, int32 x, int32 y)
 {
     const translState& t = curTransl;
     p.box = panBoxAt(p.g, t.viewW, t.viewH, p.zoom, x, y);
+    p.label.erase();
     if (p.boxNo < 0)
         p.boxNo = flickBoxes.newFlick(p.box, viewRgb(0, 255, 0), FLICK_DRAW);
     else
         flickBoxes.flickBox(&p.box, p.boxNo, FLICK_MOVE | FLICK_DRAW);
+    p.label.draw(p.box, strPrintf("%d,%d", int32(std::lround((p.box.x0 - p.g.box.x0) / p.g.f)),
+                                  int32(std::lround((p.box.y0 - p.g.box.y0) / p.g.f))));
 }
 
 void roamTo(panRun& p, int32 x, int32 y)
@@ -222,6 +230,7 @@ void roamTo(panRun& p, int32 x, int32 y)
 void startRoam(panRun& p, int32 x, int32 y)
 {
     if (p.boxNo >= 0) {
+        p.label.erase();
         flickBoxes.deleteFlick(p.boxNo);
         p.boxNo = -1;
     }
@@ -237,6 +246,7 @@ bool scrollPath(panRun& p, int32 speed)
     if (p.state != FOLLOW)
         drawGlobal(p);
     if (p.boxNo >= 0) {
+        p.label.erase();
         flickBoxes.deleteFlick(p.boxNo);
         p.boxNo = -1;
     }
@@ -580,6 +590,7 @@ int32 PAN(viewState* vs)
             break;
         }
     }
+    p.label.erase();
     if (p.boxNo >= 0)
         flickBoxes.deleteFlick(p.boxNo);
     dropPrevBox(p);
