@@ -211,6 +211,42 @@ TEST_F(PanZoom, ScrollPathTooShortIsRefusedAndTheWheelStepsAlongALongOne)
     EXPECT_EQ(surface->px, redrawn(false));
 }
 
+TEST_F(PanZoom, PanMenuZoomLutAndAlphaItems)
+{
+    open(4000, 3000);
+    auto pick = [this](std::vector<int32> values) {
+        click(MOUSE_RIGHT, 500, 400);
+        ui->picks.push_back(std::move(values));
+    };
+    pick({2, 1}); // LUT ON with no transform LUT in use
+    pick({5, 1}); // ALPHA ON, the buffer has no alpha data
+    pick({1, 4}); // ZOOM 4X, then roam there
+    click(MOUSE_LEFT, 500, 400);
+    click(MOUSE_LEFT, 500, 400);
+    click(MOUSE_RIGHT, 500, 400);
+    run(1);
+    EXPECT_TRUE(said("No LUTs active"));
+    EXPECT_TRUE(said("ALPHA empty"));
+    EXPECT_EQ(curTransl.zoom, 4);
+    EXPECT_FALSE(view->vs.dmode & modeALPHA);
+    EXPECT_EQ(surface->px, redrawn(false));
+
+    // With a transform LUT in use: the LUT switch works, alpha display is refused.
+    ui->transcript.clear();
+    view->vs.gunMask = 6;
+    view->vs.dfltLutOn = false;
+    view->bd->bufCtlm |= bufALPHA;
+    pick({2, 1});
+    pick({5, 1});
+    pick({2, 2});
+    click(MOUSE_RIGHT, 0, 0);
+    run(1);
+    EXPECT_TRUE(said("LUTs ON"));
+    EXPECT_TRUE(said("Pan ALPHA display not available if\nTransform-LUTs active in Main"));
+    EXPECT_TRUE(said("LUTs OFF"));
+    EXPECT_TRUE(said("Alpha Plane contains data."));
+}
+
 TEST_F(PanZoom, ZoomDoublesToSixteenThenSaysMaxAndLeavesConsistent)
 {
     open(600, 400);
