@@ -45,10 +45,8 @@ void ancillary(viewState* vs, const int32* pv, bufdes*)
         a |= sub == 2 ? (ancROAM | ancSTATS) : sub == 3 ? ancROAM : 0u;
         a |= ancREDRAW;
         ui.message(sub == 1   ? "Ancillary display OFF"
-                   : sub == 2 ? "Ancillary display ROAM&STATS\nRoam window and read-outs "
-                                "are not available yet."
-                              : "Ancillary display ROAM ONLY\nRoam window is not "
-                                "available yet.",
+                   : sub == 2 ? "Ancillary display ROAM&STATS"
+                              : "Ancillary display ROAM ONLY",
                    MSG_BRIEF);
         vs->refresh |= RFR_STATS;
         return;

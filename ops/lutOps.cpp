@@ -13,6 +13,7 @@
 #include "hdrScale.h"
 #include "lutFile.h"
 #include "opMenu.h"
+#include "roam.h"
 #include "tavPaths.h"
 #include "textwin.h"
 #include "uiPort.h"
@@ -590,16 +591,6 @@ void lutRepaint::show(const lutSet& luts)
 void resetLutOps()
 {
     lutState = lutOpsState{};
-}
-
-int32 histBinX(const aoiRec& box, int32 level)
-{
-    return box.x0 + 1 + level;
-}
-
-int32 histLevelAt(const aoiRec& box, int32 x)
-{
-    return std::clamp(x - box.x0 - 1, 0, 255);
 }
 
 int32 lutOpsMenu(std::vector<pupLink>& links)

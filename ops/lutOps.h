@@ -57,7 +57,3 @@ private:
     twBox box_{0, 0, -1, -1};
     std::vector<int32u> plain_, out_;
 };
-
-/// Horizontal position of histogram level `level` in the graph box, and back (clamped).
-int32 histBinX(const aoiRec& box, int32 level);
-int32 histLevelAt(const aoiRec& box, int32 x);

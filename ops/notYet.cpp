@@ -10,8 +10,8 @@ namespace {
 
 // Menu ids of the loop in progress; the link table points at them.
 struct notYetIds {
-    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1, zoom = -1, zmode = -1,
-          dealias = -1, save = -1, format = -1, crypto = -1;
+    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1, save = -1,
+          format = -1, crypto = -1;
 };
 notYetIds ids;
 
@@ -49,16 +49,6 @@ int32 dispOpsMenu(std::vector<pupLink>&)
     return ids.disp = defineMenu("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
 }
 
-int32 zoomOpsMenu(std::vector<pupLink>& links)
-{
-    ids.zoom = defineMenu("PAN|ZOOM|MODE|STATUS|DE-ALIAS|\\ 1 X");
-    ids.zmode = defineMenu("REPLICATE|BILINEAR|BICUBIC|CATML-ROM");
-    ids.dealias = defineMenu("OFF|ON");
-    links.push_back(pupLink{&ids.zoom, 2, &ids.zmode});
-    links.push_back(pupLink{&ids.zoom, 4, &ids.dealias});
-    return ids.zoom;
-}
-
 int32 saveImageMenu(std::vector<pupLink>& links)
 {
     ids.save = defineMenu("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
@@ -93,11 +83,6 @@ void buffOpsNotYet(viewState*, const int32*, bufdes*)
 void dispOpsNotYet(viewState*, const int32*, bufdes*)
 {
     notYet("DISP OPS");
-}
-
-void zoomOpsNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("PAN / ZOOM");
 }
 
 void saveImageNotYet(viewState*, const int32*, bufdes*)

@@ -15,8 +15,6 @@ int32 pixelOpsMenu(std::vector<pupLink>& links);
 int32 buffOpsMenu(std::vector<pupLink>& links);
 /// DISP OPS menus.
 int32 dispOpsMenu(std::vector<pupLink>& links);
-/// PAN / ZOOM menus (MODE and DE-ALIAS below it).
-int32 zoomOpsMenu(std::vector<pupLink>& links);
 /// SAVE IMAGE menus (format and CRYPTO below it).
 int32 saveImageMenu(std::vector<pupLink>& links);
 
@@ -26,7 +24,6 @@ void aoiOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void dispOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
-void zoomOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void saveImageNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void calculatorNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 /// ANNOTATE: no annotation tools in this version.

@@ -3,6 +3,7 @@
 #include "ancillary.h"
 #include "lutOps.h"
 #include "notYet.h"
+#include "zoomOps.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ namespace {
 constexpr exploitOp rows[] = {
     {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOps},
     {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
-    {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoomOpsNotYet},
+    {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
     {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, calculatorNotYet},
     {"ANCILLARY", ancillaryMenu, ancillary},        {"ANNOTATE", nullptr, annotateNone},
     {"EXTENSIONS", nullptr, extensionsNone},

@@ -289,12 +289,16 @@ void RenderArea::write()
         return;
     }
     case RP_IMAGE:
-        if (image_)
+        if (image_) {
+            applyLuts(scratch_, n);
             writeMasked(image_, scratch_, n);
+        }
         return;
     default:
         if (!at_)
             return;
+        // Every target takes the display LUTs on the way in, as the view does.
+        applyLuts(scratch_, n);
         for (int32 y = 0; y < h_; ++y)
             writeMasked(at_ + std::size_t(y) * std::size_t(cols_),
                         scratch_ + std::size_t(y) * std::size_t(w_), std::size_t(w_));
@@ -371,11 +375,13 @@ bool RenderScanL::writeNext()
     case RP_BUFFER:
         if (!at_ || row / zoom_ >= h_)
             return false;
+        applyLuts(scratch_, std::size_t(w_));
         writeMasked(at_ + std::size_t(row / zoom_) * std::size_t(cols_), scratch_, std::size_t(w_));
         return true;
     default:
         if (!at_ || row >= rows_)
             return true; // rows past the image are ignored
+        applyLuts(scratch_, std::size_t(w_));
         writeMasked(at_ + std::size_t(row) * std::size_t(cols_), scratch_, std::size_t(w_));
         return true;
     }

@@ -10,12 +10,15 @@
 #include "bTransl.h"
 #include "diag.h"
 #include "dispAccum.h"
+#include "emuOvl.h"
 #include "exploitOp.h"
 #include "fit.h"
 #include "folio_utl.h"
 #include "loadGui.h"
 #include "lutKernels.h"
+#include "panZoom.h"
 #include "renderPix.h"
+#include "roam.h"
 #include "sbuffActive.h"
 #include "tavDefaults.h"
 #include "tav_wmgt.h"
@@ -28,16 +31,55 @@ namespace {
 void logPlacement()
 {
     const translState& t = curTransl;
-    testLog("view place %d %d %d %d %d", t.mapped.x0, t.mapped.y0, t.mapped.x1, t.mapped.y1,
-            t.zoom);
+    // The global view shows the whole buffer in its own box, at no zoom of the translation.
+    const aoiRec m = (vState.dmode & modeGLOBALV) && t.bd ? t.bd->fgAoi : t.mapped;
+    testLog("view place %d %d %d %d %d", m.x0, m.y0, m.x1, m.y1, t.zoom);
 }
 
-// Shows the current buffer by its translation on a cleared view.
+// Shows the current buffer by its translation on a cleared view; the global view comes from
+// its accumulator when that holds it.
 void showBuffer()
 {
-    CLEAR_VIEW();
-    VIEW_MEM(nullptr, vState.dmode & modeGLOBALV);
+    if (vState.dmode & modeGLOBALV) {
+        // The translation kept for the global view maps nothing useful; the AOIs are the
+        // global image, as PAN left them.
+        const globalGeom g = globalGeometry();
+        vState.bd->fgAoi = vState.bd->bgAoi = g.box;
+        vState.globalF = g.f;
+        SHOW_GLOBAL_VIEW();
+    } else {
+        CLEAR_VIEW();
+        VIEW_MEM(nullptr, false);
+    }
     logPlacement();
+}
+
+// The FG and BG AOI frames. A frame around the whole area shown says nothing and would hide
+// the image's edge pixels, so an AOI that is the mapped area gets none.
+int32 aoiFrame[2] = {-1, -1};
+
+void removeAoiFrames()
+{
+    for (int32& k : aoiFrame)
+        if (k >= 0) {
+            flickBoxes.deleteFlick(k);
+            k = -1;
+        }
+}
+
+void drawAoiFrames()
+{
+    removeAoiFrames();
+    const bufdes* b = vState.bd;
+    const aoiRec& m = (vState.dmode & modeGLOBALV) ? b->bgAoi : curTransl.mapped;
+    const aoiRec* aois[2] = {&b->fgAoi, &b->bgAoi};
+    const int32u colours[2] = {viewRgb(255, 255, 0), viewRgb(0, 255, 255)};
+    for (int k = 0; k < 2; ++k) {
+        const aoiRec& a = *aois[k];
+        const bool whole = a.x0 <= m.x0 && a.y0 <= m.y0 && a.x1 >= m.x1 && a.y1 >= m.y1;
+        if (!whole && a.x1 >= a.x0 && a.y1 >= a.y0)
+            aoiFrame[k] = flickBoxes.newFlick(a, colours[k], FLICK_DRAW);
+    }
 }
 
 void takeDisplayBox()
@@ -64,6 +106,9 @@ void endLoop()
 {
     setSevereMessageSink(nullptr);
     lendViewToSbuff(false);
+    flickBoxes.reset();
+    aoiFrame[0] = aoiFrame[1] = -1;
+    INIT_ROAM_UTIL(false);
     TEXTWIN_CLEARALL();
     SET_REFRESH_CALLBACK(nullptr);
     SET_CURSOR(0);
@@ -73,6 +118,49 @@ void endLoop()
 bool ancillaryInUse()
 {
     return (vState.ancil & ancROAM) != 0;
+}
+
+// The ancillary column: the roam window in its bottom box and the histogram above it, drawn
+// after the view so that a paste of the display accumulator cannot wipe them.
+void drawAncillary()
+{
+    viewState& vs = vState;
+    if (!(vs.ancil & ancREDRAW))
+        return;
+    vs.ancil &= ~ancREDRAW;
+    testLog("view column %d", ancillaryInUse() ? vs.ancColumn.x0 : -1);
+    clearViewRect(vs.ancColumn);
+    if (!ancillaryInUse()) {
+        // Switched off: the column shows the view again.
+        if (vs.dmode & modeGLOBALV)
+            SHOW_GLOBAL_VIEW();
+        else if (curTransl.mapped.x1 >= vs.ancColumn.x0)
+            VIEW_MEM(&vs.ancColumn, false);
+        CUT_ACCUM();
+        return;
+    }
+    ROAM_SETUP(&vs, vs.roamBox, vs.roamZoom);
+    if (vs.smallScreen)
+        return; // the statistics come with the first pointer move
+    int32 x = 0, y = 0;
+    QUERY_POINTER(&x, &y);
+    ROAM_UPDATE(&vs, x, y);
+    if (!(vs.ancil & ancSTATS))
+        return;
+    DRAW_STATS(&vs, statsLines(roamAreaHist()));
+    if (!(vs.ancil & ancHISTOGRAM))
+        return;
+    // From the buffer source the histogram covers the whole buffer, which the global view
+    // may be far smaller than: the user is told why the wait.
+    const bool wholeBuffer = !(vs.dmode & modeANCIL_DISPLAY) && (vs.dmode & modeGLOBALV);
+    if (wholeBuffer)
+        TEXTMSG("Computing histogram for entire image buffer", MSG_STANDING);
+    viewHist h;
+    const bool ok = readoutHist(&vs, &h);
+    if (wholeBuffer)
+        TEXTMSG_CLEAR();
+    if (ok)
+        DRAW_HISTOGRAM(&vs, h);
 }
 
 // The pass work of the main loop before it waits.
@@ -89,6 +177,11 @@ void mainPass()
         for (int g = 0; g < 3; ++g)
             std::memcpy(vs.tranLut[g], vs.bd->tLut[g], 256);
     }
+    // The column follows the view while it is on; switched off, it is redrawn once, by the
+    // ANCILLARY operation's request (redrawing it then would copy a view shown through the
+    // transform LUTs into the display accumulator, which holds the plain view).
+    if ((vs.refresh || vs.lutsChanged || vs.lutToggled) && ancillaryInUse())
+        vs.ancil |= ancREDRAW;
     const bool transform = loadDisplayLuts(&vs);
     RenderPix::setDisplayLuts(vs.dispLut);
     if (vs.refresh) {
@@ -105,6 +198,8 @@ void mainPass()
         }
         // Statistics and AOI window bounds are computed by the read-outs that use them; the
         // ancillary column and the AOI operations bring those.
+        if (vs.refresh & RFR_STATS)
+            drawAoiFrames();
     }
     if (vs.gunMask != 7 && (vs.lutsChanged || vs.lutToggled)) {
         if (vs.dmode & modeALPHA) {
@@ -115,6 +210,7 @@ void mainPass()
         if (rc != ACC_OK)
             DIAG("\n***tav_view():paste_accum(); %d", rc);
     }
+    drawAncillary();
     SET_CURSOR(1);
     vs.bd->viewMode = vs.dmode;
     vs.bd->gunMask = vs.gunMask;
@@ -131,7 +227,10 @@ int32 waitForChoice(const mainMenus& menus, int32* pupvals)
     for (;;) {
         TEXTWIN_IDLE("main");
         int32 x = 0, y = 0;
-        const int code = MOUSE_EVENT(&x, &y, 1);
+        // With the ancillary column on, pointer moves drive the roam window.
+        const int code = MOUSE_EVENT(&x, &y, ancillaryInUse() ? 0 : 1);
+        if (ROAM_EVENT(&vs, code, x, y) || code == MOUSE_MOVED)
+            continue;
         if (code == MOUSE_CLOSE)
             return menus.loader; // a killed view must not lose the buffers: back to the loader
         if (code == MOUSE_REDRAW)
@@ -163,6 +262,9 @@ void vmain_refresh()
 {
     viewState& vs = vState;
     TEXTMSG_CLEAR();
+    // The window was repainted or resized under the boxes: their saved pixels are stale.
+    flickBoxes.reset();
+    aoiFrame[0] = aoiFrame[1] = -1;
     int32 box[4];
     const bool geomChanged = GET_GEOMETRY();
     GET_DISPLAY_BOX(box);
@@ -171,6 +273,8 @@ void vmain_refresh()
         CENTRE_I_TRANSL(ancillaryInUse() && curTransl.cols < curTransl.viewW - ANCIL_COLUMN_W);
         vs.dmode &= ~modeGLOBALV;
         vs.ancil &= ~(ancROAM | ancSTATS);
+        INIT_ROAM_UTIL(true);
+        RESET_PAN_ACCUMS();
         emptyFolios((1u << slotGLOBALV) | (1u << slotDISPLAY) | touchSlots);
         vs.gunMask = 7;
         vs.dfltLutOn = true;
@@ -283,26 +387,38 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         endLoop();
         return TAV_INTERNAL;
     }
+    DEFINE_PAN_MENUS();
+    INIT_ROAM_UTIL(true);
     TAV_ASSERT(INIT_I_TRANSL(b) && "INIT_I_TRANSL( currB )");
+    MANAGE_PAN_ACCUM(b->bufNum);
     const int32 vw = vs.dispBox[2] + 1, vh = vs.dispBox[3] + 1;
 
     // 8. A new view size or new data empties what was kept for the old one.
     const bool sizeChanged = b->transl.viewW != vw || b->transl.viewH != vh;
-    if (sizeChanged)
+    if (sizeChanged) {
+        RESET_PAN_ACCUMS();
         emptyFolios((1u << slotGLOBALV) | touchSlots);
-    else if ((b->bufCtlm & bufLOADED) || vs.bufferDiffers)
+    } else if ((b->bufCtlm & bufLOADED) || vs.bufferDiffers)
         emptyFolios(1u << slotGLOBALV);
 
     // 9. Placement.
     const bool keepColumn = ancillaryInUse();
+    bool panned = false;
     if (!(b->bufCtlm & bufVIEW_SAVED) || sizeChanged) {
         vs.gunMask = 7;
         vs.dmode &= ~modeGLOBALV;
+        b->bufCtlm &= ~bufVIEW_SAVED;
         if (!FIT_INIT_IMG(keepColumn)) {
-            // Larger than the view: its middle at zoom 1; choosing another area is PAN's.
+            // Larger than the view: its middle at zoom 1, and the user chooses the area on
+            // the global view.
             CENTRE_I_TRANSL(false);
+            b->bgAoi = curTransl.mapped;
+            SET_CURSOR(1);
+            PAN(&vs);
+            panned = true;
         }
-        b->bgAoi = curTransl.mapped;
+        if (!panned)
+            b->bgAoi = curTransl.mapped;
     } else {
         SET_I_TRANSL(b->transl.w2, b->transl.w3, curTransl.zoom);
         vs.gunMask = b->gunMask & 7;
@@ -314,7 +430,10 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
             vs.lutsChanged = true;
         }
     }
-    showBuffer();
+    if (panned)
+        logPlacement();
+    else
+        showBuffer();
 
     // 10. The buffer's view is now saved with it.
     b->bufCtlm &= ~bufLOADED;
@@ -344,6 +463,7 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         const int32 v = waitForChoice(menus, pupvals);
         if (v == 0)
             continue;
+        removeAoiFrames();
         // A choice: the operation starts from the plain display.
         if (ancillaryInUse() || vs.gunMask != 7 || (vs.dmode & modeALPHA_PASTE)) {
             vs.dmode |= modeDFLT_LUTS;

@@ -83,6 +83,11 @@ int uiPort::askDoublePair(const std::string& text, double& a, double& b)
     return askPair(*this, text, a, b, DBL_PAIR);
 }
 
+int32 uiPort::popup(int32 menuId, int32* pupvals, bool* outside)
+{
+    return xDOPUP(menuId, pupvals, outside);
+}
+
 uiPort& viewUi()
 {
     return installed ? *installed : textwinUi;

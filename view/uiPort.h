@@ -26,6 +26,9 @@ public:
     virtual void progress(const std::string& what, int32 done, int32 total) = 0;
     /// Menu mode: FAST (true) or STICKY.
     virtual void setMenuFast(bool fast) = 0;
+    /// Runs a menu tree (xDOPUP): the root value chosen, pupvals filled per level, *outside
+    /// set when the button was released outside every menu.
+    virtual int32 popup(int32 menuId, int32* pupvals, bool* outside);
 
     /// A prompt; the typed answer, empty when none.
     std::string ask(const std::string& text);

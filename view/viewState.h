@@ -65,6 +65,7 @@ struct viewState {
     bool lutToggled = false; ///< the middle button switched LUTs since the last pass
     int32u refresh = 0;      ///< refresh-request bits
     int32 roamZoom = 2;
+    double globalF = 1.0; ///< factor of the global view while it is shown
     charu roamGuns = 7;
     bool ranBefore = false;                ///< an exploitation loop has run in this program
     int32u savedDmode = 0, savedAncil = 0; ///< kept at LOADER for the next loop

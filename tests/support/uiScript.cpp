@@ -72,3 +72,16 @@ void uiScript::setMenuFast(bool fast)
 {
     menuFast = fast ? 1 : 0;
 }
+
+int32 uiScript::popup(int32, int32* pupvals, bool* outside)
+{
+    if (picks.empty())
+        ++starved;
+    const std::vector<int32> p = picks.empty() ? std::vector<int32>{} : picks.front();
+    if (!picks.empty())
+        picks.pop_front();
+    for (int k = 0; k < MAX_PUP_LEVEL; ++k)
+        pupvals[k] = k < int(p.size()) ? p[std::size_t(k)] : 0;
+    *outside = p.empty();
+    return p.empty() ? -1 : p[0];
+}

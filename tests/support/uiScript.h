@@ -30,6 +30,8 @@ public:
 
     std::deque<std::string> answers;  ///< typed answers, one per prompt
     std::deque<scriptedMouse> clicks; ///< mouse events, one per wait
+    /// Menu choices, one per popup: the value of each level; empty = released outside.
+    std::deque<std::vector<int32>> picks;
     int32 pointerX = 0, pointerY = 0; ///< where the pointer is
     std::vector<shownMsg> transcript; ///< every message shown, prompts included
     std::vector<int> cursors;         ///< cursor shapes set, in order
@@ -48,4 +50,5 @@ public:
     void setCursor(int shape) override;
     void progress(const std::string& what, int32 done, int32 total) override;
     void setMenuFast(bool fast) override;
+    int32 popup(int32 menuId, int32* pupvals, bool* outside) override;
 };

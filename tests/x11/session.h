@@ -61,11 +61,15 @@ protected:
     /// Starts tav on a pattern image of w x h and waits for the main loop.
     void startOnImage(int w, int h);
     /// The whole view as it is on the screen.
-    Shot view() { return drv->grab(vx, vy, vw, vh); }
+    /// The view; the ancillary column, while it is on, reads black (the roam window and the
+    /// read-outs there follow the pointer).
+    Shot view();
+    /// Left edge of the ancillary column as last drawn, -1 while it is off.
+    int columnLeft() const;
     /// A click at view (x, y).
     void click(int button, int x, int y);
-    /// Every view pixel is the pattern pixel under the placement, black elsewhere; (x0, y0)
-    /// in the view shows (bx, by) of the image.
+    /// Every view pixel left of the ancillary column is the pattern pixel under the placement,
+    /// black elsewhere; (x0, y0) in the view shows (bx, by) of the image.
     void expectShowsImage(const Shot& s, int x0, int y0, int bx, int by);
     /// The end: "exit 0", status 0 and the normal-exit line.
     void expectNormalExit();

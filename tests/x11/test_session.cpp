@@ -100,6 +100,48 @@ TEST_F(SessionX, LoaderHidesTheViewAndAnEmptyExploitReturnsToTheSameArea)
     exitByMenu();
 }
 
+TEST_F(SessionX, LoaderAndBackKeepsTheZoomedArea)
+{
+    ASSERT_NO_FATAL_FAILURE(startOnImage(300, 200));
+    // Brief notes wait for a few pointer moves.
+    auto passBriefNote = [this] {
+        ASSERT_FALSE(log.waitFor("idle msg", waitMs).empty()) << log.text();
+        for (int k = 0; k < 4; ++k)
+            drv->move(vx + 20 + 3 * k, vy + 20);
+    };
+    // PAN / ZOOM, ZOOM: one click on the image's middle doubles it, the right button leaves.
+    const std::vector<int> m = openMenu(40, 40);
+    drv->move(vx + m[2] + 10, vy + rowY(m, 6));
+    const std::vector<int> sub = ints(log.waitFor("menu show", waitMs), 2);
+    ASSERT_EQ(sub.size(), 7u);
+    drv->move(vx + sub[2] + 10, vy + rowY(sub, 1));
+    ASSERT_FALSE(log.waitFor("menu hilite " + std::to_string(sub[0]) + " 1", waitMs).empty());
+    drv->release(3);
+    ASSERT_NO_FATAL_FAILURE(passBriefNote());
+    ASSERT_FALSE(log.waitFor("idle zoom", waitMs).empty()) << log.text();
+    click(1, (place[0] + place[2]) / 2, (place[1] + place[3]) / 2);
+    ASSERT_FALSE(log.waitFor("idle zoom", waitMs).empty()) << log.text();
+    drv->press(3);
+    drv->release(3);
+    ASSERT_NO_FATAL_FAILURE(passBriefNote());
+    const std::vector<int> zoomed = ints(log.waitFor("zoom end", waitMs), 2);
+    ASSERT_EQ(zoomed.size(), 3u) << log.text();
+    EXPECT_EQ(zoomed[2], 2);
+    ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
+    const Shot before = view();
+
+    const std::vector<int> m2 = openMenu(40, 40);
+    ASSERT_NO_FATAL_FAILURE(chooseRow(m2, 12));
+    ASSERT_FALSE(log.waitFor("idle loader", waitMs).empty()) << log.text();
+    ASSERT_NO_FATAL_FAILURE(choose("File", "Exploit"));
+    ASSERT_TRUE(takeViewOpen()) << log.text();
+    ASSERT_NO_FATAL_FAILURE(takePlace());
+    EXPECT_EQ(place[4], 2) << "the zoom is kept";
+    ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
+    EXPECT_TRUE(view() == before) << "the same area, pixel for pixel";
+    exitByMenu();
+}
+
 TEST_F(SessionX, CommandLineSubmittedWithExploitShowsTheImage)
 {
     const std::string img = writePatternPPM(home.file("typed.ppm"), 300, 200);

@@ -29,11 +29,8 @@ constexpr int32u R = ancROAM, S = ancSTATS, H = ancHISTOGRAM, SC = ancSCATTER, D
 const AncCase ancCases[] = {
     // MODE: OFF, ROAM&STATS, ROAM ONLY; the column is redrawn and statistics requested.
     {1, 1, R | S | H, H | D, 0, 0, RFR_STATS, "Ancillary display OFF", MSG_BRIEF, -1},
-    {1, 2, 0, R | S | D, 0, 0, RFR_STATS,
-     "Ancillary display ROAM&STATS\nRoam window and read-outs are not available yet.", MSG_BRIEF,
-     -1},
-    {1, 3, R | S, R | D, 0, 0, RFR_STATS,
-     "Ancillary display ROAM ONLY\nRoam window is not available yet.", MSG_BRIEF, -1},
+    {1, 2, 0, R | S | D, 0, 0, RFR_STATS, "Ancillary display ROAM&STATS", MSG_BRIEF, -1},
+    {1, 3, R | S, R | D, 0, 0, RFR_STATS, "Ancillary display ROAM ONLY", MSG_BRIEF, -1},
     {1, 4, R, R, 0, 0, 0, nullptr, 0, -1},
     // SOURCE: DISPLAY, BUFFER in the display mode word.
     {2, 1, 0, 0, modeSTICKY, modeSTICKY | modeANCIL_DISPLAY, 0, "Ancillary source DISPLAY",
@@ -103,7 +100,6 @@ TEST(NotYetRows, SayNotAvailableAndChangeNothing)
         {3, "PIXEL OPS\nThis operation is not available yet."},
         {4, "BUFF OPS\nThis operation is not available yet."},
         {5, "DISP OPS\nThis operation is not available yet."},
-        {6, "PAN / ZOOM\nThis operation is not available yet."},
         {7, "SAVE IMAGE\nThis operation is not available yet."},
         {8, "CALCULATOR\nThis operation is not available yet."},
         {10, "ANNOTATE\nNo annotation tools in this version."},

@@ -13,6 +13,7 @@
 #include "folio_utl.h"
 #include "lutOps.h"
 #include "memSurface.h"
+#include "roam.h"
 #include "opTable.h"
 #include "textwin.h"
 #include "uiScript.h"

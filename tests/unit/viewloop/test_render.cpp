@@ -141,6 +141,53 @@ TEST_F(Render, DisplayLutsApplyPerGunOnRead)
     EXPECT_EQ(s[0], 0x00ef2000u);
 }
 
+// Writes into the buffer and the image, whole or by rows, pass the display LUTs and the gun
+// mask as writes into the view do.
+TEST_F(Render, LutsAndGunMaskApplyOnWritesToEveryKind)
+{
+    charu luts[3][256];
+    for (int i = 0; i < 256; ++i)
+        for (int g = 0; g < 3; ++g)
+            luts[g][i] = charu(255 - i);
+    RenderPix::setDisplayLuts(luts);
+    FIT_INIT_IMG(false);
+    const aoiRec vb{40, 30, 49, 39}; // the buffer's first 10 x 10 pixels in the view
+    for (int32u kind : {RP_BUFFER, RP_IMAGE, RP_IMAGE_RECT})
+        for (bool rows : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << (rows ? " rows" : " area"));
+            for (int32 y = 0; y < H; ++y)
+                for (int32 x = 0; x < W; ++x)
+                    px[size_t(y) * size_t(W) + size_t(x)] = bufPixel(x, y);
+            const int32u src = 0x00102030u, old = px[0];
+            const int32u want = (old & ~0x0000ff00u) | 0x0000df00u; // green: 255 - 0x20
+            if (rows) {
+                RenderScanL r(kind == RP_BUFFER ? &vb : nullptr, kind);
+                int32u* s = r.takeScratch();
+                ASSERT_NE(s, nullptr);
+                int32 w = 0, h = 0;
+                ASSERT_TRUE(r.size(&w, &h));
+                std::fill_n(s, size_t(w), src);
+                r.giveScratch(s);
+                RenderPix::setLutFlag(true);
+                RenderPix::setGunMask(2);
+                ASSERT_TRUE(r.writeNext());
+                std::free(s);
+            } else {
+                RenderArea a(kind == RP_BUFFER ? &vb : nullptr, kind);
+                int32 w = 0, h = 0;
+                ASSERT_TRUE(a.size(&w, &h));
+                int32u* s = a.read();
+                ASSERT_NE(s, nullptr);
+                std::fill_n(s, size_t(w) * size_t(h), src);
+                RenderPix::setLutFlag(true);
+                RenderPix::setGunMask(2);
+                a.write();
+            }
+            EXPECT_EQ(px[0], want);
+            EXPECT_EQ(px[1], (bufPixel(1, 0) & ~0x0000ff00u) | 0x0000df00u);
+        }
+}
+
 TEST_F(Render, MovesStayInsideTheirTargets)
 {
     const aoiRec box{0, 0, 49, 9};
