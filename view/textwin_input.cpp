@@ -120,6 +120,9 @@ int MOUSE_EVENT(int32* x, int32* y, int mode)
         case EV_PRESS:
         case EV_RELEASE:
             if (ev.button == 4 || ev.button == 5) {
+                // A wheel notch arrives as a press and a release at once: one step, not two.
+                if (ev.kind == EV_RELEASE)
+                    continue;
                 code = ev.button == 5 ? MOUSE_WHEEL_DOWN : MOUSE_WHEEL_UP;
                 mouse.lastCode = code;
                 return code;
