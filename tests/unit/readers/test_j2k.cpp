@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "bufRecMgt.h"
+#include "fcrypt.h"
 #include "folio_utl.h"
 #include "readers_fixture.h"
 #include "vslReaders.h"
@@ -184,7 +185,7 @@ TEST_F(J2kReader, LoadsRegionsAndLevelsMatchTheIndependentDecoder)
 }
 
 // Colour rows reach the guns in true colours; BGRtoRGB exchanges red and blue; a gun or a
-// band list takes just the named components.
+// band list takes just the named components. An encrypted copy loads like its plain file.
 TEST_F(J2kReader, GunsAndBandsTakeTheNamedComponents)
 {
     writeNetpbm(path("src.ppm"), pattern(W, H, 3));
@@ -209,6 +210,19 @@ TEST_F(J2kReader, GunsAndBandsTakeTheNamedComponents)
                 want.px[i + k] = c.fromBand[k] < 0 ? 0 : ref.px[i + std::size_t(c.fromBand[k])];
         EXPECT_TRUE(sameAs(want, 0, 0, W, H, false));
     }
+
+    // An encrypted file loads from its decrypted copy, which has no name of its own.
+    ASSERT_EQ(SETUSERKEY("'j2k phrase'"), 0);
+    std::FILE* in = std::fopen(f.c_str(), "rb");
+    std::string marked = f;
+    ASSERT_EQ(cryptFile(in, nullptr, &marked, "'j2k phrase'", CRYPT_ENCRYPT), 0);
+    std::fclose(in);
+    ASSERT_EQ(marked, path("rgb#.jp2"));
+    loaddrv::reset();
+    ASSERT_EQ(SETUSERKEY("'j2k phrase'"), 0);
+    const auto r = load("i=\"" + marked + "\"");
+    ASSERT_EQ(r.status, 0) << r.messages << err;
+    EXPECT_TRUE(sameAs(ref, 0, 0, W, H, false));
 }
 
 TEST_F(J2kReader, DeepFilesLoadAsHdrSamples)
