@@ -284,6 +284,10 @@ int32 vslJ2K_INI()
     }
     J.cols = fd->lCols;
     J.rowBytes = std::int64_t(J.planes) * J.cols * J.bytes;
+    if (J.rowBytes > INT32_MAX) {
+        releaseAll();
+        return J2K_INI_NO_MEM;
+    }
     fd->slBytes = int32(J.rowBytes);
 
     if (!C.dec.start(C.cs, true, true)) {

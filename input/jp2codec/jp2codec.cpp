@@ -427,7 +427,7 @@ bool kdu_stripe_decompressor::get_recommended_stripe_heights(int preferred_min, 
     if (!state_)
         return false;
     // The picture is decoded whole: any height serves; the largest allowed costs fewest calls.
-    const int h = std::max(1, std::max(preferred_min, absolute_max));
+    const int h = std::max(1, absolute_max > 0 ? absolute_max : preferred_min);
     for (std::size_t c = 0; c < state_->comps.size(); ++c) {
         const int rows = std::min(h, std::max(state_->comps[c].h, 1));
         stripe_heights[c] = rows;
