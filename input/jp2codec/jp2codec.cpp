@@ -17,6 +17,10 @@
 #include <openjpeg.h>
 #include <sys/stat.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "diag.h"
 
 namespace kdu_supp {
@@ -186,6 +190,22 @@ struct sampleMap {
     }
 };
 
+// 8-bit samples out of the decoder's 32-bit ones, clamped to 0-255 (saturating packs).
+void narrowTo8(const OPJ_INT32* in, kdu_byte* out, int n)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x + 16 <= n; x += 16) {
+        const auto* p = reinterpret_cast<const __m128i*>(in + x);
+        const __m128i lo = _mm_packs_epi32(_mm_loadu_si128(p), _mm_loadu_si128(p + 1));
+        const __m128i hi = _mm_packs_epi32(_mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; x < n; ++x)
+        out[x] = kdu_byte(std::clamp<OPJ_INT32>(in[x], 0, 255));
+}
+
 template <typename T>
 bool pullRows(kd_stripe_state* st, T* bufs[], int heights[], const int* sampleGaps,
               const int* rowGaps, const int* precisions, const bool* isSigned, int maxPrec)
@@ -209,6 +229,8 @@ bool pullRows(kd_stripe_state* st, T* bufs[], int heights[], const int* sampleGa
             if (keepSigned) {
                 for (int x = 0; x < k.w; ++x)
                     out[x * gap] = T(std::clamp<std::int64_t>(in[x], -32768, 32767));
+            } else if (sizeof(T) == 1 && gap == 1 && prec == 8 && k.depth == 8 && !k.sgnd) {
+                narrowTo8(in, reinterpret_cast<kdu_byte*>(out), k.w);
             } else if (gap == 1 && prec == k.depth && !k.sgnd) {
                 // The usual case: the decoder has already clamped to the depth.
                 const OPJ_INT32 hi = OPJ_INT32(map.maxIn);
