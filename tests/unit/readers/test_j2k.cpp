@@ -185,7 +185,8 @@ TEST_F(J2kReader, LoadsRegionsAndLevelsMatchTheIndependentDecoder)
 }
 
 // Colour rows reach the guns in true colours; BGRtoRGB exchanges red and blue; a gun or a
-// band list takes just the named components. An encrypted copy loads like its plain file.
+// band list takes just the named components; composed onto a picture, the alpha stays. An
+// encrypted copy loads like its plain file.
 TEST_F(J2kReader, GunsAndBandsTakeTheNamedComponents)
 {
     writeNetpbm(path("src.ppm"), pattern(W, H, 3));
@@ -210,6 +211,19 @@ TEST_F(J2kReader, GunsAndBandsTakeTheNamedComponents)
                 want.px[i + k] = c.fromBand[k] < 0 ? 0 : ref.px[i + std::size_t(c.fromBand[k])];
         EXPECT_TRUE(sameAs(want, 0, 0, W, H, false));
     }
+
+    // Composed onto a picture with alpha, a colour file replaces red, green and blue only.
+    writeNetpbm(path("src.pam"), pattern(W, H, 4));
+    const std::string fa = make(path("src.pam"), "rgba.jp2");
+    image mixed = toImage(decode(fa, "", false));
+    ASSERT_EQ(mixed.bands, 4);
+    for (std::size_t i = 0; i < std::size_t(W) * H; ++i)
+        for (int k = 0; k < 3; ++k)
+            mixed.px[i * 4 + std::size_t(k)] = ref.px[i * 3 + std::size_t(k)];
+    loaddrv::reset();
+    ASSERT_EQ(load("i=\"" + fa + "\"").status, 0) << err;
+    ASSERT_EQ(load("BXY=0,0 i=\"" + f + "\"").status, 0) << err;
+    EXPECT_TRUE(sameAs(mixed, 0, 0, W, H, true));
 
     // An encrypted file loads from its decrypted copy, which has no name of its own.
     ASSERT_EQ(SETUSERKEY("'j2k phrase'"), 0);
