@@ -1,9 +1,11 @@
 // Load throughput (megapixels per second) of a 4096 x 4096 plasma picture stored as JPEG,
-// PNG, uncompressed TIFF and LZW TIFF, through GETHEADER, INIT_VSL and IMAGE_LOAD into an
-// iBUFF. In the same run and on the same file, timed the same way (wall time): OpenCV's imread
-// in process, and whole processes of ours, ImageMagick, libvips and OpenCV (benchLoad.h); and,
-// as the floor any load stands on, each library's own row loop (one row buffer, nothing
-// stored), for JPEG also that loop storing the picture.
+// PNG, uncompressed TIFF, LZW TIFF and JPEG 2000 (lossless and 10:1), through GETHEADER, INIT_VSL
+// and IMAGE_LOAD into an iBUFF. In the same run and on the same file, timed the same way (wall
+// time): OpenCV's imread in process, and whole processes of ours, ImageMagick, libvips and OpenCV
+// (benchLoad.h); and, as the floor any load stands on, each library's own row loop (one row buffer,
+// nothing stored), for JPEG also that loop storing the picture; for JPEG 2000 OpenJPEG's own decode
+// of the whole picture, and our loads of a 512 x 512 region and of DERES=2 beside it (their MP/s
+// count the whole picture, so that they read as speed-ups over the whole load).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include <jpeglib.h>
+#include <openjpeg.h>
 #include <png.h>
 #define TIFF_DISABLE_DEPRECATED
 #include <tiffio.h>
@@ -20,6 +23,7 @@
 
 namespace {
 
+using benchload::fileFn;
 using benchload::kSide;
 using benchload::openCvInProcess;
 using benchload::ourLoad;
@@ -60,6 +64,101 @@ const std::string& lzwPath()
     static const std::string p =
         benchload::made(dir() + "/plasma-lzw.tif", "convert '" + ppmPath() + "' -compress lzw");
     return p;
+}
+
+const std::string& jp2Path()
+{
+    static const std::string p =
+        benchload::made(dir() + "/plasma.jp2", "opj_compress -i '" + ppmPath() + "' -o");
+    return p;
+}
+const std::string& jp2LossyPath()
+{
+    static const std::string p =
+        benchload::made(dir() + "/plasma-r10.jp2", "opj_compress -r 10 -i '" + ppmPath() + "' -o");
+    return p;
+}
+
+// OpenJPEG's own decode of the whole picture from the file, as its decompressor runs it.
+void libJp2(benchmark::State& state, fileFn file)
+{
+    const std::string& path = file();
+    for (auto _ : state) {
+        opj_stream_t* st = opj_stream_create_default_file_stream(path.c_str(), OPJ_TRUE);
+        opj_codec_t* codec = opj_create_decompress(OPJ_CODEC_JP2);
+        opj_dparameters_t params;
+        opj_set_default_decoder_parameters(&params);
+        opj_image_t* im = nullptr;
+        const bool ok = st && codec && opj_setup_decoder(codec, &params) &&
+                        opj_read_header(st, codec, &im) && opj_decode(codec, st, im) &&
+                        opj_end_decompress(codec, st);
+        benchmark::DoNotOptimize(im);
+        opj_image_destroy(im);
+        opj_destroy_codec(codec);
+        opj_stream_destroy(st);
+        if (!ok) {
+            state.SkipWithError("OpenJPEG decode failed");
+            break;
+        }
+    }
+    rate(state);
+}
+
+// Our load of part of the JPEG 2000 file into a block of its size: a region (cols x rows at
+// x, y) or, with `levels`, the whole picture DERES levels down. 0 or the failing status.
+int loadJp2Part(const std::string& path, int x, int y, int cols, int rows, int levels)
+{
+    std::FILE* fp = std::fopen(path.c_str(), "rb");
+    if (!fp)
+        return -100;
+    ides id;
+    initIdes(&id);
+    bufdes b{};
+    b.imgDes = &id;
+    fdes* fd = &id.fd[0];
+    fd->deresLevel = shortu(levels);
+    int32 nAnc = 0;
+    charu* anc[4] = {};
+    int st = GETHEADER(fp, &b, path.c_str(), &nAnc, anc, false);
+    if (st != 0) {
+        std::fclose(fp);
+        return st;
+    }
+    if (levels > 0) {
+        cols = int(fd->fCols);
+        rows = int(fd->fRows);
+    }
+    fd->vslCtlm |= VSL_RGB;
+    fd->dBands = fd->bands;
+    for (int k = 0; k < fd->dBands; ++k)
+        fd->Bands[k] = static_cast<std::int16_t>(k + 1);
+    fd->fXofs = x;
+    fd->fYofs = y;
+    fd->lCols = fd->dCols = int32u(cols);
+    fd->lRows = fd->dRows = int32u(rows);
+    fd->deres[0] = fd->deres[1] = 1.0;
+    std::vector<int32u> px(std::size_t(cols) * rows);
+    b.imgbuf = px.data();
+    b.width = cols;
+    b.height = rows;
+    st = INIT_VSL(fp, &b, anc, nAnc);
+    VSL.destUnset = true;
+    if (st == 0)
+        st = IMAGE_LOAD();
+    FREE_VSL();
+    return st;
+}
+
+void jp2Part(benchmark::State& state, fileFn file, int side, int levels)
+{
+    const std::string& path = file();
+    const int at = levels > 0 ? 0 : (kSide - side) / 2;
+    for (auto _ : state)
+        if (loadJp2Part(path, at, at, side, side, levels) != 0) {
+            state.SkipWithError("load failed");
+            break;
+        }
+    rate(state);
 }
 
 // libjpeg's own decode of the benchmark file; rowFor(n, d) gives where row n goes.
@@ -154,6 +253,24 @@ BENCHMARK(BM_Jpeg_LibLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Jpeg_LibImage)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(Png, pngPath);
 BENCHMARK(BM_Png_LibLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
+TAV_BENCH_PEERS(Jp2, jp2Path);
+BENCHMARK_CAPTURE(libJp2, Jp2_LibDecode, jp2Path)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(jp2Part, Jp2_Ours_Region512, jp2Path, 512, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(jp2Part, Jp2_Ours_Deres2, jp2Path, 0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+TAV_BENCH_PEERS(Jp2Lossy, jp2LossyPath);
+BENCHMARK_CAPTURE(libJp2, Jp2Lossy_LibDecode, jp2LossyPath)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(jp2Part, Jp2Lossy_Ours_Region512, jp2LossyPath, 512, 0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(jp2Part, Jp2Lossy_Ours_Deres2, jp2LossyPath, 0, 2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 TAV_BENCH_PEERS(Tiff, tiffPath);
 BENCHMARK(BM_Tiff_LibLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(TiffLzw, lzwPath);

@@ -41,10 +41,6 @@ int32 fitsHdr(const vslHdrArgs& a)
 {
     return notAvailable("FITS", a.fd);
 }
-int32 jp2Hdr(const vslHdrArgs& a)
-{
-    return notAvailable("JPEG 2000", a.fd);
-}
 int32 webpHdr(const vslHdrArgs& a)
 {
     return notAvailable("WebP", a.fd);
@@ -79,7 +75,7 @@ const vslFormat formats[FMT_COUNT] = {
     {PNG_HDR, vslPNG_INI, GET_PNG_SL, FREE_PNG, VSL_PNG_INI},
     {RD_TIF_HDR, vslTIFF_INI, GET_TIFF_SL, FREE_TIFF, VSL_TIFF_INI},
     {fitsHdr, noIni, noGet, noRelease, VSL_FITS_INI},
-    {jp2Hdr, noIni, noGet, noRelease, VSL_JP2_INI},
+    {RD_JP2_HDR, vslJ2K_INI, GET_J2K_SL, FREE_J2K, VSL_JP2_INI},
     {webpHdr, noIni, noGet, noRelease, VSL_WEBP_INI},
     {avifHdr, noIni, noGet, noRelease, VSL_AVIF_INI},
 };
@@ -207,6 +203,13 @@ bool bandsUsable(const fdes* fd, int32 nAnc)
 // Which file sample feeds each output slot (slot k = k-th selected band).
 void mapSamples(const fdes* fd, int32 src[4])
 {
+    // The JPEG 2000 reader decodes only the selected bands, one plane each, in the order the
+    // conversion takes them.
+    if (fd->format == FMT_JP2) {
+        for (int k = 0; k < 4; ++k)
+            src[k] = k;
+        return;
+    }
     // PNG and TIFF hand four 8-bit samples over in the iBUFF's memory order (blue, green, red,
     // alpha) so that the plain conversion shows true colours; a band named by its number in
     // the file (1 red ... 4 alpha) is taken from where the reader put it.

@@ -92,3 +92,22 @@ int32 RD_TIF_HDR(const vslHdrArgs& a);
 int32 vslTIFF_INI();
 int32 GET_TIFF_SL(charu* buf, int gun, int skip);
 void FREE_TIFF();
+
+/// JPEG 2000 header statuses.
+enum : int32 {
+    J2K_OK = 0,
+    J2K_OPEN = -1,       ///< the file cannot be opened as a JP2 family file, or holds no box
+    J2K_UNSUPPORTED = -2 ///< no signature box first, header unreadable, 2 or more than 4
+                         ///< components, depth above 16 bits, or an unusable size
+};
+/// JPEG 2000 initialiser statuses.
+enum : int32 {
+    J2K_INI_EMPTY = -1,  ///< the load region holds no sample of a delivered band
+    J2K_INI_NO_MEM = -2, ///< the stripe rows were not allocated
+    J2K_INI_DECODE = -3  ///< the file no longer opens as its header said, or does not decode
+};
+
+int32 RD_JP2_HDR(const vslHdrArgs& a);
+int32 vslJ2K_INI();
+int32 GET_J2K_SL(charu* buf, int gun, int skip);
+void FREE_J2K();

@@ -268,13 +268,18 @@ int32 PROCESS_VSL(int32u* dest, charu* scan, int gun)
             return PVSL_BAD_BANDS;
         if (fd->storMode == SM_SCAN_IL || (ctl & VSL_SCAN_IL)) {
             // Plane 1 to blue, 2 green, 3 red (4 alpha); BGRtoRGB exchanges planes 1 and 3.
-            const int ofs[4] = {bgr ? 2 : 0, 1, bgr ? 0 : 2, 3};
-            if (fresh && fd->dBands == 3)
-                std::memset(work, 0, std::size_t(n) * 4);
-            for (int p = 0; p < fd->dBands; ++p) {
-                const charu* plane = scan + p * n;
+            // Whole pixel words in one pass over the row.
+            const int sh0 = bgr ? 16 : 0, sh2 = bgr ? 0 : 16;
+            const charu *p0 = scan, *p1 = scan + n, *p2 = scan + 2 * n;
+            if (fd->dBands == 4) {
+                const charu* p3 = scan + 3 * n;
                 for (std::int64_t i = 0; i < n; ++i)
-                    w[i * 4 + ofs[p]] = plane[i];
+                    work[i] = int32u(p0[i]) << sh0 | int32u(p1[i]) << 8 | int32u(p2[i]) << sh2 |
+                              int32u(p3[i]) << 24;
+            } else {
+                for (std::int64_t i = 0; i < n; ++i)
+                    work[i] = (fresh ? 0u : work[i] & 0xFF000000u) | int32u(p0[i]) << sh0 |
+                              int32u(p1[i]) << 8 | int32u(p2[i]) << sh2;
             }
         } else if (fd->dBands == 3) {
             // Samples in red, green, blue order (blue, green, red with BGRtoRGB).

@@ -410,6 +410,12 @@ int planGeometry(loadJob& job)
     job.lRows = (req.rows > 0 && req.rows <= fR - req.fYofs) ? req.rows : fR - req.fYofs;
     job.resX = req.vslCtlm & REQ_RESAMPLE_X;
     job.resY = req.vslCtlm & REQ_RESAMPLE_Y;
+    if (f.format == FMT_JP2 && f.deresLevel > 0) {
+        // The JPEG 2000 codec drops the DERES levels itself (the header already gives the
+        // reduced size): the pipeline must not reduce the picture again.
+        job.resX = job.resY = false;
+        job.f->vslCtlm &= ~int32u(VSL_DERES_X | VSL_DERES_Y);
+    }
     job.fx = job.resX ? req.xFactor : 1.0;
     job.fy = job.resY ? req.yFactor : 1.0;
     job.dCols = job.resX ? truncScaled(job.fx, job.lCols) : job.lCols;

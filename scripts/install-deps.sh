@@ -9,12 +9,13 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 build_pkgs=(
     build-essential cmake pkg-config
     libx11-dev libxt-dev libmotif-dev libxft-dev libfontconfig-dev
-    libpng-dev libjpeg62-turbo-dev libtiff-dev libssl-dev
+    libpng-dev libjpeg62-turbo-dev libtiff-dev libopenjp2-7-dev libssl-dev
     xvfb x11-utils xauth fonts-dejavu-core xfonts-base fonts-liberation fonts-dancingscript
 )
 test_pkgs=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
-    clang-format netpbm imagemagick libjpeg-turbo-progs libtiff-tools openssl file binutils
+    clang-format netpbm imagemagick libjpeg-turbo-progs libtiff-tools libopenjp2-tools openssl
+    file binutils
 )
 
 # Peers the benchmarks compare against: only scripts/bench.sh asks for them.
