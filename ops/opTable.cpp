@@ -1,6 +1,7 @@
 #include "opTable.h"
 
 #include "ancillary.h"
+#include "calculator.h"
 #include "notYet.h"
 
 namespace {
@@ -10,7 +11,7 @@ constexpr exploitOp rows[] = {
     {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOpsNotYet},
     {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
     {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoomOpsNotYet},
-    {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, calculatorNotYet},
+    {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, CALC},
     {"ANCILLARY", ancillaryMenu, ancillary},        {"ANNOTATE", nullptr, annotateNone},
     {"EXTENSIONS", nullptr, extensionsNone},
 };

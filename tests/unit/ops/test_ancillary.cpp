@@ -106,7 +106,6 @@ TEST(NotYetRows, SayNotAvailableAndChangeNothing)
         {5, "DISP OPS\nThis operation is not available yet."},
         {6, "PAN / ZOOM\nThis operation is not available yet."},
         {7, "SAVE IMAGE\nThis operation is not available yet."},
-        {8, "CALCULATOR\nThis operation is not available yet."},
         {10, "ANNOTATE\nNo annotation tools in this version."},
         {11, "EXTENSIONS\nNo extension operations are installed."},
     };

@@ -1,0 +1,124 @@
+#include "textConsole.h"
+
+#include <algorithm>
+
+#include "diag.h"
+#include "textwin.h"
+
+namespace {
+
+// The console as text windows in the view's top-left corner: one window for the header, one
+// per label, and one that scrolls for replies and input. Fixed font 0, so that the header's
+// columns line up as they are written.
+class textwinConsole final : public consolePort {
+public:
+    bool open(const std::vector<std::string>& header, const std::vector<std::string>& labels,
+              int rows) override
+    {
+        close();
+        if (!twBack)
+            return false;
+        TavFontDes f;
+        if (!SETFONT(0, 0, &f))
+            return false;
+        int32 d[4];
+        twBack->displayBox(d);
+        int32 w = 0;
+        for (const std::string& h : header)
+            w = std::max(w, twBack->textWidth(h));
+        w += 16;
+        const int32 x0 = d[0] + 8;
+        int32 y = d[1] + 8;
+        const int colours[3] = {0, 1, 1};
+        int32 hb[4] = {x0, y, x0 + w - 1, y + textHeight(f, int(header.size())) - 1};
+        headerId_ = TEXTWIN_OPEN(-1, hb, 0, colours, TW_BEVEL);
+        if (headerId_ < 0)
+            return false;
+        for (std::size_t k = 0; k < header.size(); ++k)
+            TEXTWIN_PUT(headerId_, header[k], 1, k ? TW_NEWLINE : 0);
+        y = hb[3] + 2;
+        labels_ = labels;
+        int32 x = x0;
+        for (const std::string& l : labels) {
+            int32 lb[4] = {x, y, x + twBack->textWidth(l) + 11, y + f.height + 9};
+            labelIds_.push_back(TEXTWIN_OPEN(-1, lb, 0, colours, TW_BEVEL));
+            x = lb[2] + 3;
+        }
+        highlight(0);
+        y += f.height + 12;
+        int32 cb[4] = {x0, y, x0 + w - 1, y + textHeight(f, rows) - 1};
+        consoleId_ = TEXTWIN_OPEN(-1, cb, 0, colours, TW_BEVEL);
+        return consoleId_ >= 0;
+    }
+
+    void highlight(int32u mask) override
+    {
+        const int plain[3] = {0, 1, 1}, lit[3] = {2, 8, 8};
+        for (std::size_t k = 0; k < labelIds_.size(); ++k) {
+            if (labelIds_[k] < 0)
+                continue;
+            const bool on = mask & (1u << k);
+            const twRec& r = wdef.rec[labelIds_[k]];
+            int32 b[4] = {r.x0, r.y0, r.x1, r.y1};
+            TEXTWIN_OPEN(labelIds_[k], b, 0, on ? lit : plain, TW_BEVEL);
+            TEXTWIN_PUT(labelIds_[k], labels_[k], on ? 8 : 1, 0);
+        }
+        testLog("calc labels %X", unsigned(mask));
+    }
+
+    void put(const std::string& text, int colour) override
+    {
+        testLog("calc put %s", text.c_str());
+        if (consoleId_ >= 0)
+            TEXTWIN_PUT(consoleId_, text, colour, TW_NEWLINE | TW_WRAP);
+    }
+
+    std::string get(const std::string& prompt, std::size_t maxChars) override
+    {
+        if (consoleId_ < 0)
+            return {};
+        TEXTWIN_PUT(consoleId_, prompt, 2, TW_NEWLINE);
+        TEXTWIN_IDLE("calc");
+        std::string line = TEXTWIN_GET(consoleId_, maxChars + 2, 1, 0);
+        testLog("calc line %s", line.c_str());
+        return line;
+    }
+
+    void close() override
+    {
+        // Last opened first, so that each puts back what lay under it.
+        if (consoleId_ >= 0)
+            TEXTWIN_CLOSE(consoleId_, 0);
+        for (auto it = labelIds_.rbegin(); it != labelIds_.rend(); ++it)
+            if (*it >= 0)
+                TEXTWIN_CLOSE(*it, 0);
+        if (headerId_ >= 0)
+            TEXTWIN_CLOSE(headerId_, 0);
+        consoleId_ = headerId_ = -1;
+        labelIds_.clear();
+        labels_.clear();
+    }
+
+private:
+    // A window that holds n text rows (the row count rule of the text windows).
+    static int32 textHeight(const TavFontDes& f, int n) { return f.lineStep * n + 10 - f.descent; }
+
+    int32 headerId_ = -1, consoleId_ = -1;
+    std::vector<int32> labelIds_;
+    std::vector<std::string> labels_;
+};
+
+textwinConsole textwinCon;
+consolePort* installed = nullptr;
+
+} // namespace
+
+consolePort& viewConsole()
+{
+    return installed ? *installed : textwinCon;
+}
+
+void setViewConsole(consolePort* c)
+{
+    installed = c;
+}
