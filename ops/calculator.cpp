@@ -48,6 +48,27 @@ struct session {
     sessionChanges changed;
 };
 
+// The console off the view while the pixels under it are read or written; back on leaving.
+class consoleAside {
+public:
+    consoleAside(consolePort& c, bool on) : c_(c), on_(on)
+    {
+        if (on_)
+            c_.hide();
+    }
+    ~consoleAside()
+    {
+        if (on_)
+            c_.show();
+    }
+    consoleAside(const consoleAside&) = delete;
+    consoleAside& operator=(const consoleAside&) = delete;
+
+private:
+    consolePort& c_;
+    bool on_;
+};
+
 void say(session& s, const std::string& text)
 {
     s.con.put(text, colourText);
@@ -179,6 +200,7 @@ void undoCommand(session& s, bool hasValue, const std::string& value)
         fail(s, CALC_E_UNDEFINED);
         return;
     }
+    const consoleAside aside(s.con, true);
     const int32 rc = paste_accum_guns(guns);
     if (rc != ACC_OK)
         DIAG("\n***CALC(): paste_accum_guns() %d", rc);
@@ -369,6 +391,7 @@ void calculation(session& s, const std::string& line)
     const std::size_t n = std::size_t(a.cols);
 
     // The rows of the scope: the view through a render object, or the buffer's rows.
+    const consoleAside aside(s.con, a.scope == CALC_SCOPE_AOI && tg.pixels);
     std::unique_ptr<RenderScanL> rows;
     if (a.scope == CALC_SCOPE_AOI || a.scope == CALC_SCOPE_MAPPED) {
         const aoiRec fg = s.bd->fgAoi;
@@ -470,8 +493,10 @@ void calculation(session& s, const std::string& line)
             s.changed.alpha = s.changed.alpha || tg.alpha;
         } else {
             s.changed.buffer = true;
-            if (activeSurface())
+            if (activeSurface()) {
+                const consoleAside redraw(s.con, true);
                 VIEW_MEM(nullptr, (s.vs->dmode & modeGLOBALV) != 0);
+            }
             say(s, "iBUFF operation done");
         }
     } else if (ok) {
@@ -514,7 +539,11 @@ bool command(session& s, const std::string& typed)
     } else if (!word.empty() && word[0] == 'U') {
         undoCommand(s, hasValue, value);
     } else if (word == "TOUCH") {
-        const int32 rc = CUT_ACCUM();
+        int32 rc;
+        {
+            const consoleAside aside(s.con, true);
+            rc = CUT_ACCUM();
+        }
         if (rc == ACC_OK)
             say(s, "Display state saved");
         else

@@ -1,6 +1,7 @@
 #include "textConsole.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "diag.h"
 #include "textwin.h"
@@ -16,6 +17,40 @@ public:
               int rows) override
     {
         close();
+        header_ = header;
+        rows_ = rows;
+        return draw(labels);
+    }
+
+    void hide() override
+    {
+        if (consoleId_ < 0)
+            return;
+        const std::vector<std::string> keep = labels_;
+        closeWindows();
+        labels_ = keep;
+        hidden_ = true;
+    }
+
+    void show() override
+    {
+        if (!hidden_)
+            return;
+        hidden_ = false;
+        const std::vector<std::string> labels = labels_;
+        const int32u lit = lit_;
+        if (!draw(labels))
+            return;
+        highlight(lit);
+        for (const auto& [text, colour] : recent_)
+            TEXTWIN_PUT(consoleId_, text, colour, TW_NEWLINE | TW_WRAP);
+    }
+
+private:
+    bool draw(const std::vector<std::string>& labels)
+    {
+        const std::vector<std::string>& header = header_;
+        const int rows = rows_;
         if (!twBack)
             return false;
         TavFontDes f;
@@ -48,9 +83,11 @@ public:
         y += f.height + 12;
         int32 cb[4] = {x0, y, x0 + w - 1, y + textHeight(f, rows) - 1};
         consoleId_ = TEXTWIN_OPEN(-1, cb, 0, colours, TW_BEVEL);
+        testLog("calc console %d %d %d %d", hb[0], hb[1], cb[2], cb[3]);
         return consoleId_ >= 0;
     }
 
+public:
     void highlight(int32u mask) override
     {
         const int plain[3] = {0, 1, 1}, lit[3] = {2, 8, 8};
@@ -63,12 +100,16 @@ public:
             TEXTWIN_OPEN(labelIds_[k], b, 0, on ? lit : plain, TW_BEVEL);
             TEXTWIN_PUT(labelIds_[k], labels_[k], on ? 8 : 1, 0);
         }
+        lit_ = mask;
         testLog("calc labels %X", unsigned(mask));
     }
 
     void put(const std::string& text, int colour) override
     {
         testLog("calc put %s", text.c_str());
+        recent_.emplace_back(text, colour);
+        if (recent_.size() > std::size_t(std::max(rows_, 1)))
+            recent_.erase(recent_.begin());
         if (consoleId_ >= 0)
             TEXTWIN_PUT(consoleId_, text, colour, TW_NEWLINE | TW_WRAP);
     }
@@ -86,6 +127,16 @@ public:
 
     void close() override
     {
+        closeWindows();
+        hidden_ = false;
+        recent_.clear();
+        header_.clear();
+        lit_ = 0;
+    }
+
+private:
+    void closeWindows()
+    {
         // Last opened first, so that each puts back what lay under it.
         if (consoleId_ >= 0)
             TEXTWIN_CLOSE(consoleId_, 0);
@@ -99,13 +150,17 @@ public:
         labels_.clear();
     }
 
-private:
     // A window that holds n text rows (the row count rule of the text windows).
     static int32 textHeight(const TavFontDes& f, int n) { return f.lineStep * n + 10 - f.descent; }
 
     int32 headerId_ = -1, consoleId_ = -1;
     std::vector<int32> labelIds_;
     std::vector<std::string> labels_;
+    std::vector<std::string> header_;
+    int rows_ = 0;
+    int32u lit_ = 0;
+    bool hidden_ = false;
+    std::vector<std::pair<std::string, int>> recent_; ///< replies still in view, oldest first
 };
 
 textwinConsole textwinCon;

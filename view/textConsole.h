@@ -25,6 +25,11 @@ public:
     /// Reads one line typed after the prompt, at most maxChars characters; empty when nothing
     /// was typed or the wait was interrupted (the view was redrawn or resized).
     virtual std::string get(const std::string& prompt, std::size_t maxChars) = 0;
+    /// Takes the console off the view for a while (what it covered is put back), so that the
+    /// view can be read and written under it.
+    virtual void hide() = 0;
+    /// Shows a hidden console again as it was: header, labels and the latest replies.
+    virtual void show() = 0;
     /// Removes the console and puts back what it covered.
     virtual void close() = 0;
 };

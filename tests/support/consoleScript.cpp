@@ -48,6 +48,17 @@ std::string consoleScript::get(const std::string& prompt, std::size_t maxChars)
     return l.substr(0, maxChars);
 }
 
+void consoleScript::hide()
+{
+    hidden = true;
+    ++hides;
+}
+
+void consoleScript::show()
+{
+    hidden = false;
+}
+
 void consoleScript::close()
 {
     shown = false;

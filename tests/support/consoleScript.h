@@ -25,6 +25,8 @@ public:
     std::vector<std::string> prompts; ///< every prompt shown
     int32u lit = 0;                   ///< labels highlighted now
     bool shown = false;               ///< open and not closed
+    bool hidden = false;              ///< hidden for a while
+    int hides = 0;                    ///< times it was hidden
     bool refuseOpen = false;          ///< open fails (a console that cannot be shown)
 
     /// Replies written since the last call.
@@ -35,6 +37,8 @@ public:
     void highlight(int32u mask) override;
     void put(const std::string& text, int colour) override;
     std::string get(const std::string& prompt, std::size_t maxChars) override;
+    void hide() override;
+    void show() override;
     void close() override;
 
 private:

@@ -103,6 +103,8 @@ TEST_F(Calc, DisplayScopeChangesTheViewUnderTheFgAoiOnlyAndUndoRestoresIt)
             ASSERT_EQ(shown(x, y), in ? ((was & ~0xFFu) | mean) : was) << x << "," << y;
         }
     EXPECT_EQ(buffer(5, 2), viewBuilder::pattern(5, 2)) << "the buffer is not touched";
+    EXPECT_EQ(con.hides, 1) << "the console is off the view while its pixels are written";
+    EXPECT_FALSE(con.hidden);
     EXPECT_EQ(view.vs.refresh, RFR_VIEW | RFR_STATS);
     // Undo of green only, then of everything; TOUCH makes the current view the undo state.
     type({"R 0 * : G B", "UNDO=G"});
