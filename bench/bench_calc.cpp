@@ -5,7 +5,7 @@
 // pixels, timed the same way (wall time):
 //  - in one process: CALC running the typed line over the buffer, beside numpy on the packed
 //    uint32 pixels and an int32 accumulator (calc_numpy.py, timed in its own process per run);
-//  - as whole processes, from start to exit: this program loading the picture and running the
+//  - as whole processes, from start to exit: this program reading the picture and running the
 //    line (`--calc-once LINE`; with an accumulator it first writes @1 from the green gun, as the
 //    peers read it from a file), beside libvips (`vips add` and `vips linear`, one worker, on
 //    bands extracted beforehand) and ImageMagick -fx (one thread).
@@ -104,15 +104,42 @@ private:
     std::string line_;
 };
 
-// Buffer 1 holding the plasma picture, current in the view state; its first pixels are kept
-// for the numpy peer.
+// The plasma picture's samples as packed pixels (alpha 0), read straight from the PPM that
+// the peers read.
+bool readPlasma(int32u* px)
+{
+    std::FILE* f = std::fopen(ppm().c_str(), "rb");
+    int w = 0, h = 0, maxv = 0;
+    if (!f || std::fscanf(f, "P6 %d %d %d", &w, &h, &maxv) != 3 || w != kSide || h != kSide ||
+        std::fgetc(f) == EOF) {
+        if (f)
+            std::fclose(f);
+        return false;
+    }
+    std::vector<unsigned char> row(std::size_t(kSide) * 3);
+    for (int y = 0; y < kSide; ++y) {
+        if (std::fread(row.data(), 1, row.size(), f) != row.size()) {
+            std::fclose(f);
+            return false;
+        }
+        for (int x = 0; x < kSide; ++x) {
+            const unsigned char* s = &row[std::size_t(x) * 3];
+            px[std::size_t(y) * kSide + std::size_t(x)] =
+                int32u(s[0]) << 16 | int32u(s[1]) << 8 | int32u(s[2]);
+        }
+    }
+    std::fclose(f);
+    return true;
+}
+
+// Buffer 1 holding the plasma picture, current in the view state.
 bufdes* buffer()
 {
     static bufdes* bd = [] {
         bufdes* t = INIT_BUFMGT();
         int st = 0;
         int32u* px = CREATE_iBUFF(&t[0], kSide, kSide, &st);
-        if (!px || benchload::loadInto(ppm(), px) != 0)
+        if (!px || !readPlasma(px))
             std::abort();
         t[0].numImgs = 1;
         vState.bufObjs = t;
