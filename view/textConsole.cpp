@@ -121,6 +121,10 @@ public:
         TEXTWIN_PUT(consoleId_, prompt, 2, TW_NEWLINE);
         TEXTWIN_IDLE("calc");
         std::string line = TEXTWIN_GET(consoleId_, maxChars + 2, 1, 0);
+        // A read cut short by a redraw of the view (an exposure or a new size) finds the
+        // console painted over: what it saved underneath is stale and must not come back.
+        if (line.empty() && !stillShown())
+            repainted_ = true;
         testLog("calc line %s", line.c_str());
         return line;
     }
@@ -128,6 +132,7 @@ public:
     void close() override
     {
         closeWindows();
+        repainted_ = false;
         hidden_ = false;
         recent_.clear();
         header_.clear();
@@ -138,16 +143,36 @@ private:
     void closeWindows()
     {
         // Last opened first, so that each puts back what lay under it.
+        const int32 flags = repainted_ ? TW_KEEP_SHOWN : 0;
         if (consoleId_ >= 0)
-            TEXTWIN_CLOSE(consoleId_, 0);
+            TEXTWIN_CLOSE(consoleId_, flags);
         for (auto it = labelIds_.rbegin(); it != labelIds_.rend(); ++it)
             if (*it >= 0)
-                TEXTWIN_CLOSE(*it, 0);
+                TEXTWIN_CLOSE(*it, flags);
         if (headerId_ >= 0)
-            TEXTWIN_CLOSE(headerId_, 0);
+            TEXTWIN_CLOSE(headerId_, flags);
         consoleId_ = headerId_ = -1;
         labelIds_.clear();
         labels_.clear();
+    }
+
+    // True when the console's top bevel is still on the view.
+    bool stillShown() const
+    {
+        if (consoleId_ < 0 || !twBack)
+            return false;
+        const twRec& r = wdef.rec[consoleId_];
+        int32 d[4];
+        twBack->displayBox(d);
+        if (r.x0 < d[0] || r.y0 < d[1] || r.x1 > d[2] || r.y0 > d[3])
+            return false;
+        // The top bevel is light up to the two dark columns of the right edge.
+        std::vector<int32u> row(std::size_t(r.x1 - r.x0 - 1));
+        if (row.empty() || !twBack->getPixels(twBox{r.x0, r.y0, r.x1 - 2, r.y0}, row.data()))
+            return false;
+        const int32u light = colourPixel(4, false) & 0xFFFFFFu;
+        return std::all_of(row.begin(), row.end(),
+                           [light](int32u p) { return (p & 0xFFFFFFu) == light; });
     }
 
     // A window that holds n text rows (the row count rule of the text windows).
@@ -160,6 +185,7 @@ private:
     int rows_ = 0;
     int32u lit_ = 0;
     bool hidden_ = false;
+    bool repainted_ = false; ///< the view was redrawn over the console while it waited
     std::vector<std::pair<std::string, int>> recent_; ///< replies still in view, oldest first
 };
 

@@ -3,6 +3,8 @@
 // UNDO puts it back; in GLOBAL scope a line changes the buffer, which the view then shows.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+
 #include "session.h"
 
 using namespace tavtest;
@@ -68,6 +70,35 @@ TEST_F(Calculator, TypedLineChangesViewUndoRestoresAndGlobalChangesTheBuffer)
     ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
     console = {0, 0, -1, -1};
     EXPECT_EQ(expectImage(view(), [](uint32_t p) { return p & 0xff00ffu; }), 300 * 200);
+    exitByMenu();
+}
+
+// An exposure while the console waits repaints the view and ends the calculator; the console's
+// saved pixels are stale then and must not be put back over the repaired view.
+TEST_F(Calculator, ExposureEndsTheConsoleWithoutPuttingBackStalePixels)
+{
+    ASSERT_NO_FATAL_FAILURE(startOnImage(300, 200));
+    const std::vector<int> m = openMenu(40, 40);
+    ASSERT_NO_FATAL_FAILURE(chooseRow(m, 8));
+    ASSERT_FALSE(log.waitFor("idle calc", waitMs).empty()) << log.text();
+    ASSERT_NO_FATAL_FAILURE(typeLine("R 0 * : R G B"));
+    Display* d = XOpenDisplay(server->display().c_str());
+    ASSERT_NE(d, nullptr);
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    a.background_pixel = 0x00ff00;
+    const Window w =
+        XCreateWindow(d, DefaultRootWindow(d), vx + 20, vy + 20, 300, 400, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
+    XMapRaised(d, w);
+    XSync(d, False);
+    XUnmapWindow(d, w);
+    XDestroyWindow(d, w);
+    XSync(d, False);
+    XCloseDisplay(d);
+    ASSERT_FALSE(log.waitFor("idle main", waitMs).empty()) << log.text();
+    // The display accumulator held the view from before the calculator: that is what shows.
+    expectShowsImage(view(), place[0], place[1], 0, 0);
     exitByMenu();
 }
 
