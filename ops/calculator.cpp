@@ -391,7 +391,7 @@ void calculation(session& s, const std::string& line)
     const std::size_t n = std::size_t(a.cols);
 
     // The rows of the scope: the view through a render object, or the buffer's rows.
-    const consoleAside aside(s.con, a.scope == CALC_SCOPE_AOI && tg.pixels);
+    const consoleAside aside(s.con, a.scope == CALC_SCOPE_AOI && (tg.pixels || tg.reads));
     std::unique_ptr<RenderScanL> rows;
     if (a.scope == CALC_SCOPE_AOI || a.scope == CALC_SCOPE_MAPPED) {
         const aoiRec fg = s.bd->fgAoi;

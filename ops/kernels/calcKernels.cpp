@@ -389,6 +389,8 @@ calcTargets calcTargetsOf(const calcCmd& cmd)
             afterPut = true;
         else if (t.kind == CT_ACC && !afterPut)
             out.inAcc[t.acc] = true;
+        else if (t.kind == CT_GUN && !afterPut)
+            out.reads = true;
         else if (t.kind == CT_ACC) {
             out.outAcc = t.acc;
             out.outBitfield = t.bitfield;

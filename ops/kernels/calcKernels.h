@@ -121,7 +121,8 @@ int32 CHECK_CALC_SYNTAX(calcCmd* cmd, const calcContext& ctx);
 
 /// What a checked calculation writes.
 struct calcTargets {
-    bool pixels = false; ///< guns or whole pixels of the scope
+    bool reads = false;  ///< guns or whole pixels of the scope are operands
+    bool pixels = false; ///< guns or whole pixels of the scope are written
     bool alpha = false;  ///< the alpha gun (or whole pixels)
     int outAcc = -1;     ///< the output accumulator 0-3, -1 none
     bool outBitfield = false;

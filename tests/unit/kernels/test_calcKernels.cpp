@@ -161,6 +161,7 @@ TEST(CalcSyntax, OperatorsAndOutputsAreReadAsWritten)
     EXPECT_EQ(t.outAcc, 2);
     EXPECT_TRUE(t.outBitfield) << "a bitfield operand makes the output packed";
     EXPECT_FALSE(t.pixels);
+    EXPECT_TRUE(t.reads);
     ASSERT_EQ(parse(
                   "@1R 2 * : R A @3",
                   [] {
@@ -172,6 +173,7 @@ TEST(CalcSyntax, OperatorsAndOutputsAreReadAsWritten)
               CALC_OK);
     t = calcTargetsOf(cmd);
     EXPECT_TRUE(t.inAcc[0]);
+    EXPECT_FALSE(t.reads);
     EXPECT_FALSE(t.outBitfield);
     EXPECT_TRUE(t.pixels);
     EXPECT_TRUE(t.alpha);
