@@ -90,11 +90,6 @@ void saveImageNotYet(viewState*, const int32*, bufdes*)
     notYet("SAVE IMAGE");
 }
 
-void calculatorNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("CALCULATOR");
-}
-
 void annotateNone(viewState*, const int32*, bufdes*)
 {
     viewUi().message("ANNOTATE\nNo annotation tools in this version.", MSG_ACK);

@@ -25,7 +25,6 @@ void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void dispOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void saveImageNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
-void calculatorNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 /// ANNOTATE: no annotation tools in this version.
 void annotateNone(viewState* vs, const int32* pupvals, bufdes* bd);
 /// EXTENSIONS: no extension operations are installed.

@@ -1,6 +1,7 @@
 #include "opTable.h"
 
 #include "ancillary.h"
+#include "calculator.h"
 #include "lutOps.h"
 #include "notYet.h"
 #include "zoomOps.h"
@@ -12,7 +13,7 @@ constexpr exploitOp rows[] = {
     {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOps},
     {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
     {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
-    {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, calculatorNotYet},
+    {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, CALC},
     {"ANCILLARY", ancillaryMenu, ancillary},        {"ANNOTATE", nullptr, annotateNone},
     {"EXTENSIONS", nullptr, extensionsNone},
 };

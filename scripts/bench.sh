@@ -2,7 +2,8 @@
 # Installs the benchmark peers (OpenCV for Python, NumPy, libvips' tools, ImageMagick), builds
 # the benchmark programs and runs them: our loads beside the peers on the same seeded plasma
 # picture, both sides timed the same way (in process, and as whole processes), the HDR render
-# and the HDR statistics passes beside the same peers on a seeded float plasma band, then the
+# and the HDR statistics passes beside the same peers on a seeded float plasma band, the
+# calculator's lines beside numpy, libvips and ImageMagick -fx, then the
 # time to first picture of tav on a private Xvfb. Run as root or with sudo. The test command never
 # installs these.
 #   scripts/bench.sh [google-benchmark options...]
@@ -15,7 +16,7 @@ cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTAV_BENCH=ON -DTAV_TESTS=
 cmake --build build-bench -j"$(nproc)"
 
 # The in-process loads write their diagnostics to standard error at every iteration.
-for b in bench_readers bench_load bench_hdrscale bench_hdrstats bench_bulkseal; do
+for b in bench_readers bench_load bench_hdrscale bench_hdrstats bench_bulkseal bench_calc; do
     echo "== $b"
     build-bench/bench/$b "$@" 2>/dev/null
 done

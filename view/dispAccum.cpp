@@ -120,3 +120,31 @@ void lendViewToSbuff(bool on)
 {
     SET_sBUFF_DISPLAY(on ? openViewArea : nullptr);
 }
+
+int32 paste_accum_guns(int gunBits)
+{
+    viewSurface* s = activeSurface();
+    int32 b[4];
+    std::FILE* f = FOLIO_FILE(slotDISPLAY);
+    if (!f || !displayBoxNow(s, b))
+        return ACC_NO_FILE;
+    std::rewind(f);
+    int32 hdr[2] = {0, 0};
+    if (std::fread(hdr, sizeof hdr, 1, f) != 1)
+        return ACC_NO_FILE;
+    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
+    if (hdr[0] != w || hdr[1] != h)
+        return ACC_SIZE;
+    if (!viewMemOk(w, std::int64_t(h) * 2)) // what is stored and what is shown
+        return ACC_NO_MEM;
+    const std::size_t n = std::size_t(w) * std::size_t(h);
+    std::vector<int32u> stored(n), shown(n);
+    if (std::fread(stored.data(), 4, n, f) != n)
+        return ACC_IO;
+    const twBox box{b[0], b[1], b[2], b[3]};
+    if (!s->getPixels(box, shown.data()))
+        return ACC_IO;
+    mergeGunRows(std::span<int32u>(shown), std::span<const int32u>(stored), gunByteMask(gunBits));
+    s->putPixels(box, shown.data());
+    return ACC_OK;
+}

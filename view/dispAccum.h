@@ -28,6 +28,9 @@ void emptyFolios(int32u mask);
 int32 CUT_ACCUM();
 /// Pastes the display accumulator into the view, through luts when given (else plainly).
 int32 paste_accum(const lutSet* luts);
+/// Pastes only the guns of gunBits (red 1, green 2, blue 4, alpha 8) of the display
+/// accumulator into the view; the other guns keep what the view shows.
+int32 paste_accum_guns(int gunBits);
 /// Lends (on) or stops lending the view's rectangles to the scaling accumulator's display
 /// render; the exploitation loop lends them while the view is open.
 void lendViewToSbuff(bool on);

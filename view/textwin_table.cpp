@@ -394,8 +394,11 @@ int readLine(int32* px, int32* py, std::size_t bufSize, int textColour, int bgCo
             fill(x, y - curFont.ascent + 1, std::min(x + cw - 1, r ? r->x1 - 2 : d[2]),
                  y + curFont.descent - 1, bgPix);
     };
-    auto finish = [&](bool keep) {
-        eraseCursor();
+    // After a redraw of the view (-2 from GETKEY) the cursor is no longer there: erasing it
+    // would paint the old background over the repaired view.
+    auto finish = [&](bool keep, bool redrawn = false) {
+        if (!redrawn)
+            eraseCursor();
         if (!keep) {
             buf->clear();
         } else if (xorMode && !buf->empty()) {
@@ -413,7 +416,7 @@ int readLine(int32* px, int32* py, std::size_t bufSize, int textColour, int bgCo
         int c = 0;
         const int k = GETKEY(&c, (flags & TW_MOUSE_ENDS) ? 1 : 0);
         if (k < 0)
-            return finish(false);
+            return finish(false, k == -2);
         if (c == 13)
             return finish(true);
         if (c == 8) {
