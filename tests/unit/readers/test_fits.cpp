@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bufRecMgt.h"
+#include "fcrypt.h"
 #include "readers_fixture.h"
 #include "vslReaders.h"
 
@@ -161,6 +162,20 @@ TEST_F(FitsReader, RowsShowTopDownAndRegionsCountFromTheTop)
     for (int y = 0; y < 17; ++y)
         for (int x = 0; x < 20; ++x)
             ASSERT_EQ(px(x, y, 0), grey(5 + x, H - 1 - (3 + y))) << x << "," << y;
+}
+
+TEST_F(FitsReader, EncryptedFileIsReadFromItsDecryptedCopy)
+{
+    const std::string plain = write("enc.fits", hdu(true, 8, {W, H}, plane(W, H, grey)));
+    ASSERT_EQ(SETUSERKEY("'correct horse battery'"), 0);
+    std::FILE* in = std::fopen(plain.c_str(), "rb");
+    std::string marked = plain;
+    ASSERT_EQ(cryptFile(in, nullptr, &marked, "'correct horse battery'", CRYPT_ENCRYPT), 0);
+    std::fclose(in);
+    ASSERT_EQ(marked, path("enc#.fits"));
+    const auto r = load("i=\"" + marked + "\"");
+    ASSERT_EQ(r.status, 0) << r.messages << err;
+    EXPECT_EQ(px(9, 0, 2), grey(9, H - 1));
 }
 
 TEST_F(FitsReader, CubePlanesGoToTheirGunsInBandOrder)
