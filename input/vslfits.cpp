@@ -15,6 +15,7 @@
 // brackets and other characters in the name literally. The header reader keeps no library
 // object: the loader may drop a load between GETHEADER and INIT_VSL. Every independent
 // library call starts from a cleared status, as the library accumulates it.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -22,6 +23,7 @@
 
 #include <fitsio.h>
 
+#include "bigBlock.h"
 #include "diag.h"
 #include "fdPath.h"
 #include "get_vsl.h"
@@ -33,6 +35,11 @@ struct fitsImg {
     int bitpix = 0, equiv = 0, naxis = 0;
     long axes[5] = {0, 0, 0, 0, 0};
 };
+
+// Rows are read a block at a time: one library call per block rather than per row and band
+// (a call for a single row costs as much as the row itself, and reads of more than a few
+// records go straight to the file).
+constexpr std::int64_t kBlockBytes = std::int64_t(1) << 20;
 
 struct fitsState {
     fitsfile* f = nullptr;
@@ -46,6 +53,10 @@ struct fitsState {
     std::int64_t rowNo = 0;  // display rows delivered so far
     std::int64_t topRow = 0; // 1-based file row of the region's first display row
     std::int64_t lCols = 0, lRows = 0;
+    charu* block = nullptr;      // nPlanes planes of blockRows x lCols elements, file order
+    std::int64_t blockRows = 0;  // rows a block holds
+    std::int64_t blockLo = 0;    // 1-based file row of the block's first row
+    std::int64_t blockCount = 0; // rows read into it (0 = empty)
 };
 fitsState F;
 
@@ -62,7 +73,51 @@ void closeFits(fitsfile*& f)
 void releaseState(fitsState& s)
 {
     closeFits(s.f);
+    bigFree(s.block);
     s = {};
+}
+
+// Rows in a block: about a mebibyte, at least one row.
+std::int64_t rowsPerBlock(std::int64_t planes, std::int64_t cols, int bytes, std::int64_t rows)
+{
+    const std::int64_t row = std::max<std::int64_t>(planes * cols * bytes, 1);
+    return std::clamp<std::int64_t>(kBlockBytes / row, 1, std::max<std::int64_t>(rows, 1));
+}
+
+// Reads the block of file rows that ends at file row `top` (the display row in hand) and goes
+// down from there; the library's status of the first failing plane (all are tried).
+int readBlock(std::int64_t top)
+{
+    const std::int64_t lowest = F.topRow - F.lRows + 1;
+    const std::int64_t lo = std::max(lowest, top - F.blockRows + 1);
+    const std::int64_t n = top - lo + 1;
+    const bool wholeRows = F.firstCol == 1 && F.lCols == std::int64_t(F.img.axes[0]);
+    F.blockCount = 0;
+    int last = 0;
+    for (int p = 0; p < F.nPlanes; ++p) {
+        const long plane = F.img.naxis > 2 ? long(F.planes[p]) : 1L;
+        charu* out = F.block + std::int64_t(p) * F.blockRows * F.lCols * F.bytes;
+        int st = 0, anyNul = 0;
+        if (wholeRows) {
+            long first[4] = {1L, long(lo), plane, 1L};
+            fits_read_pix(F.f, F.elemType, first, n * F.lCols, nullptr, out, &anyNul, &st);
+        } else {
+            long first[4] = {F.firstCol, long(lo), plane, 1L};
+            long last4[4] = {F.firstCol + long(F.lCols) - 1, long(top), plane, 1L};
+            long inc[4] = {1L, 1L, 1L, 1L};
+            fits_read_subset(F.f, F.elemType, first, last4, inc, nullptr, out, &anyNul, &st);
+        }
+        if (st != 0) {
+            DIAG("\n***GET_FITS_SL():fits_read_pix() status= %d", st);
+            fits_clear_errmsg();
+            last = st;
+        }
+    }
+    if (last == 0) {
+        F.blockLo = lo;
+        F.blockCount = n;
+    }
+    return last;
 }
 
 // Opens the stream's file through its descriptor's name; null on failure (reported).
@@ -235,6 +290,9 @@ int32 RD_FITS_HDR(const vslHdrArgs& a)
     // The initialiser sizes the scanline to the selected bands and the region; until then it
     // is the largest a load of this file can need.
     fd->slBytes = int32(std::int64_t(planes < 4 ? planes : 4) * img.axes[0] * bytes);
+    const std::int64_t maxPlanes = planes < 4 ? planes : 4;
+    fd->workMem = std::uint64_t(maxPlanes * img.axes[0] * bytes *
+                                rowsPerBlock(maxPlanes, img.axes[0], bytes, img.axes[1]));
     fd->vslCtlm |= VSL_SELF_POS;
     if (planes > 1)
         fd->vslCtlm |= VSL_SCAN_IL;
@@ -282,6 +340,16 @@ int32 vslFITS_INI()
     F.lCols = fd->lCols;
     F.lRows = fd->lRows;
     F.hdu = fd->HDU;
+    F.blockRows = rowsPerBlock(F.nPlanes, F.lCols, F.bytes, F.lRows);
+    const std::uint64_t bytes = std::uint64_t(F.nPlanes) * F.blockRows * F.lCols * F.bytes;
+    std::string msg;
+    F.block = SAFE_MEM_REQ(bytes, &msg) ? static_cast<charu*>(bigAlloc(bytes)) : nullptr;
+    if (!F.block) {
+        DIAG("\n***vslFITS_INI(): no memory for %llu bytes of rows",
+             static_cast<unsigned long long>(bytes));
+        releaseState(F);
+        return -1;
+    }
     return 0;
 }
 
@@ -292,18 +360,21 @@ int32 GET_FITS_SL(charu* buf, int gun, int skip)
     if (!F.f || F.rowNo >= F.lRows)
         return -1;
     const std::int64_t fileRow = F.topRow - F.rowNo++;
-    int last = 0;
-    for (int p = 0; p < F.nPlanes; ++p) {
-        long first[4] = {F.firstCol, long(fileRow), F.img.naxis > 2 ? long(F.planes[p]) : 1L, 1L};
-        int st = 0, anyNul = 0;
-        if (fits_read_pix(F.f, F.elemType, first, F.lCols, nullptr, buf, &anyNul, &st) != 0) {
-            DIAG("\n***GET_FITS_SL():fits_read_pix() status= %d", st);
-            fits_clear_errmsg();
-            last = st;
-        }
-        buf += F.lCols * F.bytes;
+    if (F.blockCount == 0 || fileRow < F.blockLo || fileRow >= F.blockLo + F.blockCount)
+        if (const int st = readBlock(fileRow); st != 0)
+            return st;
+    const std::int64_t rowBytes = F.lCols * F.bytes;
+    const std::int64_t at = (fileRow - F.blockLo) * rowBytes;
+    // One band: IMAGE_LOAD takes the row where it lies in the block (it stays put until the
+    // next row is asked for).
+    if (F.nPlanes == 1 && buf == VSL.rowView) {
+        VSL.rowView = F.block + at;
+        return 0;
     }
-    return last;
+    for (int p = 0; p < F.nPlanes; ++p)
+        std::memcpy(buf + p * rowBytes, F.block + std::int64_t(p) * F.blockRows * rowBytes + at,
+                    std::size_t(rowBytes));
+    return 0;
 }
 
 void FREE_FITS()
