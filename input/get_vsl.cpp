@@ -30,35 +30,6 @@ vslPaneFn paneFn = nullptr;
 constexpr std::size_t kSniffBytes = 1024;
 constexpr std::size_t kMinSniffBytes = 12;
 
-// Formats whose readers are not built yet: recognised, described as such, refused.
-int32 notAvailable(const char* name, fdes* fd)
-{
-    DIAG("\n***GETHEADER(): %s format not available yet", name);
-    (void)fd;
-    return HDR_NOT_AVAILABLE;
-}
-int32 fitsHdr(const vslHdrArgs& a)
-{
-    return notAvailable("FITS", a.fd);
-}
-int32 webpHdr(const vslHdrArgs& a)
-{
-    return notAvailable("WebP", a.fd);
-}
-int32 avifHdr(const vslHdrArgs& a)
-{
-    return notAvailable("AVIF", a.fd);
-}
-int32 noIni()
-{
-    return -1;
-}
-int32 noGet(charu*, int, int)
-{
-    return -1;
-}
-void noRelease() {}
-
 struct vslFormat {
     int32 (*header)(const vslHdrArgs&);
     int32 (*ini)();
@@ -74,10 +45,10 @@ const vslFormat formats[FMT_COUNT] = {
     {GIF_HDR, vslGIF_INI, GET_GIF_SL, FREE_GIF, VSL_GIF_INI},
     {PNG_HDR, vslPNG_INI, GET_PNG_SL, FREE_PNG, VSL_PNG_INI},
     {RD_TIF_HDR, vslTIFF_INI, GET_TIFF_SL, FREE_TIFF, VSL_TIFF_INI},
-    {fitsHdr, noIni, noGet, noRelease, VSL_FITS_INI},
+    {RD_FITS_HDR, vslFITS_INI, GET_FITS_SL, FREE_FITS, VSL_FITS_INI},
     {RD_JP2_HDR, vslJ2K_INI, GET_J2K_SL, FREE_J2K, VSL_JP2_INI},
-    {webpHdr, noIni, noGet, noRelease, VSL_WEBP_INI},
-    {avifHdr, noIni, noGet, noRelease, VSL_AVIF_INI},
+    {WEBP_HDR, INIT_WEBP, GET_WEBP_SL, FREE_WEBP, VSL_WEBP_INI},
+    {RD_AVIF_HDR, AVIF_INI, GET_AVIF_SL, FREE_AVIF, VSL_AVIF_INI},
 };
 
 std::uint32_t be32(const charu* p)
@@ -203,18 +174,19 @@ bool bandsUsable(const fdes* fd, int32 nAnc)
 // Which file sample feeds each output slot (slot k = k-th selected band).
 void mapSamples(const fdes* fd, int32 src[4])
 {
-    // The JPEG 2000 reader decodes only the selected bands, one plane each, in the order the
-    // conversion takes them.
-    if (fd->format == FMT_JP2) {
+    // PNG, TIFF, WebP and AVIF hand four 8-bit samples over in the iBUFF's memory order (blue,
+    // green, red, alpha) so that the plain conversion shows true colours; a band named by its
+    // number in the file (1 red ... 4 alpha) is taken from where the reader put it.
+    // Scanline-interleaved readers and the JPEG 2000 reader deliver the selected planes only,
+    // in the order the plane conversion takes them.
+    if (fd->format == FMT_JP2 || fd->storMode == SM_SCAN_IL || (fd->vslCtlm & VSL_SCAN_IL)) {
         for (int k = 0; k < 4; ++k)
             src[k] = k;
         return;
     }
-    // PNG and TIFF hand four 8-bit samples over in the iBUFF's memory order (blue, green, red,
-    // alpha) so that the plain conversion shows true colours; a band named by its number in
-    // the file (1 red ... 4 alpha) is taken from where the reader put it.
-    const bool memOrder =
-        (fd->format == FMT_PNG || fd->format == FMT_TIFF) && fd->bands == 4 && fd->bytsPixl == 1;
+    const bool memOrder = (fd->format == FMT_PNG || fd->format == FMT_TIFF ||
+                           fd->format == FMT_WEBP || fd->format == FMT_AVIF) &&
+                          fd->bands == 4 && fd->bytsPixl == 1;
     static constexpr int32 memPos[4] = {2, 1, 0, 3};
     const auto at = [memOrder](int band) { return memOrder ? memPos[band - 1] : band - 1; };
     int first = -1;
@@ -243,6 +215,12 @@ void pane(const std::string& text)
 }
 
 } // namespace
+
+void vslLoaderMsg(const std::string& text)
+{
+    DIAG("%s", text.c_str());
+    pane(text);
+}
 
 void setVslHdrSink(const vslHdrSink* sink)
 {
@@ -283,6 +261,9 @@ int32 GETHEADER(std::FILE* fp, bufdes* b, const char* path, int32* nAnc, charu* 
     for (int k = 0; k < 4; ++k)
         anc[k] = nullptr;
     fdes* fd = currentFdes(b);
+    // A load dropped after its header leaves the file's bytes with the WebP or AVIF reader.
+    FREE_WEBP();
+    FREE_AVIF();
 
     // Small files are sniffed on what they have; the rest of the block reads as zeros.
     charu block[kSniffBytes] = {};

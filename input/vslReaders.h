@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "fdes.h"
 #include "tavtypes.h"
@@ -111,3 +113,70 @@ int32 RD_JP2_HDR(const vslHdrArgs& a);
 int32 vslJ2K_INI();
 int32 GET_J2K_SL(charu* buf, int gun, int skip);
 void FREE_J2K();
+
+/// FITS header statuses.
+enum : int32 {
+    FITS_OK = 0,
+    FITS_NO_OPEN = -1,         ///< the library could not open the file
+    FITS_NO_HDU = -2,          ///< the file holds no header data unit
+    FITS_BAD_HDU = -3,         ///< the requested HDU is beyond the file's count
+    FITS_NOT_DISPLAYABLE = -4, ///< the requested HDU is not a 2-4 axis image of at least 16x16
+    FITS_BAD_PARAM = -5,       ///< unsupported BITPIX, or image parameters not readable
+    FITS_NOTHING_SHOWN = -6    ///< no HDU of the file is a displayable image
+};
+
+int32 RD_FITS_HDR(const vslHdrArgs& a);
+int32 vslFITS_INI();
+int32 GET_FITS_SL(charu* buf, int gun, int skip);
+void FREE_FITS();
+
+/// WebP header statuses.
+enum : int32 {
+    WEBP_OK = 0,
+    WEBP_NO_MEM = -1,      ///< the file's bytes could not be held (guard or allocation)
+    WEBP_READ = -2,        ///< the file could not be read
+    WEBP_CONFIG = -3,      ///< the decoder configuration could not be set up
+    WEBP_BAD_SIZE = -4,    ///< width or height beyond 32767
+    WEBP_NO_FEATURES = -5, ///< the library found no WebP bitstream header in the data
+    WEBP_ANIMATED = -6     ///< an animation: its frames are not loaded
+};
+
+int32 WEBP_HDR(const vslHdrArgs& a);
+int32 INIT_WEBP();
+int32 GET_WEBP_SL(charu* buf, int gun, int skip);
+void FREE_WEBP();
+
+/// AVIF header statuses.
+enum : int32 {
+    AVIF_OK = 0,
+    AVIF_NO_MEM = -1,     ///< the file's bytes could not be held (guard or allocation)
+    AVIF_READ = -2,       ///< the file could not be read
+    AVIF_NO_DECODER = -3, ///< avifDecoderCreate failed
+    AVIF_IO_MEMORY = -5,  ///< the decoder refused the data
+    AVIF_PARSE = -6,      ///< the container could not be parsed
+    AVIF_BAD_HEADER = -7, ///< size beyond 32767 or a depth other than 8, 10 or 12
+    AVIF_SEQUENCE = -8    ///< an image sequence (animation): its frames are not loaded
+};
+
+int32 RD_AVIF_HDR(const vslHdrArgs& a);
+int32 AVIF_INI();
+int32 GET_AVIF_SL(charu* buf, int gun, int skip);
+void FREE_AVIF();
+
+/// Shows a reader's text in the loader window's message pane while it is up, and on standard
+/// error.
+void vslLoaderMsg(const std::string& text);
+
+/// True when the load described by the pipeline's fdes covers the whole target buffer with the
+/// file's own bands, untouched by any tag (no region, placement, gun, band choice, flip,
+/// mirror, colour swap or resampling) into an empty buffer: the reader may then decode
+/// straight into the pixel block.
+bool vslDirectIngestAllowed();
+
+/// True when the target block still holds the pixels of images a failed load gives back (a
+/// replacing load): a direct decode must then not write into it until it has succeeded.
+bool vslBlockHoldsKeptPixels();
+
+/// The whole stream's bytes (at most `limit` when non-zero) in a block of the reader's own,
+/// after asking the memory guard. 0, -1 (guard or allocation) or -2 (read).
+int32 vslReadWholeStream(std::FILE* fp, std::uint64_t limit, charu** data, std::uint64_t* size);

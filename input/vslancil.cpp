@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #if defined(__x86_64__)
@@ -164,31 +165,67 @@ void decimateHdr(float* row, int32 samplesPerPixel, bool planes)
     }
 }
 
-float sampleToFloat(const charu* p, charu dataType)
+// n samples of type T, `step` bytes apart, widened to floats `out` floats apart. The common
+// layouts (contiguous samples into contiguous floats) compile to vector loops.
+template <class T>
+void widenRun(const charu* s, std::int64_t step, float* d, std::int64_t out, std::int64_t n)
+{
+    if (step == std::int64_t(sizeof(T)) && out == 1) {
+        std::int64_t i = 0;
+#if defined(__x86_64__)
+        // Eight samples a step (the build's optimisation level leaves this loop scalar).
+        if constexpr (std::is_same_v<T, std::int32_t>) {
+            for (; i + 8 <= n; i += 8) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 4));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 4 + 16));
+                _mm_storeu_ps(d + i, _mm_cvtepi32_ps(a));
+                _mm_storeu_ps(d + i + 4, _mm_cvtepi32_ps(b));
+            }
+        } else if constexpr (std::is_same_v<T, std::uint16_t>) {
+            const __m128i zero = _mm_setzero_si128();
+            for (; i + 8 <= n; i += 8) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 2));
+                _mm_storeu_ps(d + i, _mm_cvtepi32_ps(_mm_unpacklo_epi16(v, zero)));
+                _mm_storeu_ps(d + i + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(v, zero)));
+            }
+        }
+#endif
+        for (; i < n; ++i) {
+            T v;
+            std::memcpy(&v, s + i * std::int64_t(sizeof(T)), sizeof(T));
+            d[i] = static_cast<float>(v);
+        }
+        return;
+    }
+    for (std::int64_t i = 0; i < n; ++i) {
+        T v;
+        std::memcpy(&v, s + i * step, sizeof(T));
+        d[i * out] = static_cast<float>(v);
+    }
+}
+
+// A run of samples widened to floats by data type: INT16 as unsigned 16-bit, INT32 as signed
+// 32-bit, FLOAT32 copied, FLOAT64 rounded to single precision; other types give 0.
+void widenSamples(const charu* s, std::int64_t step, float* d, std::int64_t out, std::int64_t n,
+                  charu dataType)
 {
     switch (dataType) {
-    case DT_INT16: {
-        std::uint16_t v;
-        std::memcpy(&v, p, 2);
-        return static_cast<float>(v);
-    }
-    case DT_INT32: {
-        std::int32_t v;
-        std::memcpy(&v, p, 4);
-        return static_cast<float>(v);
-    }
-    case DT_FLOAT32: {
-        float v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    case DT_FLOAT64: {
-        double v;
-        std::memcpy(&v, p, 8);
-        return static_cast<float>(v);
-    }
+    case DT_INT16:
+        widenRun<std::uint16_t>(s, step, d, out, n);
+        return;
+    case DT_INT32:
+        widenRun<std::int32_t>(s, step, d, out, n);
+        return;
+    case DT_FLOAT32:
+        widenRun<float>(s, step, d, out, n);
+        return;
+    case DT_FLOAT64:
+        widenRun<double>(s, step, d, out, n);
+        return;
     default:
-        return 0.0f;
+        for (std::int64_t i = 0; i < n; ++i)
+            d[i * out] = 0.0f;
+        return;
     }
 }
 
@@ -213,14 +250,14 @@ int32 processHdr(charu* scan)
         std::swap(src[0], src[2]);
     float* row = VSL.hdrRow.get();
     if (planes) {
-        for (int k = 0; k < nOut; ++k)
-            for (std::int64_t i = 0; i < cols; ++i)
-                row[k * cols + i] = sampleToFloat(scan + (k * cols + i) * bp, fd->dataType);
+        widenSamples(scan, bp, row, 1, std::int64_t(nOut) * cols, fd->dataType);
+    } else if (nOut == 1 || (VSL.pixStride == nOut * bp && src[0] == 0 && src[1] == 1 &&
+                             (nOut < 3 || src[2] == 2) && (nOut < 4 || src[3] == 3))) {
+        // The row's samples in their own order: one run.
+        widenSamples(scan + src[0] * bp, VSL.pixStride / nOut, row, 1, cols * nOut, fd->dataType);
     } else {
-        for (std::int64_t i = 0; i < cols; ++i)
-            for (int k = 0; k < nOut; ++k)
-                row[i * nOut + k] =
-                    sampleToFloat(scan + i * VSL.pixStride + src[k] * bp, fd->dataType);
+        for (int k = 0; k < nOut; ++k)
+            widenSamples(scan + src[k] * bp, VSL.pixStride, row + k, nOut, cols, fd->dataType);
     }
 
     int32 result = PVSL_ROW_DONE;

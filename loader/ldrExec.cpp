@@ -318,6 +318,8 @@ void prepareDescriptor(loadJob& job)
 // GETHEADER, then the header dump for the loader window (or for DUMPH, which ends the load).
 int readHeader(loadJob& job)
 {
+    // Readers show what they find (FITS HDU lists) in the window's pane while it is up.
+    setVslLoaderPane(LDR_EXISTS() ? LDR_MSG : nullptr);
     const int32 hst = GETHEADER(job.stream.fp, job.b, job.path.c_str(), &job.palette.n,
                                 job.palette.anc, job.req.dumpH);
     if (hst != 0) {
@@ -623,7 +625,9 @@ void fillNewBlock(loadJob& job)
     if (!job.fillPending)
         return;
     bufdes* b = job.b;
-    if (job.placementUnset)
+    if (job.f->vslCtlm & VSL_DIRECT) {
+        // The reader has decoded the picture straight into the whole block.
+    } else if (job.placementUnset)
         fillAround(b->imgbuf, job.W, job.H, job.bX, job.bY, job.dCols, job.dRows, job.fillValue);
     else
         FILL_iBUFF(b->imgbuf, int32(job.W), int32(job.H), job.fillValue);

@@ -10,12 +10,13 @@ build_pkgs=(
     build-essential cmake pkg-config
     libx11-dev libxt-dev libmotif-dev libxft-dev libfontconfig-dev
     libpng-dev libjpeg62-turbo-dev libtiff-dev libopenjp2-7-dev libssl-dev
+    libcfitsio-dev libwebp-dev libavif-dev
     xvfb x11-utils xauth fonts-dejavu-core xfonts-base fonts-liberation fonts-dancingscript
 )
 test_pkgs=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
     clang-format netpbm imagemagick libjpeg-turbo-progs libtiff-tools libopenjp2-tools openssl
-    file binutils
+    file binutils libcfitsio-bin webp libavif-bin
 )
 
 # Peers the benchmarks compare against: only scripts/bench.sh asks for them.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "input_fixture.h"
+#include "vslReaders.h"
 
 using namespace tavtest;
 
@@ -86,15 +87,15 @@ TEST(FormatDetect, ExtensionDecidesWhenContentIsSilent)
     EXPECT_EQ(detect(junk, "Gif"), FMT_GIF);
 }
 
-TEST(FormatDetect, UnbuiltReadersAnswerNotAvailable)
+TEST(FormatDetect, RecognisedSignaturesOverJunkAreRefusedByTheirReaders)
 {
-    // Formats whose readers come later are recognised and refused, never loaded as raw.
+    // Recognised by their words and refused by their readers, never loaded as raw.
     int st = 0;
     const auto fits = withText(withText(withText({' '}, "SIMPLE", 0), "BITPIX", 80), "NAXIS", 160);
     EXPECT_EQ(detect(fits, "x", &st), FMT_FITS);
-    EXPECT_EQ(st, HDR_NOT_AVAILABLE);
+    EXPECT_EQ(st, FITS_NO_OPEN);
     EXPECT_EQ(detect(withText({' '}, "ftypavif", 4), "x", &st), FMT_AVIF);
-    EXPECT_EQ(st, HDR_NOT_AVAILABLE);
+    EXPECT_EQ(st, AVIF_PARSE);
 }
 
 TEST(FormatDetect, SmallFilesAreSniffedOnWhatTheyHave)
