@@ -551,7 +551,13 @@ bool command(session& s, const std::string& typed)
     } else if (word == "ABS") {
         absCommand(s, hasValue, value);
     } else if (word == "AOI") {
-        if (calcRedefineAoi(s.vs))
+        bool changed = false;
+        {
+            // The band is drawn on the view, where the console would stand in its way.
+            const consoleAside aside(s.con, calcModes.scope == CALC_SCOPE_AOI);
+            changed = calcRedefineAoi(s.vs);
+        }
+        if (changed)
             say(s, "Foreground AOI changed");
     } else if (word == "DEBUG" || word == "XDEBUG") {
         debugCommand(s, word == "DEBUG" ? 1 : 2, hasValue, value);

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "aoiBand.h"
 #include "bTransl.h"
 #include "calculator.h"
 #include "consoleScript.h"
@@ -262,3 +263,27 @@ TEST_F(Calc, AncilAoiAndUnknownLinesChangeNothing)
 }
 
 } // namespace
+
+// AOI draws the FG AOI with the rubber band: the box follows the pointer and leaves the view
+// as it was; a square is centred on its first point, and the middle button starts again.
+TEST_F(Calc, AoiDrawsTheForegroundAoiWithTheRubberBand)
+{
+    const std::vector<int32u> before = surface.px;
+    ui.clicks = {
+        {MOUSE_LEFT, 30, 30}, {MOUSE_MOVED, 60, 40}, {MOUSE_MOVED, 55, 45}, {MOUSE_LEFT, 50, 45}};
+    type({"AOI"});
+    EXPECT_EQ(con.fresh(), (std::vector<std::string>{"Foreground AOI changed"}));
+    const aoiRec a = view.bd->fgAoi;
+    EXPECT_EQ((std::vector<int32>{a.x0, a.y0, a.x1, a.y1}), (std::vector<int32>{30, 30, 50, 45}));
+    EXPECT_EQ(surface.px, before) << "the band is erased";
+
+    ui.clicks = {{MOUSE_LEFT, 40, 40}, {MOUSE_MIDDLE, 45, 45}, {MOUSE_LEFT, 0, 0},
+                 {MOUSE_LEFT, 20, 20}, {MOUSE_MOVED, 23, 18},  {MOUSE_LEFT, 23, 18}};
+    aoiRec sq;
+    ASSERT_TRUE(RUBBER_BAND(RUBBER_SQUARE, 1, &sq));
+    EXPECT_EQ((std::vector<int32>{sq.x0, sq.y0, sq.x1, sq.y1}),
+              (std::vector<int32>{17, 17, 23, 23}));
+    ui.clicks = {{MOUSE_LEFT, 40, 40}, {MOUSE_RIGHT, 45, 45}};
+    EXPECT_FALSE(RUBBER_BAND(0, 1, &sq));
+    EXPECT_EQ(surface.px, before);
+}
