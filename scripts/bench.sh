@@ -3,8 +3,8 @@
 # the benchmark programs and runs them: our loads beside the peers on the same seeded plasma
 # picture, both sides timed the same way (in process, and as whole processes), the HDR render
 # and the HDR statistics passes beside the same peers on a seeded float plasma band, the
-# calculator's lines beside numpy, libvips and ImageMagick -fx, then the
-# time to first picture of tav on a private Xvfb. Run as root or with sudo. The test command never
+# calculator's lines beside numpy, libvips and ImageMagick -fx, the LUT table pass beside
+# cv2.LUT, libvips and ImageMagick, a pan step on a memory view, then the time to first picture of tav on a private Xvfb. Run as root or with sudo. The test command never
 # installs these.
 #   scripts/bench.sh [google-benchmark options...]
 set -euo pipefail
@@ -16,7 +16,8 @@ cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTAV_BENCH=ON -DTAV_TESTS=
 cmake --build build-bench -j"$(nproc)"
 
 # The in-process loads write their diagnostics to standard error at every iteration.
-for b in bench_readers bench_load bench_hdrscale bench_hdrstats bench_bulkseal bench_calc; do
+for b in bench_readers bench_readers2 bench_load bench_hdrscale bench_hdrstats bench_bulkseal bench_calc \
+    bench_lut bench_pan; do
     echo "== $b"
     build-bench/bench/$b "$@" 2>/dev/null
 done
