@@ -180,3 +180,9 @@ bool vslBlockHoldsKeptPixels();
 /// The whole stream's bytes (at most `limit` when non-zero) in a block of the reader's own,
 /// after asking the memory guard. 0, -1 (guard or allocation) or -2 (read).
 int32 vslReadWholeStream(std::FILE* fp, std::uint64_t limit, charu** data, std::uint64_t* size);
+
+/// The next row of a picture decoded whole (rows of rowBytes from image) for the pipeline:
+/// where it lies when the pipeline takes a view of the row (the rows stay put until the load
+/// ends, and each is converted once), else copied into buf. 0, or -1 past the last row.
+int32 vslServeDecodedRow(charu* image, std::uint64_t rowBytes, std::uint32_t rows,
+                         std::uint32_t* next, charu* buf, int skip);

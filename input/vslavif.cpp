@@ -210,18 +210,7 @@ int32 AVIF_INI()
 int32 GET_AVIF_SL(charu* buf, int gun, int skip)
 {
     (void)gun;
-    if (!A.image || A.next >= A.rows)
-        return -1;
-    charu* row = A.image + std::uint64_t(A.next++) * A.rowBytes;
-    if (skip)
-        return 0;
-    // The converted rows stay put until the load ends, and each is converted once: IMAGE_LOAD
-    // may take it where it lies.
-    if (buf == VSL.rowView)
-        VSL.rowView = row;
-    else
-        std::memcpy(buf, row, A.rowBytes);
-    return 0;
+    return vslServeDecodedRow(A.image, A.rowBytes, A.rows, &A.next, buf, skip);
 }
 
 void FREE_AVIF()

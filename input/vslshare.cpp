@@ -1,6 +1,7 @@
 // What the readers that decode a whole picture at once (WebP, AVIF) share: the file's bytes
 // in memory, and the rule for decoding straight into the iBUFF.
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <sys/stat.h>
@@ -71,5 +72,20 @@ int32 vslReadWholeStream(std::FILE* fp, std::uint64_t limit, charu** data, std::
     }
     *data = p;
     *size = n;
+    return 0;
+}
+
+int32 vslServeDecodedRow(charu* image, std::uint64_t rowBytes, std::uint32_t rows,
+                         std::uint32_t* next, charu* buf, int skip)
+{
+    if (!image || *next >= rows)
+        return -1;
+    charu* row = image + std::uint64_t((*next)++) * rowBytes;
+    if (skip)
+        return 0;
+    if (buf == VSL.rowView)
+        VSL.rowView = row;
+    else
+        std::memcpy(buf, row, rowBytes);
     return 0;
 }

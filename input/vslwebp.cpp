@@ -173,17 +173,7 @@ int32 INIT_WEBP()
 int32 GET_WEBP_SL(charu* buf, int gun, int skip)
 {
     (void)gun;
-    if (!W.image || W.next >= W.rows)
-        return -1;
-    charu* row = W.image + std::uint64_t(W.next++) * W.rowBytes;
-    if (skip)
-        return 0;
-    // The decoded rows stay put until the load ends: IMAGE_LOAD may convert them in place.
-    if (buf == VSL.rowView)
-        VSL.rowView = row;
-    else
-        std::memcpy(buf, row, W.rowBytes);
-    return 0;
+    return vslServeDecodedRow(W.image, W.rowBytes, W.rows, &W.next, buf, skip);
 }
 
 void FREE_WEBP()
