@@ -18,6 +18,18 @@ inline bool isBlankChar(char c)
     return c == ' ' || c == '\t';
 }
 
+/// Value of a hexadecimal digit (either case), or -1 for any other character.
+inline int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 /// Number classifier: 0 not a number, 1 integer, 2 hexadecimal, 3 decimal with
 /// one point.
 int NUMCLASS(const char* text);

@@ -18,6 +18,7 @@
 #include <openssl/evp.h>
 
 #include "diag.h"
+#include "lexical.h"
 
 namespace {
 
@@ -37,17 +38,6 @@ void storeLE32(charu* p, int32u v)
     p[1] = charu(v >> 8);
     p[2] = charu(v >> 16);
     p[3] = charu(v >> 24);
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool hasHexPrefix(std::string_view s)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "lexical.h"
 #include "vectorClones.h"
 
 // The line loops run over every pixel of a whole buffer in GLOBAL scope: they get the AVX2
@@ -62,16 +63,6 @@ bool isBlank(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 int gunOfLetter(char c)
 {
