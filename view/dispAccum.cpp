@@ -21,6 +21,22 @@ bool displayBoxNow(viewSurface* s, int32 box[4])
     return box[2] >= box[0] && box[3] >= box[1];
 }
 
+// The display accumulator, positioned at its pixels, when it holds a view of the display box
+// now in use (whose size goes to w and h). ACC_OK or the refusal.
+int32 openStoredView(viewSurface* s, int32 b[4], std::FILE** f, int32* w, int32* h)
+{
+    *f = FOLIO_FILE(slotDISPLAY);
+    if (!*f || !displayBoxNow(s, b))
+        return ACC_NO_FILE;
+    std::rewind(*f);
+    int32 hdr[2] = {0, 0};
+    if (std::fread(hdr, sizeof hdr, 1, *f) != 1)
+        return ACC_NO_FILE;
+    *w = b[2] - b[0] + 1;
+    *h = b[3] - b[1] + 1;
+    return hdr[0] == *w && hdr[1] == *h ? ACC_OK : ACC_SIZE;
+}
+
 } // namespace
 
 void emptyFolios(int32u mask)
@@ -58,17 +74,10 @@ int32 CUT_ACCUM()
 int32 paste_accum(const lutSet* luts)
 {
     viewSurface* s = activeSurface();
-    int32 b[4];
-    std::FILE* f = FOLIO_FILE(slotDISPLAY);
-    if (!f || !displayBoxNow(s, b))
-        return ACC_NO_FILE;
-    std::rewind(f);
-    int32 hdr[2] = {0, 0};
-    if (std::fread(hdr, sizeof hdr, 1, f) != 1)
-        return ACC_NO_FILE;
-    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
-    if (hdr[0] != w || hdr[1] != h)
-        return ACC_SIZE;
+    int32 b[4], w = 0, h = 0;
+    std::FILE* f = nullptr;
+    if (const int32 st = openStoredView(s, b, &f, &w, &h); st != ACC_OK)
+        return st;
     if (!viewMemOk(w, h))
         return ACC_NO_MEM;
     std::vector<int32u> px;
@@ -124,17 +133,10 @@ void lendViewToSbuff(bool on)
 int32 paste_accum_guns(int gunBits)
 {
     viewSurface* s = activeSurface();
-    int32 b[4];
-    std::FILE* f = FOLIO_FILE(slotDISPLAY);
-    if (!f || !displayBoxNow(s, b))
-        return ACC_NO_FILE;
-    std::rewind(f);
-    int32 hdr[2] = {0, 0};
-    if (std::fread(hdr, sizeof hdr, 1, f) != 1)
-        return ACC_NO_FILE;
-    const int32 w = b[2] - b[0] + 1, h = b[3] - b[1] + 1;
-    if (hdr[0] != w || hdr[1] != h)
-        return ACC_SIZE;
+    int32 b[4], w = 0, h = 0;
+    std::FILE* f = nullptr;
+    if (const int32 st = openStoredView(s, b, &f, &w, &h); st != ACC_OK)
+        return st;
     if (!viewMemOk(w, std::int64_t(h) * 2)) // what is stored and what is shown
         return ACC_NO_MEM;
     const std::size_t n = std::size_t(w) * std::size_t(h);
