@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "bigBlock.h"
 #include "bufRecMgt.h"
 #include "diag.h"
 
@@ -39,6 +40,7 @@ int32 scaledDim(int32 n, double factor)
 namespace {
 
 constexpr int32u kNoAlpha = 0x00ffffffu;
+constexpr std::size_t kHeapReuse = std::size_t(32) << 20;
 
 // Interpolated values are truncated to a level. The weights' own rounding can leave a flat or
 // evenly sloped area a hair below the level it has (127.99999 for 128); lifting every value by
@@ -86,7 +88,8 @@ struct axisPos {
 
 // ---- REPLICATE ------------------------------------------------------------------------------
 
-WARP_KERNEL void replicateRow(const int32u* src, const int32* xi, int32u* dst, int32 n)
+WARP_KERNEL void replicateRow(const int32u* __restrict src, const int32* __restrict xi,
+                              int32u* __restrict dst, int32 n)
 {
     for (int32 i = 0; i < n; ++i)
         dst[i] = src[xi[i]] & kNoAlpha;
@@ -143,21 +146,54 @@ template <class T> struct rowCache {
 // Whole-number power-of-two factors (every view zoom) make every weight a multiple of
 // 1 / (zx x zy): the single-precision sums are then exact, and equal to integer sums that
 // split into a horizontal and a vertical pass. The general path keeps the float formula.
-WARP_KERNEL void bilinH(const int32u* src, const int32* xa, const int32* xb, const shortu* wa,
-                        const shortu* wb, shortu* h, int32 n)
+// A pixel's three colour bytes in the low three 16-bit lanes of a word: whole-number weights
+// up to 16 x 16 times a byte fit a lane, so a pair is weighted in two multiplies.
+inline std::uint64_t spread(int32u p)
 {
-    for (int32 i = 0; i < n; ++i) {
-        const int32u a = src[xa[i]], b = src[xb[i]];
-        const int32u ka = wa[i], kb = wb[i];
-        h[4 * i + 0] = shortu(ka * (a & 0xff) + kb * (b & 0xff));
-        h[4 * i + 1] = shortu(ka * ((a >> 8) & 0xff) + kb * ((b >> 8) & 0xff));
-        h[4 * i + 2] = shortu(ka * ((a >> 16) & 0xff) + kb * ((b >> 16) & 0xff));
-        h[4 * i + 3] = 0;
+    return (p & 0xffu) | std::uint64_t(p & 0xff00u) << 8 | std::uint64_t(p & 0xff0000u) << 16;
+}
+
+// Input x gives outputs x Z .. x Z + Z - 1, weighted between itself and the next input; past
+// the last pair the last input takes the whole weight (a lone input is its own pair).
+template <int Z> inline void bilinHZ(const int32u* __restrict src, int32 cols, shortu* __restrict h)
+{
+    std::uint64_t a = spread(src[0]);
+    for (int32 x = 0; x + 1 < cols; ++x) {
+        const std::uint64_t b = spread(src[x + 1]);
+        for (int k = 0; k < Z; ++k) {
+            const std::uint64_t v = std::uint64_t(Z - k) * a + std::uint64_t(k) * b;
+            std::memcpy(h + (std::size_t(x) * Z + std::size_t(k)) * 4, &v, 8);
+        }
+        a = b;
+    }
+    const std::uint64_t last = std::uint64_t(Z) * a;
+    for (int k = 0; k < Z; ++k)
+        std::memcpy(h + (std::size_t(cols - 1) * Z + std::size_t(k)) * 4, &last, 8);
+}
+
+WARP_KERNEL void bilinH(const int32u* __restrict src, int32 cols, int log2z, shortu* __restrict h)
+{
+    switch (log2z) {
+    case 0:
+        bilinHZ<1>(src, cols, h);
+        break;
+    case 1:
+        bilinHZ<2>(src, cols, h);
+        break;
+    case 2:
+        bilinHZ<4>(src, cols, h);
+        break;
+    case 3:
+        bilinHZ<8>(src, cols, h);
+        break;
+    default:
+        bilinHZ<16>(src, cols, h);
+        break;
     }
 }
 
-WARP_KERNEL void bilinV(const shortu* h0, const shortu* h1, shortu w0, shortu w1, int shift,
-                        charu* out, int32 n4)
+WARP_KERNEL void bilinV(const shortu* __restrict h0, const shortu* __restrict h1, shortu w0,
+                        shortu w1, int shift, charu* __restrict out, int32 n4)
 {
     for (int32 k = 0; k < n4; ++k)
         out[k] = charu(shortu(shortu(w0 * h0[k]) + shortu(w1 * h1[k])) >> shift);
@@ -181,25 +217,15 @@ bool powerOfTwoZoom(double f, int* log2z)
 }
 
 int32u* bilinearExact(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh,
-                      const axisPos& px, const axisPos& py, int sx, int sy, int32u* out)
+                      const axisPos& py, int sx, int sy, int32u* out)
 {
-    const int32 zx = 1 << sx, zy = 1 << sy;
-    auto xa = fallible<int32>(std::size_t(ow)), xb = fallible<int32>(std::size_t(ow));
-    auto wa = fallible<shortu>(std::size_t(ow)), wb = fallible<shortu>(std::size_t(ow));
+    const int32 zy = 1 << sy;
     rowCache<shortu> cache;
-    if (!xa || !xb || !wa || !wb || !cache.make(std::size_t(ow) * 4))
+    if (!cache.make(std::size_t(ow) * 4))
         return nullptr;
-    const int32 limX = std::max(cols - 2, 0), limY = std::max(rows - 2, 0);
-    for (int32 i = 0; i < ow; ++i) {
-        const std::size_t k = std::size_t(i);
-        xa[k] = std::min(px.idx[k], limX);
-        xb[k] = std::min(xa[k] + 1, cols - 1);
-        wb[k] = shortu(edgeWeight(px, k, limX) * float(zx));
-        wa[k] = shortu(zx - wb[k]);
-    }
+    const int32 limY = std::max(rows - 2, 0);
     auto fill = [&](int32 r, shortu* h) {
-        bilinH(in + std::size_t(r) * std::size_t(cols), xa.get(), xb.get(), wa.get(), wb.get(), h,
-               ow);
+        bilinH(in + std::size_t(r) * std::size_t(cols), cols, sx, h);
     };
     for (int32 j = 0; j < oh; ++j) {
         const int32 ya = std::min(py.idx[std::size_t(j)], limY), yb = std::min(ya + 1, rows - 1);
@@ -213,8 +239,9 @@ int32u* bilinearExact(const int32u* in, int32 cols, int32 rows, int32 ow, int32 
     return out;
 }
 
-WARP_KERNEL void bilinFloatRow(const int32u* ra, const int32u* rb, const int32* xa, const int32* xb,
-                               const float* u, float v, int32u* dst, int32 n)
+WARP_KERNEL void bilinFloatRow(const int32u* __restrict ra, const int32u* __restrict rb,
+                               const int32* __restrict xa, const int32* __restrict xb,
+                               const float* __restrict u, float v, int32u* __restrict dst, int32 n)
 {
     for (int32 i = 0; i < n; ++i) {
         const float wb = (1.0f - v) * u[i], wc = (1.0f - u[i]) * v, wd = u[i] * v;
@@ -234,8 +261,9 @@ int32u* bilinear(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, c
                  const axisPos& py, const double f[2], int32u* out)
 {
     int sx = 0, sy = 0;
-    if (powerOfTwoZoom(f[0], &sx) && powerOfTwoZoom(f[1], &sy))
-        return bilinearExact(in, cols, rows, ow, oh, px, py, sx, sy, out);
+    // Positions are exact in single precision up to 2^24.
+    if (powerOfTwoZoom(f[0], &sx) && powerOfTwoZoom(f[1], &sy) && ow < (1 << 24) && oh < (1 << 24))
+        return bilinearExact(in, cols, rows, ow, oh, py, sx, sy, out);
     auto xa = fallible<int32>(std::size_t(ow)), xb = fallible<int32>(std::size_t(ow));
     auto u = fallible<float>(std::size_t(ow));
     if (!xa || !xb || !u)
@@ -265,7 +293,7 @@ int32u* bilinear(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, c
 
 constexpr float kSixth = 0.1666666666f, kThird = 0.3333333333f;
 
-WARP_KERNEL void toFloatRow(const int32u* src, float* f, int32 cols)
+WARP_KERNEL void toFloatRow(const int32u* __restrict src, float* __restrict f, int32 cols)
 {
     for (int32 x = 0; x < cols; ++x) {
         const int32u p = src[x];
@@ -277,8 +305,10 @@ WARP_KERNEL void toFloatRow(const int32u* src, float* f, int32 cols)
 }
 
 // Coefficients of the four-point cubic through pm, p0, p1, p2 at -1, 0, 1, 2 (n floats each).
-WARP_KERNEL void cubicCoefs(const float* pm, const float* p0, const float* p1, const float* p2,
-                            float* c0, float* c1, float* c2, float* c3, int32 n)
+WARP_KERNEL void cubicCoefs(const float* __restrict pm, const float* __restrict p0,
+                            const float* __restrict p1, const float* __restrict p2,
+                            float* __restrict c0, float* __restrict c1, float* __restrict c2,
+                            float* __restrict c3, int32 n)
 {
     for (int32 k = 0; k < n; ++k) {
         const float dm = pm[k] - p0[k], d1 = p1[k] - p0[k], d2 = p2[k] - p0[k];
@@ -290,8 +320,10 @@ WARP_KERNEL void cubicCoefs(const float* pm, const float* p0, const float* p1, c
     }
 }
 
-WARP_KERNEL void cubicEvalH(const float* c0, const float* c1, const float* c2, const float* c3,
-                            const int32* xi, const float* u, float* h, int32 n)
+WARP_KERNEL void cubicEvalH(const float* __restrict c0, const float* __restrict c1,
+                            const float* __restrict c2, const float* __restrict c3,
+                            const int32* __restrict xi, const float* __restrict u,
+                            float* __restrict h, int32 n)
 {
     for (int32 i = 0; i < n; ++i) {
         const float t = u[i], t2 = t * t, t3 = t2 * t;
@@ -301,8 +333,9 @@ WARP_KERNEL void cubicEvalH(const float* c0, const float* c1, const float* c2, c
     }
 }
 
-WARP_KERNEL void cubicEvalOut(const float* c0, const float* c1, const float* c2, const float* c3,
-                              float t, charu* out, int32 n4)
+WARP_KERNEL void cubicEvalOut(const float* __restrict c0, const float* __restrict c1,
+                              const float* __restrict c2, const float* __restrict c3, float t,
+                              charu* __restrict out, int32 n4)
 {
     const float t2 = t * t, t3 = t2 * t;
     for (int32 k = 0; k < n4; ++k) {
@@ -379,7 +412,8 @@ void crWeights(float t, float w[4])
         w[l] = ((m[0][l] * t + m[1][l]) * t + m[2][l]) * t + m[3][l];
 }
 
-WARP_KERNEL void crEvalH(const float* f, const int32* x4, const float* w, float* h, int32 n)
+WARP_KERNEL void crEvalH(const float* __restrict f, const int32* __restrict x4,
+                         const float* __restrict w, float* __restrict h, int32 n)
 {
     for (int32 i = 0; i < n; ++i) {
         const float* a = f + x4[4 * i + 0];
@@ -392,8 +426,9 @@ WARP_KERNEL void crEvalH(const float* f, const int32* x4, const float* w, float*
     }
 }
 
-WARP_KERNEL void crEvalOut(const float* h0, const float* h1, const float* h2, const float* h3,
-                           float w0, float w1, float w2, float w3, charu* out, int32 n4)
+WARP_KERNEL void crEvalOut(const float* __restrict h0, const float* __restrict h1,
+                           const float* __restrict h2, const float* __restrict h3, float w0,
+                           float w1, float w2, float w3, charu* __restrict out, int32 n4)
 {
     for (int32 k = 0; k < n4; ++k) {
         out[k] = charu(toLevel(w0 * h0[k] + w1 * h1[k] + w2 * h2[k] + w3 * h3[k]));
@@ -520,13 +555,23 @@ inline int32u pairMean(int32u a, int32u b)
     return (a & b) + (((a ^ b) >> 1) & 0x7f7f7f7fu);
 }
 
-WARP_KERNEL void pairRow(const int32u* src, int32u* dst, int32 n)
+WARP_KERNEL void pairRow(const int32u* __restrict src, int32u* __restrict dst, int32 n)
 {
     for (int32 j = 0; j < n; ++j)
         dst[j] = pairMean(src[2 * j], src[2 * j + 1]);
 }
 
-WARP_KERNEL void pairRows(const int32u* a, const int32u* b, int32u* dst, int32 n)
+// Both halvings at once, from two input rows that stay in place: the row means first, then
+// their mean, as the row-by-row path takes them.
+WARP_KERNEL void pairQuad(const int32u* __restrict a, const int32u* __restrict b,
+                          int32u* __restrict dst, int32 n)
+{
+    for (int32 j = 0; j < n; ++j)
+        dst[j] = pairMean(pairMean(a[2 * j], a[2 * j + 1]), pairMean(b[2 * j], b[2 * j + 1]));
+}
+
+WARP_KERNEL void pairRows(const int32u* __restrict a, const int32u* __restrict b,
+                          int32u* __restrict dst, int32 n)
 {
     for (int32 j = 0; j < n; ++j)
         dst[j] = pairMean(a[j], b[j]);
@@ -565,14 +610,14 @@ void reduceRow(const areaAxis& ax, const int32u* src, int32u* dst)
     }
 }
 
-WARP_KERNEL void addBytes(const int32u* row, int32u* sums, int32 n4)
+WARP_KERNEL void addBytes(const int32u* __restrict row, int32u* __restrict sums, int32 n4)
 {
     const auto* b = reinterpret_cast<const charu*>(row);
     for (int32 k = 0; k < n4; ++k)
         sums[k] += b[k];
 }
 
-WARP_KERNEL void sumsOut(int32u* sums, int32u m, int32u* row, int32 n4)
+WARP_KERNEL void sumsOut(int32u* __restrict sums, int32u m, int32u* __restrict row, int32 n4)
 {
     auto* b = reinterpret_cast<charu*>(row);
     for (int32 k = 0; k < n4; ++k) {
@@ -767,6 +812,13 @@ int32u* areaPath(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, c
     warpReducer::state st;
     if (!st.make(cols, rows, ow, oh, f[0], f[1]))
         return nullptr;
+    if (st.ax.pairs() && st.ay.pairs()) {
+        for (int32 j = 0; j < oh; ++j)
+            pairQuad(in + std::size_t(2 * j) * std::size_t(cols),
+                     in + std::size_t(2 * j + 1) * std::size_t(cols),
+                     out + std::size_t(j) * std::size_t(ow), ow);
+        return out;
+    }
     auto emit = [&](int32 j, const int32u* px) {
         std::memcpy(out + std::size_t(j) * std::size_t(ow), px, std::size_t(ow) * 4);
     };
@@ -803,7 +855,12 @@ int32u* WARP(const int32u* pixels, int32* cols, int32* rows, const double scalef
             *msg = guard;
         return nullptr;
     }
-    auto* out = static_cast<int32u*>(std::malloc(std::size_t(ow) * std::size_t(oh) * 4u));
+    // A view's worth of pixels is taken again on every repaint: below the C allocator's
+    // mapping ceiling it comes back from the heap without page faults. Larger images are
+    // written once, into a block advised for huge pages (a fault per 2 MiB instead of one per
+    // 4 KiB). Both are released with std::free.
+    const std::size_t bytes = std::size_t(ow) * std::size_t(oh) * 4u;
+    auto* out = static_cast<int32u*>(bytes < kHeapReuse ? std::malloc(bytes) : bigAlloc(bytes));
     int32u* done = nullptr;
     if (out) {
         if (scalef[0] < 1.0 || scalef[1] < 1.0) {

@@ -23,9 +23,10 @@ enum : int32 {
 int32 scaledDim(int32 n, double factor);
 
 /// Rescales pixels (cols x rows) by scalef[0] (x) and scalef[1] (y) with the method bits.
-/// Returns a std::malloc'd image (free with std::free) of scaledDim(cols) x scaledDim(rows),
-/// with *cols and *rows updated, or null with the input untouched. Check failures are printed
-/// on standard error; with msg given, a memory refusal and a method failure are copied there.
+/// Returns an image from the C allocator (free with std::free) of scaledDim(cols) x
+/// scaledDim(rows), with *cols and *rows updated, or null with the input untouched. Check failures
+/// are printed on standard error; with msg given, a memory refusal and a method failure are copied
+/// there.
 int32u* WARP(const int32u* pixels, int32* cols, int32* rows, const double scalef[2], int32 method,
              std::string* msg = nullptr);
 
