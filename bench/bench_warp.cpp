@@ -23,6 +23,7 @@
 
 #include <unistd.h>
 
+#include "bigBlock.h"
 #include "warp.h"
 
 namespace {
@@ -104,13 +105,28 @@ std::vector<int32u> plasma(int32 cols, int32 rows)
     return px;
 }
 
-const std::vector<int32u>& picture(const warpCase& c)
+// A picture block, taken as the buffer table takes pixel blocks (aligned and advised for huge
+// pages), so that reads of it cost what reads of a buffer cost.
+struct pixelBlock {
+    int32u* px = nullptr;
+    explicit pixelBlock(std::size_t n) : px(static_cast<int32u*>(bigAlloc(n * 4))) {}
+    ~pixelBlock() { bigFree(px); }
+    pixelBlock(const pixelBlock&) = delete;
+    pixelBlock& operator=(const pixelBlock&) = delete;
+};
+
+const int32u* picture(const warpCase& c)
 {
-    static std::vector<int32u> small, mid, big;
-    std::vector<int32u>& p = c.cols == 256 ? small : c.cols == 1024 ? mid : big;
-    if (p.empty())
-        p = plasma(c.cols, c.rows);
-    return p;
+    static std::unique_ptr<pixelBlock> small, mid, big;
+    std::unique_ptr<pixelBlock>& p = c.cols == 256 ? small : c.cols == 1024 ? mid : big;
+    if (!p) {
+        const std::vector<int32u> v = plasma(c.cols, c.rows);
+        p = std::make_unique<pixelBlock>(v.size());
+        if (!p->px)
+            std::abort();
+        std::memcpy(p->px, v.data(), v.size() * 4);
+    }
+    return p->px;
 }
 
 // The picture as raw BGRA bytes (what every process reads), and as libvips' own format.
@@ -122,9 +138,10 @@ std::string rawPath(const warpCase& c)
         std::fclose(f);
         return p;
     }
-    const auto& px = picture(c);
+    const int32u* px = picture(c);
+    const std::size_t n = std::size_t(c.cols) * std::size_t(c.rows);
     std::FILE* f = std::fopen(p.c_str(), "wb");
-    if (!f || std::fwrite(px.data(), 4, px.size(), f) != px.size() || std::fclose(f) != 0)
+    if (!f || std::fwrite(px, 4, n, f) != n || std::fclose(f) != 0)
         std::abort();
     return p;
 }
@@ -160,11 +177,11 @@ void rate(benchmark::State& state, const warpCase& c)
 
 void ourWarp(benchmark::State& state, const warpCase* c, const warpMode* m)
 {
-    const auto& px = picture(*c);
+    const int32u* px = picture(*c);
     const double f[2] = {c->factor, c->factor};
     for (auto _ : state) {
         int32 nc = c->cols, nr = c->rows;
-        int32u* out = WARP(px.data(), &nc, &nr, f, m->bits);
+        int32u* out = WARP(px, &nc, &nr, f, m->bits);
         if (!out) {
             state.SkipWithError("WARP failed");
             break;
@@ -293,12 +310,12 @@ int warpOnceMain(int argc, char** argv)
     int32 nc = std::atoi(argv[3]), nr = std::atoi(argv[4]);
     const double f[2] = {std::atof(argv[5]), std::atof(argv[5])};
     const std::size_t n = std::size_t(nc) * std::size_t(nr);
-    std::unique_ptr<int32u[]> px(new int32u[n]);
+    pixelBlock px(n);
     std::FILE* in = std::fopen(argv[2], "rb");
-    if (!in || std::fread(px.get(), 4, n, in) != n)
+    if (!px.px || !in || std::fread(px.px, 4, n, in) != n)
         return 1;
     std::fclose(in);
-    int32u* out = WARP(px.get(), &nc, &nr, f, std::atoi(argv[6]));
+    int32u* out = WARP(px.px, &nc, &nr, f, std::atoi(argv[6]));
     if (!out)
         return 1;
     std::FILE* o = std::fopen(argv[7], "wb");
@@ -306,6 +323,39 @@ int warpOnceMain(int argc, char** argv)
     const bool ok = o && std::fwrite(out, 4, on, o) == on && std::fclose(o) == 0;
     std::free(out);
     return ok ? 0 : 1;
+}
+
+// The `--warp-times RAW COLS ROWS FACTOR METHOD N` mode: the raw picture read, one warm-up
+// call, then N timed calls, each call's wall time in seconds on its own line, as the OpenCV
+// script reports its resizes (bench/warp_vs_peers.sh interleaves the two). -1 for any other
+// command line.
+int warpTimesMain(int argc, char** argv)
+{
+    if (argc != 8 || std::strcmp(argv[1], "--warp-times") != 0)
+        return -1;
+    const int32 cols = std::atoi(argv[3]), rows = std::atoi(argv[4]);
+    const double f[2] = {std::atof(argv[5]), std::atof(argv[5])};
+    const int32 method = std::atoi(argv[6]);
+    const int n = std::atoi(argv[7]);
+    const std::size_t count = std::size_t(cols) * std::size_t(rows);
+    pixelBlock px(count);
+    std::FILE* in = std::fopen(argv[2], "rb");
+    if (!px.px || !in || std::fread(px.px, 4, count, in) != count)
+        return 1;
+    std::fclose(in);
+    for (int i = 0; i <= n; ++i) {
+        int32 nc = cols, nr = rows;
+        const auto t0 = std::chrono::steady_clock::now();
+        int32u* out = WARP(px.px, &nc, &nr, f, method);
+        const double t =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        if (!out)
+            return 1;
+        std::free(out);
+        if (i > 0)
+            std::printf("%.9f\n", t);
+    }
+    return 0;
 }
 
 #define TAV_WARP_ROWS(N, CASE, MODE)                                                               \
@@ -346,9 +396,26 @@ TAV_WARP_ROWS(Area_4000x3000_x05, kHalf, kArea);
 
 } // namespace
 
+// The `--pictures` mode: makes the raw pictures (and libvips' copies) and prints, one line
+// each, their columns, rows and raw path.
+int picturesMain(int argc, char** argv)
+{
+    if (argc != 2 || std::strcmp(argv[1], "--pictures") != 0)
+        return -1;
+    for (const warpCase* c : {&kZoom16, &kZoom2, &kGlobal}) {
+        vipsPath(*c);
+        std::printf("%d %d %s\n", c->cols, c->rows, rawPath(*c).c_str());
+    }
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
+    if (const int st = picturesMain(argc, argv); st >= 0)
+        return st;
     if (const int st = warpOnceMain(argc, argv); st >= 0)
+        return st;
+    if (const int st = warpTimesMain(argc, argv); st >= 0)
         return st;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

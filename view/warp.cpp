@@ -8,6 +8,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 #include "bigBlock.h"
 #include "bufRecMgt.h"
 #include "diag.h"
@@ -86,6 +90,67 @@ struct axisPos {
     }
 };
 
+// Where the magnifiers put their rows. A large image is written once and not read again
+// soon: its rows are made in a small row that stays in the cache and then streamed out, which
+// spares reading every destination line into the cache before it is overwritten.
+constexpr std::size_t kStreamMin = std::size_t(8) << 20;
+
+void streamRow(int32u* dst, const int32u* src, int32 n)
+{
+#if defined(__x86_64__)
+    int32 i = 0;
+    for (; i < n && (reinterpret_cast<std::uintptr_t>(dst + i) & 15u) != 0; ++i)
+        dst[i] = src[i];
+    for (; i + 4 <= n; i += 4)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+    for (; i < n; ++i)
+        dst[i] = src[i];
+#else
+    std::memcpy(dst, src, std::size_t(n) * 4u);
+#endif
+}
+
+struct outImage {
+    int32u* px = nullptr;
+    int32 w = 0;
+    bool stream = false;
+    std::unique_ptr<int32u[]> tmp;
+
+    bool make(int32u* p, int32 ow, int32 oh)
+    {
+        px = p;
+        w = ow;
+        stream = std::size_t(ow) * std::size_t(oh) * 4u >= kStreamMin;
+        return !stream || (tmp = fallible<int32u>(std::size_t(ow)));
+    }
+    /// Where row j is made.
+    int32u* row(int32 j) { return stream ? tmp.get() : px + std::size_t(j) * std::size_t(w); }
+    charu* bytes(int32 j) { return reinterpret_cast<charu*>(row(j)); }
+    /// Row j is made.
+    void put(int32 j)
+    {
+        if (stream)
+            streamRow(px + std::size_t(j) * std::size_t(w), tmp.get(), w);
+    }
+    /// Row j is row j - 1 again.
+    void repeat(int32 j)
+    {
+        int32u* d = px + std::size_t(j) * std::size_t(w);
+        if (stream)
+            streamRow(d, tmp.get(), w);
+        else
+            std::memcpy(d, d - w, std::size_t(w) * 4u);
+    }
+    ~outImage()
+    {
+#if defined(__x86_64__)
+        if (stream)
+            _mm_sfence();
+#endif
+    }
+};
+
 // ---- REPLICATE ------------------------------------------------------------------------------
 
 WARP_KERNEL void replicateRow(const int32u* __restrict src, const int32* __restrict xi,
@@ -95,18 +160,68 @@ WARP_KERNEL void replicateRow(const int32u* __restrict src, const int32* __restr
         dst[i] = src[xi[i]] & kNoAlpha;
 }
 
-int32u* replicate(const int32u* in, int32 cols, int32 ow, int32 oh, const axisPos& px,
-                  const axisPos& py, int32u* out)
+// Whole-number power-of-two zooms place every input pixel on exactly Z outputs.
+template <int Z>
+inline void replicateZ(const int32u* __restrict src, int32 cols, int32u* __restrict dst)
 {
-    for (int32 j = 0; j < oh; ++j) {
-        int32u* d = out + std::size_t(j) * std::size_t(ow);
-        if (j > 0 && py.idx[std::size_t(j)] == py.idx[std::size_t(j) - 1])
-            std::memcpy(d, d - ow, std::size_t(ow) * 4u);
-        else
-            replicateRow(in + std::size_t(py.idx[std::size_t(j)]) * std::size_t(cols), px.idx.get(),
-                         d, ow);
+    for (int32 x = 0; x < cols; ++x) {
+        const int32u p = src[x] & kNoAlpha;
+        for (int k = 0; k < Z; ++k)
+            dst[std::size_t(x) * Z + std::size_t(k)] = p;
     }
-    return out;
+}
+
+WARP_KERNEL void replicatePow2(const int32u* __restrict src, int32 cols, int log2z,
+                               int32u* __restrict dst)
+{
+    switch (log2z) {
+    case 0:
+        replicateZ<1>(src, cols, dst);
+        break;
+    case 1:
+        replicateZ<2>(src, cols, dst);
+        break;
+    case 2:
+        replicateZ<4>(src, cols, dst);
+        break;
+    case 3:
+        replicateZ<8>(src, cols, dst);
+        break;
+    default:
+        replicateZ<16>(src, cols, dst);
+        break;
+    }
+}
+
+bool powerOfTwoZoom(double f, int* log2z)
+{
+    for (int s = 0; s <= 4; ++s)
+        if (f == double(1 << s)) {
+            *log2z = s;
+            return true;
+        }
+    return false;
+}
+
+int32u* replicate(const int32u* in, int32 cols, int32 ow, int32 oh, const axisPos& px,
+                  const axisPos& py, double fx, outImage& o)
+{
+    int sx = 0;
+    // Positions are exact in single precision up to 2^24.
+    const bool pow2 = powerOfTwoZoom(fx, &sx) && ow < (1 << 24);
+    for (int32 j = 0; j < oh; ++j) {
+        if (j > 0 && py.idx[std::size_t(j)] == py.idx[std::size_t(j) - 1]) {
+            o.repeat(j);
+            continue;
+        }
+        const int32u* src = in + std::size_t(py.idx[std::size_t(j)]) * std::size_t(cols);
+        if (pow2)
+            replicatePow2(src, cols, sx, o.row(j));
+        else
+            replicateRow(src, px.idx.get(), o.row(j), ow);
+        o.put(j);
+    }
+    return o.px;
 }
 
 // ---- Row cache for the separable magnifiers ----------------------------------------------------
@@ -206,18 +321,8 @@ inline float edgeWeight(const axisPos& p, std::size_t k, int32 lim)
     return p.idx[k] > lim ? 1.0f : p.frac[k];
 }
 
-bool powerOfTwoZoom(double f, int* log2z)
-{
-    for (int s = 0; s <= 4; ++s)
-        if (f == double(1 << s)) {
-            *log2z = s;
-            return true;
-        }
-    return false;
-}
-
 int32u* bilinearExact(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh,
-                      const axisPos& py, int sx, int sy, int32u* out)
+                      const axisPos& py, int sx, int sy, outImage& o)
 {
     const int32 zy = 1 << sy;
     rowCache<shortu> cache;
@@ -233,10 +338,10 @@ int32u* bilinearExact(const int32u* in, int32 cols, int32 rows, int32 ow, int32 
         const shortu* h0 = cache.get(ya, need, fill);
         const shortu* h1 = cache.get(yb, need, fill);
         const auto w1 = shortu(edgeWeight(py, std::size_t(j), limY) * float(zy));
-        bilinV(h0, h1, shortu(zy - w1), w1, sx + sy,
-               reinterpret_cast<charu*>(out + std::size_t(j) * std::size_t(ow)), ow * 4);
+        bilinV(h0, h1, shortu(zy - w1), w1, sx + sy, o.bytes(j), ow * 4);
+        o.put(j);
     }
-    return out;
+    return o.px;
 }
 
 WARP_KERNEL void bilinFloatRow(const int32u* __restrict ra, const int32u* __restrict rb,
@@ -258,12 +363,12 @@ WARP_KERNEL void bilinFloatRow(const int32u* __restrict ra, const int32u* __rest
 }
 
 int32u* bilinear(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, const axisPos& px,
-                 const axisPos& py, const double f[2], int32u* out)
+                 const axisPos& py, const double f[2], outImage& o)
 {
     int sx = 0, sy = 0;
     // Positions are exact in single precision up to 2^24.
     if (powerOfTwoZoom(f[0], &sx) && powerOfTwoZoom(f[1], &sy) && ow < (1 << 24) && oh < (1 << 24))
-        return bilinearExact(in, cols, rows, ow, oh, py, sx, sy, out);
+        return bilinearExact(in, cols, rows, ow, oh, py, sx, sy, o);
     auto xa = fallible<int32>(std::size_t(ow)), xb = fallible<int32>(std::size_t(ow));
     auto u = fallible<float>(std::size_t(ow));
     if (!xa || !xb || !u)
@@ -279,10 +384,10 @@ int32u* bilinear(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, c
         const int32 ya = std::min(py.idx[std::size_t(j)], limY), yb = std::min(ya + 1, rows - 1);
         bilinFloatRow(in + std::size_t(ya) * std::size_t(cols),
                       in + std::size_t(yb) * std::size_t(cols), xa.get(), xb.get(), u.get(),
-                      edgeWeight(py, std::size_t(j), limY), out + std::size_t(j) * std::size_t(ow),
-                      ow);
+                      edgeWeight(py, std::size_t(j), limY), o.row(j), ow);
+        o.put(j);
     }
-    return out;
+    return o.px;
 }
 
 // ---- BICUBIC and CATMULL-ROM ----------------------------------------------------------------
@@ -364,7 +469,7 @@ void rowCoefs(const float* f, int32 cols, float* c0, float* c1, float* c2, float
 }
 
 int32u* bicubic(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, const axisPos& px,
-                const axisPos& py, int32u* out)
+                const axisPos& py, outImage& o)
 {
     const std::size_t n4 = std::size_t(ow) * 4, c4 = std::size_t(cols) * 4;
     auto f = fallible<float>(c4);
@@ -395,9 +500,10 @@ int32u* bicubic(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, co
             coefRow = y;
         }
         cubicEvalOut(vc[0].get(), vc[1].get(), vc[2].get(), vc[3].get(), py.frac[std::size_t(j)],
-                     reinterpret_cast<charu*>(out + std::size_t(j) * std::size_t(ow)), int32(n4));
+                     o.bytes(j), int32(n4));
+        o.put(j);
     }
-    return out;
+    return o.px;
 }
 
 // The four Catmull-Rom weights at t: the columns of the basis matrix evaluated by Horner's
@@ -436,7 +542,7 @@ WARP_KERNEL void crEvalOut(const float* __restrict h0, const float* __restrict h
 }
 
 int32u* catmullRom(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, const axisPos& px,
-                   const axisPos& py, int32u* out)
+                   const axisPos& py, outImage& o)
 {
     const std::size_t n4 = std::size_t(ow) * 4;
     auto f = fallible<float>(std::size_t(cols) * 4);
@@ -464,10 +570,10 @@ int32u* catmullRom(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh,
             h[k] = cache.get(need[k], need, fill);
         float wv[4];
         crWeights(py.frac[std::size_t(j)], wv);
-        crEvalOut(h[0], h[1], h[2], h[3], wv[0], wv[1], wv[2], wv[3],
-                  reinterpret_cast<charu*>(out + std::size_t(j) * std::size_t(ow)), int32(n4));
+        crEvalOut(h[0], h[1], h[2], h[3], wv[0], wv[1], wv[2], wv[3], o.bytes(j), int32(n4));
+        o.put(j);
     }
-    return out;
+    return o.px;
 }
 
 // ---- Area path: reduce, expand or keep each axis ------------------------------------------------
@@ -810,20 +916,30 @@ int32u* areaPath(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, c
                  int32u* out)
 {
     warpReducer::state st;
-    if (!st.make(cols, rows, ow, oh, f[0], f[1]))
+    outImage o;
+    if (!st.make(cols, rows, ow, oh, f[0], f[1]) || !o.make(out, ow, oh))
         return nullptr;
     if (st.ax.pairs() && st.ay.pairs()) {
-        for (int32 j = 0; j < oh; ++j)
+        for (int32 j = 0; j < oh; ++j) {
             pairQuad(in + std::size_t(2 * j) * std::size_t(cols),
-                     in + std::size_t(2 * j + 1) * std::size_t(cols),
-                     out + std::size_t(j) * std::size_t(ow), ow);
+                     in + std::size_t(2 * j + 1) * std::size_t(cols), o.row(j), ow);
+            o.put(j);
+        }
         return out;
     }
     auto emit = [&](int32 j, const int32u* px) {
-        std::memcpy(out + std::size_t(j) * std::size_t(ow), px, std::size_t(ow) * 4);
+        if (o.stream)
+            streamRow(out + std::size_t(j) * std::size_t(ow), px, ow);
+        else
+            std::memcpy(out + std::size_t(j) * std::size_t(ow), px, std::size_t(ow) * 4);
     };
     for (int32 r = 0; r < rows; ++r)
         st.push(in + std::size_t(r) * std::size_t(cols), emit);
+#if defined(__x86_64__)
+    // The rows left out are copied from rows just streamed.
+    if (o.stream)
+        _mm_sfence();
+#endif
     st.finish(out);
     return out;
 }
@@ -867,15 +983,16 @@ int32u* WARP(const int32u* pixels, int32* cols, int32* rows, const double scalef
             done = areaPath(pixels, nc, nr, ow, oh, scalef, out);
         } else {
             axisPos px, py;
-            if (px.make(ow, nc, scalef[0]) && py.make(oh, nr, scalef[1])) {
+            outImage o;
+            if (px.make(ow, nc, scalef[0]) && py.make(oh, nr, scalef[1]) && o.make(out, ow, oh)) {
                 if (method & WARP_BICUBIC)
-                    done = bicubic(pixels, nc, nr, ow, oh, px, py, out);
+                    done = bicubic(pixels, nc, nr, ow, oh, px, py, o);
                 else if (method & WARP_CATMULL_ROM)
-                    done = catmullRom(pixels, nc, nr, ow, oh, px, py, out);
+                    done = catmullRom(pixels, nc, nr, ow, oh, px, py, o);
                 else if (method & WARP_REPLICATE)
-                    done = replicate(pixels, nc, ow, oh, px, py, out);
+                    done = replicate(pixels, nc, ow, oh, px, py, scalef[0], o);
                 else if (method & WARP_BILINEAR)
-                    done = bilinear(pixels, nc, nr, ow, oh, px, py, scalef, out);
+                    done = bilinear(pixels, nc, nr, ow, oh, px, py, scalef, o);
             }
         }
     }
