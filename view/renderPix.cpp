@@ -484,7 +484,11 @@ int32 viewZoomed(const aoiRec* box)
     const int32 ox = (c0 - ca) * z + v.x0 % z, oy = (r0 - ra) * z + v.y0 % z;
     const int32 cw = std::min(w, nc - ox), ch = std::min(h, nr - oy);
     int32u* row = out.takeScratch();
-    if (row && cw > 0)
+    if (!row) {
+        std::free(big);
+        return VMEM_NO_SCRATCH;
+    }
+    if (cw > 0)
         for (int32 y = 0; y < ch; ++y) {
             std::memcpy(row, big + std::size_t(oy + y) * std::size_t(nc) + std::size_t(ox),
                         std::size_t(cw) * 4u);
