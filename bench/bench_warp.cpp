@@ -23,7 +23,11 @@
 
 #include <unistd.h>
 
+#include "bTransl.h"
 #include "bigBlock.h"
+#include "renderPix.h"
+#include "viewState.h"
+#include "viewSurface.h"
 #include "warp.h"
 
 namespace {
@@ -299,6 +303,86 @@ void imageMagickProcess(benchmark::State& state, const warpCase* c, const warpMo
                     std::to_string(c->rows) + " -depth 8 'rgba:" + rawPath(*c) + "' -filter " +
                     m->magick + " -resize " + size + "! 'rgba:" + dir() + "/magick-out.rgba'");
 }
+
+// A pan step: the whole 1536 x 1024 view repainted from a 4000 x 3000 buffer at a zoom, through
+// VIEW_MEM (buffer area read with its margin, WARP, the box written into the view), on a
+// view in memory.
+class memoryView : public viewSurface {
+public:
+    memoryView(int32 w, int32 h) : w_(w), h_(h), px_(std::size_t(w) * std::size_t(h)) {}
+    void displayBox(int32 box[4]) override
+    {
+        box[0] = box[1] = 0;
+        box[2] = w_ - 1;
+        box[3] = h_ - 1;
+    }
+    bool getPixels(const twBox& b, int32u* dst) override
+    {
+        const int32 w = b.x1 - b.x0 + 1;
+        for (int32 y = b.y0; y <= b.y1; ++y, dst += w)
+            std::memcpy(dst, &px_[std::size_t(y) * std::size_t(w_) + std::size_t(b.x0)],
+                        std::size_t(w) * 4);
+        return true;
+    }
+    void putPixels(const twBox& b, const int32u* src) override
+    {
+        const int32 w = b.x1 - b.x0 + 1;
+        for (int32 y = b.y0; y <= b.y1; ++y, src += w)
+            std::memcpy(&px_[std::size_t(y) * std::size_t(w_) + std::size_t(b.x0)], src,
+                        std::size_t(w) * 4);
+    }
+    void fillRect(const twBox& b, int32u pixel) override
+    {
+        for (int32 y = b.y0; y <= b.y1; ++y)
+            for (int32 x = b.x0; x <= b.x1; ++x)
+                px_[std::size_t(y) * std::size_t(w_) + std::size_t(x)] = pixel;
+    }
+
+private:
+    int32 w_, h_;
+    std::vector<int32u> px_;
+};
+
+void panStep(benchmark::State& state, const warpMode* m, int32 zoom)
+{
+    constexpr int32 kViewW = 1536, kViewH = 1024;
+    memoryView view(kViewW, kViewH);
+    setViewSurface(&view);
+    bufdes b{};
+    b.imgbuf = const_cast<int32u*>(picture(kGlobal));
+    b.width = kGlobal.cols;
+    b.height = kGlobal.rows;
+    b.numImgs = 1;
+    b.transl.factor = 1;
+    resetTransl();
+    SET_TRANSL_VIEW(kViewW, kViewH);
+    INIT_I_TRANSL(&b);
+    SET_I_TRANSL(1000, 800, zoom);
+    vState.dmode = int32u(m->bits);
+    for (auto _ : state)
+        if (VIEW_MEM(nullptr, false) != VMEM_OK) {
+            state.SkipWithError("VIEW_MEM failed");
+            break;
+        }
+    state.counters["MP/s"] =
+        benchmark::Counter(double(kViewW) * kViewH, benchmark::Counter::kIsIterationInvariantRate);
+    vState.dmode = 0;
+    resetTransl();
+    setViewSurface(nullptr);
+}
+
+#define TAV_PAN_ROWS(N, MODE)                                                                      \
+    BENCHMARK_CAPTURE(panStep, PanStep_1536x1024_zoom2_##N, &MODE, 2)                              \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseRealTime();                                                                           \
+    BENCHMARK_CAPTURE(panStep, PanStep_1536x1024_zoom4_##N, &MODE, 4)                              \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseRealTime()
+
+TAV_PAN_ROWS(Replicate, kReplicate);
+TAV_PAN_ROWS(Bilinear, kBilinear);
+TAV_PAN_ROWS(Bicubic, kBicubic);
+TAV_PAN_ROWS(CatmullRom, kCatmull);
 
 // The `--warp-once RAW COLS ROWS FACTOR METHOD OUT` mode: the raw picture read, warped once and
 // written, as the peers' processes do. Exit status 0 when it warped; -1 for any other command
