@@ -8,10 +8,6 @@
 #include <cstring>
 #include <new>
 
-#if defined(__x86_64__)
-#include <emmintrin.h>
-#endif
-
 #include "bigBlock.h"
 #include "bufRecMgt.h"
 #include "diag.h"
@@ -90,65 +86,21 @@ struct axisPos {
     }
 };
 
-// Where the magnifiers put their rows. A large image is written once and not read again
-// soon: its rows are made in a small row that stays in the cache and then streamed out, which
-// spares reading every destination line into the cache before it is overwritten.
-constexpr std::size_t kStreamMin = std::size_t(8) << 20;
-
-void streamRow(int32u* dst, const int32u* src, int32 n)
-{
-#if defined(__x86_64__)
-    int32 i = 0;
-    for (; i < n && (reinterpret_cast<std::uintptr_t>(dst + i) & 15u) != 0; ++i)
-        dst[i] = src[i];
-    for (; i + 4 <= n; i += 4)
-        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
-    for (; i < n; ++i)
-        dst[i] = src[i];
-#else
-    std::memcpy(dst, src, std::size_t(n) * 4u);
-#endif
-}
-
+// Where the magnifiers put their rows.
 struct outImage {
     int32u* px = nullptr;
     int32 w = 0;
-    bool stream = false;
-    std::unique_ptr<int32u[]> tmp;
 
-    bool make(int32u* p, int32 ow, int32 oh)
+    bool make(int32u* p, int32 ow)
     {
         px = p;
         w = ow;
-        stream = std::size_t(ow) * std::size_t(oh) * 4u >= kStreamMin;
-        return !stream || (tmp = fallible<int32u>(std::size_t(ow)));
+        return px != nullptr;
     }
-    /// Where row j is made.
-    int32u* row(int32 j) { return stream ? tmp.get() : px + std::size_t(j) * std::size_t(w); }
+    int32u* row(int32 j) { return px + std::size_t(j) * std::size_t(w); }
     charu* bytes(int32 j) { return reinterpret_cast<charu*>(row(j)); }
-    /// Row j is made.
-    void put(int32 j)
-    {
-        if (stream)
-            streamRow(px + std::size_t(j) * std::size_t(w), tmp.get(), w);
-    }
     /// Row j is row j - 1 again.
-    void repeat(int32 j)
-    {
-        int32u* d = px + std::size_t(j) * std::size_t(w);
-        if (stream)
-            streamRow(d, tmp.get(), w);
-        else
-            std::memcpy(d, d - w, std::size_t(w) * 4u);
-    }
-    ~outImage()
-    {
-#if defined(__x86_64__)
-        if (stream)
-            _mm_sfence();
-#endif
-    }
+    void repeat(int32 j) { std::memcpy(row(j), row(j - 1), std::size_t(w) * 4u); }
 };
 
 // ---- REPLICATE ------------------------------------------------------------------------------
@@ -219,7 +171,6 @@ int32u* replicate(const int32u* in, int32 cols, int32 ow, int32 oh, const axisPo
             replicatePow2(src, cols, sx, o.row(j));
         else
             replicateRow(src, px.idx.get(), o.row(j), ow);
-        o.put(j);
     }
     return o.px;
 }
@@ -339,7 +290,6 @@ int32u* bilinearExact(const int32u* in, int32 cols, int32 rows, int32 ow, int32 
         const shortu* h1 = cache.get(yb, need, fill);
         const auto w1 = shortu(edgeWeight(py, std::size_t(j), limY) * float(zy));
         bilinV(h0, h1, shortu(zy - w1), w1, sx + sy, o.bytes(j), ow * 4);
-        o.put(j);
     }
     return o.px;
 }
@@ -385,7 +335,6 @@ int32u* bilinear(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, c
         bilinFloatRow(in + std::size_t(ya) * std::size_t(cols),
                       in + std::size_t(yb) * std::size_t(cols), xa.get(), xb.get(), u.get(),
                       edgeWeight(py, std::size_t(j), limY), o.row(j), ow);
-        o.put(j);
     }
     return o.px;
 }
@@ -501,7 +450,6 @@ int32u* bicubic(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, co
         }
         cubicEvalOut(vc[0].get(), vc[1].get(), vc[2].get(), vc[3].get(), py.frac[std::size_t(j)],
                      o.bytes(j), int32(n4));
-        o.put(j);
     }
     return o.px;
 }
@@ -571,7 +519,6 @@ int32u* catmullRom(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh,
         float wv[4];
         crWeights(py.frac[std::size_t(j)], wv);
         crEvalOut(h[0], h[1], h[2], h[3], wv[0], wv[1], wv[2], wv[3], o.bytes(j), int32(n4));
-        o.put(j);
     }
     return o.px;
 }
@@ -916,30 +863,20 @@ int32u* areaPath(const int32u* in, int32 cols, int32 rows, int32 ow, int32 oh, c
                  int32u* out)
 {
     warpReducer::state st;
-    outImage o;
-    if (!st.make(cols, rows, ow, oh, f[0], f[1]) || !o.make(out, ow, oh))
+    if (!st.make(cols, rows, ow, oh, f[0], f[1]))
         return nullptr;
     if (st.ax.pairs() && st.ay.pairs()) {
-        for (int32 j = 0; j < oh; ++j) {
+        for (int32 j = 0; j < oh; ++j)
             pairQuad(in + std::size_t(2 * j) * std::size_t(cols),
-                     in + std::size_t(2 * j + 1) * std::size_t(cols), o.row(j), ow);
-            o.put(j);
-        }
+                     in + std::size_t(2 * j + 1) * std::size_t(cols),
+                     out + std::size_t(j) * std::size_t(ow), ow);
         return out;
     }
     auto emit = [&](int32 j, const int32u* px) {
-        if (o.stream)
-            streamRow(out + std::size_t(j) * std::size_t(ow), px, ow);
-        else
-            std::memcpy(out + std::size_t(j) * std::size_t(ow), px, std::size_t(ow) * 4);
+        std::memcpy(out + std::size_t(j) * std::size_t(ow), px, std::size_t(ow) * 4);
     };
     for (int32 r = 0; r < rows; ++r)
         st.push(in + std::size_t(r) * std::size_t(cols), emit);
-#if defined(__x86_64__)
-    // The rows left out are copied from rows just streamed.
-    if (o.stream)
-        _mm_sfence();
-#endif
     st.finish(out);
     return out;
 }
@@ -984,7 +921,7 @@ int32u* WARP(const int32u* pixels, int32* cols, int32* rows, const double scalef
         } else {
             axisPos px, py;
             outImage o;
-            if (px.make(ow, nc, scalef[0]) && py.make(oh, nr, scalef[1]) && o.make(out, ow, oh)) {
+            if (px.make(ow, nc, scalef[0]) && py.make(oh, nr, scalef[1]) && o.make(out, ow)) {
                 if (method & WARP_BICUBIC)
                     done = bicubic(pixels, nc, nr, ow, oh, px, py, o);
                 else if (method & WARP_CATMULL_ROM)

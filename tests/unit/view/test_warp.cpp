@@ -279,21 +279,6 @@ TEST(Warp, MatchesThePlainResamplerByteForByte)
     }
 }
 
-TEST(Warp, LargeOutputsMatchTooWhateverTheRowAlignment)
-{
-    // Big outputs leave through another row path; an odd width puts rows at every alignment.
-    const image in = noise(1031, 515, 21);
-    for (int m : {WARP_REPLICATE, WARP_BILINEAR}) {
-        const warped w = run(in, 1031, 515, 2, 2, m);
-        ASSERT_TRUE(w.ok);
-        ASSERT_EQ(w.px, refWarp(in, 1031, 515, 2, 2, m)) << "mode " << m;
-    }
-    const image wide = noise(1201, 900, 22);
-    const warped a = run(wide, 1201, 900, 0.5, 4, WARP_BICUBIC);
-    ASSERT_TRUE(a.ok);
-    ASSERT_EQ(a.px, refWarp(wide, 1201, 900, 0.5, 4, WARP_BICUBIC)) << "area path";
-}
-
 TEST(Warp, ChecksRefuseWithTheirMessages)
 {
     const image in = noise(20, 20, 3);
