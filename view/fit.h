@@ -2,9 +2,6 @@
 // the whole buffer reduced by area averaging to fit a view it is larger than. Pure.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-
 #include "bufRecMgt.h"
 #include "tavtypes.h"
 
@@ -17,23 +14,5 @@ bool FIT_INIT_IMG(bool keepColumn);
 /// on an axis where the buffer fits.
 double globalViewFactor(int32 cols, int32 rows, int32 viewW, int32 viewH);
 
-/// The global image box in the view: trunc(columns x f) by trunc(rows x f), centred.
+/// The global image box in the view: scaledDim(columns, f) by scaledDim(rows, f), centred.
 aoiRec globalViewBox(int32 cols, int32 rows, int32 viewW, int32 viewH);
-
-/// Reduces rows of 32-bit pixels by area averaging from cols x rows to outCols x outRows
-/// (each at most the input): every output pixel is the rounded mean of the input block it
-/// covers, per colour byte; the alpha byte is 0. One row accumulator, fed row by row.
-class globalReducer {
-public:
-    globalReducer(int32 cols, int32 rows, int32 outCols, int32 outRows);
-    /// False when the sizes are unusable or the accumulator could not be allocated.
-    bool ok() const { return sums_ != nullptr; }
-    /// Takes the next input row; true when it completed output row *outRow, written to out.
-    bool addRow(const int32u* row, int32u* out, int32* outRow);
-
-private:
-    int32 cols_, rows_, outCols_, outRows_;
-    int32 inRow_ = 0, outRow_ = 0, rowsSummed_ = 0;
-    std::unique_ptr<std::uint64_t[]> sums_; ///< three colour sums per output column
-    std::unique_ptr<int32[]> colStart_;     ///< first input column of each output column + end
-};

@@ -11,7 +11,9 @@
 #include "lutKernels.h"
 #include "textwin.h"
 #include "uiPort.h"
+#include "viewState.h"
 #include "viewSurface.h"
+#include "warp.h"
 
 bool RenderPix::lutFlag_ = false;
 int32u RenderPix::gunMask_ = 0xffffffffu;
@@ -389,23 +391,6 @@ bool RenderScanL::writeNext()
 
 // ---------------------------------------------------------------------------------------------
 
-int32u* replicateZoom(const int32u* src, int32 w, int32 h, int32 zoom)
-{
-    if (!src || w <= 0 || h <= 0 || zoom < 1)
-        return nullptr;
-    const std::int64_t ow = std::int64_t(w) * zoom, oh = std::int64_t(h) * zoom;
-    int32u* out = allocPixels(ow, oh);
-    if (!out)
-        return nullptr;
-    for (std::int64_t y = 0; y < oh; ++y) {
-        const int32u* s = src + std::size_t(y / zoom) * std::size_t(w);
-        int32u* d = out + std::size_t(y) * std::size_t(ow);
-        for (std::int64_t x = 0; x < ow; ++x)
-            d[x] = s[x / zoom];
-    }
-    return out;
-}
-
 void CLEAR_VIEW()
 {
     viewSurface* s = activeSurface();
@@ -422,13 +407,15 @@ int32 DRAW_GLOBAL_VIEW()
     aoiRec d;
     viewBox(&d);
     const int32 vw = d.x1 - d.x0 + 1, vh = d.y1 - d.y0 + 1;
+    const double f = globalViewFactor(t.cols, t.rows, vw, vh);
     const aoiRec g = globalViewBox(t.cols, t.rows, vw, vh);
-    const int32 gw = g.x1 - g.x0 + 1, gh = g.y1 - g.y0 + 1;
     RenderScanL in(nullptr, RP_IMAGE);
     RenderScanL out(&g, RP_VIEW);
-    globalReducer red(t.cols, t.rows, gw, gh);
+    // Row by row: besides the global image itself only the reducer's row sums are held.
+    warpReducer red(t.cols, t.rows, f, f);
+    int32 ow = 0, oh = 0;
     int32u* dst = out.takeScratch();
-    if (!red.ok() || !dst) {
+    if (!red.ok() || !dst || !out.size(&ow, &oh) || ow != red.outCols()) {
         std::free(dst);
         return VMEM_NO_SCRATCH;
     }
@@ -441,10 +428,100 @@ int32 DRAW_GLOBAL_VIEW()
     return VMEM_OK;
 }
 
+namespace {
+
+// The view's zoom mode; a view that has none replicates.
+int32 zoomMethod()
+{
+    const int32 m = int32(vState.dmode & 0xfu);
+    return m ? m : WARP_REPLICATE;
+}
+
+// Buffer pixels lo..hi of one axis are shown; the area magnified around them takes one more
+// before and two more after (the cubic neighbourhood), so that a part of the view repainted
+// alone matches the same part of a whole repaint, and at least as many as give WARP 16
+// pixels.
+void zoomSpan(int32 lo, int32 hi, int32 n, int32 zoom, int32* a, int32* b)
+{
+    *a = std::max(0, lo - 1);
+    *b = std::min(n - 1, hi + 2);
+    const int32 least = (16 + zoom - 1) / zoom;
+    while (*b - *a + 1 < least && (*a > 0 || *b < n - 1)) {
+        if (*a > 0)
+            --*a;
+        if (*b < n - 1)
+            ++*b;
+    }
+}
+
+int32 viewZoomed(const aoiRec* box)
+{
+    const translState& t = curTransl;
+    const int32u* src = t.alt ? t.alt : t.pixels;
+    aoiRec d;
+    viewBox(&d);
+    bufMapping m{};
+    if (!src || !DXY_TO_BUF(box ? *box : d, &m)) {
+        TEXTMSG("VIEW_MEM(): no Mapping to iBUFF\nCancelled.", MSG_ACK);
+        return VMEM_NO_MAPPING;
+    }
+    RenderScanL out(&m.view, RP_VIEW);
+    aoiRec v;
+    int32 w = 0, h = 0;
+    if (!out.rect(&v) || !out.size(&w, &h) || w <= 0 || h <= 0)
+        return VMEM_OK;
+    const int32 z = t.zoom;
+    // Buffer columns and rows under the box (the mapped box starts on a whole buffer pixel).
+    const int32 c0 = t.x + v.x0 / z, c1 = std::min(t.cols - 1, t.x + v.x1 / z);
+    const int32 r0 = t.y + v.y0 / z, r1 = std::min(t.rows - 1, t.y + v.y1 / z);
+    int32 ca, cb, ra, rb;
+    zoomSpan(c0, c1, t.cols, z, &ca, &cb);
+    zoomSpan(r0, r1, t.rows, z, &ra, &rb);
+    int32 nc = cb - ca + 1, nr = rb - ra + 1;
+    int32u* area = allocPixels(nc, nr);
+    if (!area)
+        return VMEM_NO_SCRATCH;
+    for (int32 y = 0; y < nr; ++y)
+        std::memcpy(area + std::size_t(y) * std::size_t(nc),
+                    src + std::size_t(ra + y) * std::size_t(t.cols) + std::size_t(ca),
+                    std::size_t(nc) * 4u);
+    const int32 areaCols = nc, areaRows = nr;
+    const double f[2] = {double(z), double(z)};
+    std::string msg;
+    int32u* big = WARP(area, &nc, &nr, f, zoomMethod(), &msg);
+    std::free(area);
+    if (!big) {
+        DIAG("\n%s  nc,nr= %d %d", "VIEW_MEM(): WARP() returns NULL", areaCols, areaRows);
+        TEXTMSG("VIEW_MEM(): WARP() returns NULL", MSG_ACK);
+        return VMEM_NO_ZOOM;
+    }
+    // The box starts part way into its first buffer pixel; copy only what lies inside both.
+    const int32 ox = (c0 - ca) * z + v.x0 % z, oy = (r0 - ra) * z + v.y0 % z;
+    const int32 cw = std::min(w, nc - ox), ch = std::min(h, nr - oy);
+    int32u* row = out.takeScratch();
+    if (!row) {
+        std::free(big);
+        return VMEM_NO_SCRATCH;
+    }
+    if (cw > 0)
+        for (int32 y = 0; y < ch; ++y) {
+            std::memcpy(row, big + std::size_t(oy + y) * std::size_t(nc) + std::size_t(ox),
+                        std::size_t(cw) * 4u);
+            out.writeNext();
+        }
+    std::free(row);
+    std::free(big);
+    return VMEM_OK;
+}
+
+} // namespace
+
 int32 VIEW_MEM(const aoiRec* viewBox, bool globalView)
 {
     if (globalView)
         return DRAW_GLOBAL_VIEW();
+    if (curTransl.zoom > 1)
+        return viewZoomed(viewBox);
     RenderArea src(viewBox, RP_BUFFER);
     aoiRec vr;
     int32 w = 0, h = 0;
@@ -455,32 +532,6 @@ int32 VIEW_MEM(const aoiRec* viewBox, bool globalView)
     int32u* img = src.read();
     if (!img)
         return VMEM_NO_SCRATCH;
-    const int32 z = curTransl.zoom;
-    if (z > 1) {
-        int32u* big = replicateZoom(img, w, h, z);
-        if (!big) {
-            DIAG("\n%s  nc,nr= %d %d", "VIEW_MEM(): WARP() returns NULL", w, h);
-            TEXTMSG("VIEW_MEM(): WARP() returns NULL", MSG_ACK);
-            return VMEM_NO_ZOOM;
-        }
-        // The magnified area may run past the box by part of a buffer pixel: write the box
-        // only, row by row from the magnified image.
-        const int32 bw = w * z;
-        RenderScanL out(&vr, RP_VIEW);
-        int32u* row = out.takeScratch();
-        if (row) {
-            const int32 ow = vr.x1 - vr.x0 + 1;
-            const int32 sx = (vr.x0 % z), sy = (vr.y0 % z);
-            for (int32 y = 0; y <= vr.y1 - vr.y0 && y + sy < h * z; ++y) {
-                std::memcpy(row, big + std::size_t(y + sy) * std::size_t(bw) + std::size_t(sx),
-                            std::size_t(std::min(ow, bw - sx)) * 4u);
-                out.writeNext();
-            }
-            std::free(row);
-        }
-        std::free(big);
-        return VMEM_OK;
-    }
     int32u* scratch = src.takeScratch();
     {
         RenderArea dst(&vr, RP_VIEW, &scratch);

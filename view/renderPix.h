@@ -95,16 +95,15 @@ public:
 /// VIEW_MEM statuses.
 enum : int32 { VMEM_OK = 0, VMEM_NO_MAPPING = -1, VMEM_NO_SCRATCH = -2, VMEM_NO_ZOOM = -3 };
 
-/// Shows the buffer area mapped to a view box (null: the display box) at the current zoom;
-/// with the global view on, draws the global view instead. Failures are shown in the
-/// message box.
+/// Shows the buffer area mapped to a view box (null: the display box) at the current zoom,
+/// magnified by WARP with the view's zoom mode (the low four bits of vState.dmode, REPLICATE
+/// when none is set); with the global view on, draws the global view instead. Failures are
+/// shown in the message box.
 int32 VIEW_MEM(const aoiRec* viewBox, bool globalView);
 
-/// Draws the whole buffer reduced to fit the view, centred. 0, or VMEM_NO_SCRATCH.
+/// Draws the whole buffer reduced to fit the view by WARP's area reducer, row by row,
+/// centred. 0, or VMEM_NO_SCRATCH.
 int32 DRAW_GLOBAL_VIEW();
-
-/// Magnifies an image by an integer factor, each pixel repeated; std::malloc'd, or null.
-int32u* replicateZoom(const int32u* src, int32 w, int32 h, int32 zoom);
 
 /// Clears the whole view to black.
 void CLEAR_VIEW();

@@ -6,6 +6,7 @@
 
 #include "bTransl.h"
 #include "fit.h"
+#include "warp.h"
 
 namespace {
 
@@ -203,10 +204,11 @@ TEST(GlobalView, FactorAndCentredBox)
 }
 
 // Feeds a whole image through the reducer; returns the output.
-std::vector<int32u> reduce(const std::vector<int32u>& in, int32 w, int32 h, int32 ow, int32 oh)
+std::vector<int32u> reduce(const std::vector<int32u>& in, int32 w, int32 h, double fx, double fy)
 {
-    globalReducer r(w, h, ow, oh);
+    warpReducer r(w, h, fx, fy);
     EXPECT_TRUE(r.ok());
+    const int32 ow = r.outCols(), oh = r.outRows();
     std::vector<int32u> out(size_t(ow) * size_t(oh), 0xdeadbeefu);
     std::vector<int32u> row(static_cast<size_t>(ow));
     int32 expectRow = 0, outRow = -1;
@@ -219,9 +221,10 @@ std::vector<int32u> reduce(const std::vector<int32u>& in, int32 w, int32 h, int3
     return out;
 }
 
-TEST(GlobalView, ReducerAveragesBlocksPerGunAndClearsAlpha)
+TEST(GlobalView, ReducerAveragesAlongRowsThenDownColumnsPerByte)
 {
-    // 4 x 2 to 2 x 1: each output pixel averages a 2 x 2 block, rounded, per byte.
+    // 4 x 2 to 2 x 1: pairs along each row, then the two row means, every byte truncated as
+    // the loader's de-resolution does (alpha included).
     const std::vector<int32u> in = {0xff000000u | 0x000010u,
                                     0x000020u,
                                     0x10ff00u,
@@ -230,9 +233,9 @@ TEST(GlobalView, ReducerAveragesBlocksPerGunAndClearsAlpha)
                                     0x000041u,
                                     0x30ff00u,
                                     0x40fe00u};
-    const std::vector<int32u> out = reduce(in, 4, 2, 2, 1);
-    EXPECT_EQ(out[0], 0x000028u) << std::hex << out[0]; // (16+32+48+65+2)/4 = 40.75 -> 40
-    EXPECT_EQ(out[1], 0x28ff00u) << std::hex << out[1]; // green (255*3+254)/4 rounds to 255
+    const std::vector<int32u> out = reduce(in, 4, 2, 0.5, 0.5);
+    EXPECT_EQ(out[0], 0x3f000028u) << std::hex << out[0]; // blue (24 + 56) / 2, alpha 127 / 2
+    EXPECT_EQ(out[1], 0x0028fe00u) << std::hex << out[1]; // green (255 + 254) / 2 -> 254
 
     // 2000 x 1300 to 1000 x 650 of a pattern constant in 2 x 2 blocks gives the blocks back.
     const int32 w = 2000, h = 1300;
@@ -241,23 +244,25 @@ TEST(GlobalView, ReducerAveragesBlocksPerGunAndClearsAlpha)
         for (int32 x = 0; x < w; ++x)
             big[size_t(y) * size_t(w) + size_t(x)] =
                 int32u(((x / 2) & 0xff) << 16 | ((y / 2) & 0xff));
-    const std::vector<int32u> half = reduce(big, w, h, 1000, 650);
+    const std::vector<int32u> half = reduce(big, w, h, 0.5, 0.5);
     for (int32 y = 0; y < 650; y += 37)
         for (int32 x = 0; x < 1000; x += 41)
             ASSERT_EQ(half[size_t(y) * 1000 + size_t(x)], int32u((x & 0xff) << 16 | (y & 0xff)));
 
     // Uneven ratios still cover every input row and column once (a flat image stays flat).
-    std::vector<int32u> flat(size_t(37) * 23, 0x123456u);
-    for (int32u p : reduce(flat, 37, 23, 10, 7))
-        EXPECT_EQ(p, 0x123456u);
+    std::vector<int32u> flat(size_t(37) * 23, 0x7f123456u);
+    const std::vector<int32u> small = reduce(flat, 37, 23, 10.0 / 37, 7.0 / 23);
+    EXPECT_EQ(small.size(), 70u);
+    for (int32u p : small)
+        EXPECT_EQ(p, 0x7f123456u);
 }
 
 TEST(GlobalView, ReducerRefusesEnlargingAndEmptySizes)
 {
-    EXPECT_FALSE(globalReducer(10, 10, 11, 5).ok());
-    EXPECT_FALSE(globalReducer(10, 10, 0, 5).ok());
-    EXPECT_FALSE(globalReducer(0, 10, 1, 1).ok());
-    globalReducer r(4, 4, 2, 2);
+    EXPECT_FALSE(warpReducer(10, 10, 1.1, 0.5).ok());
+    EXPECT_FALSE(warpReducer(10, 10, 0.0, 0.5).ok());
+    EXPECT_FALSE(warpReducer(0, 10, 0.5, 0.5).ok());
+    warpReducer r(4, 4, 0.5, 0.5);
     std::vector<int32u> row(4, 1), out(2);
     int32 o = 0;
     for (int k = 0; k < 4; ++k)
