@@ -20,7 +20,7 @@ cd "$(dirname "$0")/.."
 
 # Which layer owns a path: the first pattern that matches (shell patterns, in order).
 owners='
-app/tavtypes.h app/diag.* app/lexical.* app/cmdline.* app/tavPaths.* app/regularFile.* ground
+app/tavtypes.h app/diag.* app/lexical.* app/cmdline.* app/tavPaths.* app/regularFile.* app/vectorClones.h ground
 app/tavDefaults.*                                                      config
 app/*                                                                  entry
 crypto/*                                                               crypto
