@@ -16,6 +16,7 @@
 #include "dispAccum.h"
 #include "folio_utl.h"
 #include "renderPix.h"
+#include "roam.h"
 #include "textConsole.h"
 #include "uiPort.h"
 #include "viewSurface.h"
@@ -220,6 +221,8 @@ void ancilCommand(session& s)
         const int code = s.ui.mouseEvent(&x, &y, 0);
         if (code == MOUSE_MIDDLE || code == MOUSE_RIGHT || code == MOUSE_CLOSE || code == 0)
             break;
+        // The roam window and the statistics follow the pointer as in the main wait.
+        ROAM_EVENT(s.vs, code, x, y);
     }
     say(s, "Roam/Stats off.");
 }
