@@ -144,41 +144,98 @@ inline const std::string& plasmaPpm(const std::string& path, bool cube216 = fals
     return path;
 }
 
+/// The folder of the reader benchmarks: both programs share it, so the plasma and the files
+/// made from it are made once.
+inline const std::string& readersDir()
+{
+    static const std::string d = benchDir("/tmp/tav_bench_readers");
+    return d;
+}
+
+/// The plasma PPM the reader benchmarks' files are made from.
+inline const std::string& readersPpm()
+{
+    static const std::string p = plasmaPpm(readersDir() + "/plasma4096.ppm");
+    return p;
+}
+
+/// One load of a file as the loader runs it: the header read on construction (GETHEADER,
+/// `levels` DERES levels down); the caller then says in fd() what to load and load() runs it.
+class fileLoad {
+public:
+    explicit fileLoad(const std::string& path, int levels = 0)
+    {
+        initIdes(&id_);
+        b_.imgDes = &id_;
+        id_.fd[0].deresLevel = shortu(levels);
+        fp_ = std::fopen(path.c_str(), "rb");
+        if (!fp_) {
+            st_ = -100;
+            return;
+        }
+        st_ = GETHEADER(fp_, &b_, path.c_str(), &nAnc_, anc_, false);
+        if (st_ != 0) {
+            std::fclose(fp_);
+            fp_ = nullptr;
+        }
+    }
+    ~fileLoad()
+    {
+        if (fp_)
+            std::fclose(fp_);
+    }
+    fileLoad(const fileLoad&) = delete;
+    fileLoad& operator=(const fileLoad&) = delete;
+
+    /// 0 when the header was read, else the failing status.
+    int status() const { return st_; }
+    fdes* fd() { return &id_.fd[0]; }
+    int nAnc() const { return nAnc_; }
+
+    /// Loads into `px`, a block of width x height; 0 or the first failing status. The load
+    /// owns the file from here on.
+    int load(int32u* px, int width, int height)
+    {
+        if (st_ != 0)
+            return st_;
+        b_.imgbuf = px;
+        b_.width = width;
+        b_.height = height;
+        std::FILE* fp = fp_;
+        fp_ = nullptr;
+        int st = INIT_VSL(fp, &b_, anc_, nAnc_);
+        VSL.destUnset = true;
+        if (st == 0)
+            st = IMAGE_LOAD();
+        FREE_VSL();
+        return st;
+    }
+
+private:
+    ides id_;
+    bufdes b_{};
+    std::FILE* fp_ = nullptr;
+    int32 nAnc_ = 0;
+    charu* anc_[4] = {};
+    int st_ = 0;
+};
+
 /// Loads the whole file into `px` (kSide x kSide) as the loader's first load into a block that
 /// the picture covers; 0 or the first failing status.
 inline int loadInto(const std::string& path, int32u* px)
 {
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
-    if (!fp)
-        return -100;
-    ides id;
-    initIdes(&id);
-    bufdes b{};
-    b.imgDes = &id;
-    fdes* fd = &id.fd[0];
-    int32 nAnc = 0;
-    charu* anc[4] = {};
-    int st = GETHEADER(fp, &b, path.c_str(), &nAnc, anc, false);
-    if (st != 0) {
-        std::fclose(fp);
-        return st;
-    }
-    fd->vslCtlm |= fd->bands > 1 ? VSL_RGB : (nAnc > 0 ? VSL_PALETTE : VSL_GREY);
+    fileLoad l(path);
+    if (l.status() != 0)
+        return l.status();
+    fdes* fd = l.fd();
+    fd->vslCtlm |= fd->bands > 1 ? VSL_RGB : (l.nAnc() > 0 ? VSL_PALETTE : VSL_GREY);
     fd->dBands = fd->bands > 1 ? fd->bands : 1;
     for (int k = 0; k < fd->dBands; ++k)
         fd->Bands[k] = static_cast<std::int16_t>(k + 1);
     fd->lCols = fd->dCols = fd->fCols;
     fd->lRows = fd->dRows = fd->fRows;
     fd->deres[0] = fd->deres[1] = 1.0;
-    b.imgbuf = px;
-    b.width = kSide;
-    b.height = kSide;
-    st = INIT_VSL(fp, &b, anc, nAnc);
-    VSL.destUnset = true;
-    if (st == 0)
-        st = IMAGE_LOAD();
-    FREE_VSL();
-    return st;
+    return l.load(px, kSide, kSide);
 }
 
 /// Loads the whole file into a fresh pixel block, as the loader's first load of a picture (and

@@ -33,36 +33,30 @@ namespace {
 using benchload::kSide;
 using benchload::ourLoad;
 using benchload::rate;
+using benchload::readersDir;
+using benchload::readersPpm;
 using benchload::wholeProcess;
 
-std::string dir()
-{
-    static const std::string d = benchload::benchDir("/tmp/tav_bench_readers");
-    return d;
-}
-const std::string& ppmPath()
-{
-    static const std::string p = benchload::plasmaPpm(dir() + "/plasma4096.ppm");
-    return p;
-}
 const std::string& webpLossyPath()
 {
-    static const std::string p =
-        benchload::made(dir() + "/plasma.webp", "cwebp -quiet -q 90 '" + ppmPath() + "' -o");
+    static const std::string p = benchload::made(readersDir() + "/plasma.webp",
+                                                 "cwebp -quiet -q 90 '" + readersPpm() + "' -o");
     return p;
 }
 const std::string& webpLosslessPath()
 {
-    static const std::string p = benchload::made(
-        dir() + "/plasma-lossless.webp", "cwebp -quiet -lossless -z 1 '" + ppmPath() + "' -o");
+    static const std::string p =
+        benchload::made(readersDir() + "/plasma-lossless.webp",
+                        "cwebp -quiet -lossless -z 1 '" + readersPpm() + "' -o");
     return p;
 }
 const std::string& avifPath()
 {
-    static const std::string p = benchload::made(
-        dir() + "/plasma.avif", "convert '" + ppmPath() + "' '" + dir() +
-                                    "/plasma-for-avif.png' && avifenc -s 10 --min 20 --max 30 '" +
-                                    dir() + "/plasma-for-avif.png' >/dev/null");
+    static const std::string p =
+        benchload::made(readersDir() + "/plasma.avif",
+                        "convert '" + readersPpm() + "' '" + readersDir() +
+                            "/plasma-for-avif.png' && avifenc -s 10 --min 20 --max 30 '" +
+                            readersDir() + "/plasma-for-avif.png' >/dev/null");
     return p;
 }
 
@@ -71,7 +65,7 @@ std::string writeFits(const std::string& path, bool floats)
 {
     if (benchload::fileExists(path))
         return path;
-    std::FILE* in = std::fopen(ppmPath().c_str(), "rb");
+    std::FILE* in = std::fopen(readersPpm().c_str(), "rb");
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!in || !out || std::fseek(in, 17, SEEK_SET) != 0)
         std::abort();
@@ -124,12 +118,12 @@ std::string writeFits(const std::string& path, bool floats)
 }
 const std::string& fits16Path()
 {
-    static const std::string p = writeFits(dir() + "/plasma16.fits", false);
+    static const std::string p = writeFits(readersDir() + "/plasma16.fits", false);
     return p;
 }
 const std::string& fitsFloatPath()
 {
-    static const std::string p = writeFits(dir() + "/plasma-float.fits", true);
+    static const std::string p = writeFits(readersDir() + "/plasma-float.fits", true);
     return p;
 }
 
