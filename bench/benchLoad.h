@@ -300,14 +300,42 @@ inline std::string openCvProcess(const std::string& path)
            path + "'";
 }
 
-/// A whole process per iteration, wall time from start to exit (manual time).
-inline void wholeProcess(benchmark::State& state, fileFn file,
-                         std::string (*command)(const std::string&))
+/// Runs a peer that times itself and prints one time in seconds per line; the times.
+inline std::vector<double> peerTimes(const std::string& cmd)
 {
-    const std::string cmd = command(file()) + " 2>/dev/null";
+    std::vector<double> times;
+    if (std::FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r")) {
+        double t = 0;
+        while (std::fscanf(p, "%lf", &t) == 1)
+            times.push_back(t);
+        pclose(p);
+    }
+    return times;
+}
+
+/// Reports times measured elsewhere as the iterations of a manual-time benchmark; a peer that
+/// gave fewer times than iterations is reported skipped with `missing`.
+inline void replayTimes(benchmark::State& state, const std::vector<double>& times,
+                        const char* missing = "peer not available or failed")
+{
+    std::size_t i = 0;
+    for (auto _ : state) {
+        if (i >= times.size()) {
+            state.SkipWithError(missing);
+            break;
+        }
+        state.SetIterationTime(times[i++]);
+    }
+    rate(state);
+}
+
+/// One whole process per iteration, wall time from start to exit (manual time); an empty
+/// command (a peer whose input could not be made) skips.
+inline void timeProcess(benchmark::State& state, const std::string& cmd)
+{
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        if (!sh(cmd)) {
+        if (cmd.empty() || !sh(cmd + " >/dev/null 2>&1")) {
             state.SkipWithError("peer not available or failed");
             break;
         }
@@ -315,6 +343,13 @@ inline void wholeProcess(benchmark::State& state, fileFn file,
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
     rate(state);
+}
+
+/// A whole process per iteration on the benchmark file, wall time from start to exit.
+inline void wholeProcess(benchmark::State& state, fileFn file,
+                         std::string (*command)(const std::string&))
+{
+    timeProcess(state, command(file()));
 }
 
 /// OpenCV's imread in its own process, timed there per read after one warm-up read, as our
@@ -329,23 +364,8 @@ inline void openCvInProcess(benchmark::State& state, fileFn file)
         "for i in range(int(sys.argv[2])):\n t=time.perf_counter()\n"
         " im=cv2.imread(p, cv2.IMREAD_UNCHANGED)\n t=time.perf_counter()-t\n"
         " if im is None: sys.exit(1)\n print(t)' '" +
-        file() + "' " + std::to_string(reads) + " 2>/dev/null";
-    std::vector<double> times;
-    if (std::FILE* p = popen(cmd.c_str(), "r")) {
-        double t = 0;
-        while (std::fscanf(p, "%lf", &t) == 1)
-            times.push_back(t);
-        pclose(p);
-    }
-    std::size_t i = 0;
-    for (auto _ : state) {
-        if (i >= times.size()) {
-            state.SkipWithError("OpenCV peer not available");
-            break;
-        }
-        state.SetIterationTime(times[i++]);
-    }
-    rate(state);
+        file() + "' " + std::to_string(reads);
+    replayTimes(state, peerTimes(cmd), "OpenCV peer not available");
 }
 
 /// The `--load-once FILE` mode of a benchmark program: one load into a fresh pixel block, as
@@ -356,6 +376,21 @@ inline int loadOnceMain(int argc, char** argv)
     if (argc != 3 || std::strcmp(argv[1], "--load-once") != 0)
         return -1;
     return loadFresh(argv[2]) == 0 ? 0 : 1;
+}
+
+/// main() of a benchmark program: `onceMain`, the program's single-run mode for the
+/// whole-process rows (returns -1 for a command line that is not its own), else the benchmarks.
+inline int benchMain(int argc, char** argv, int (*onceMain)(int, char**))
+{
+    if (onceMain)
+        if (const int st = onceMain(argc, argv); st >= 0)
+            return st;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 } // namespace benchload
@@ -393,12 +428,5 @@ inline int loadOnceMain(int argc, char** argv)
 #define TAV_BENCH_LOAD_MAIN()                                                                      \
     int main(int argc, char** argv)                                                                \
     {                                                                                              \
-        if (const int st = benchload::loadOnceMain(argc, argv); st >= 0)                           \
-            return st;                                                                             \
-        benchmark::Initialize(&argc, argv);                                                        \
-        if (benchmark::ReportUnrecognizedArguments(argc, argv))                                    \
-            return 1;                                                                              \
-        benchmark::RunSpecifiedBenchmarks();                                                       \
-        benchmark::Shutdown();                                                                     \
-        return 0;                                                                                  \
+        return benchload::benchMain(argc, argv, benchload::loadOnceMain);                          \
     }

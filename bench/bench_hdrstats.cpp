@@ -175,18 +175,18 @@ void openCvInProcess(benchmark::State& state, bool pgm16)
 {
     const std::string script = benchhdr::pythonScript("stats_opencv.py", kOpenCvScript);
     const std::string path = pgm16 ? benchhdr::pgm16Path() : benchhdr::npyPath();
-    benchhdr::replayTimes(state,
-                          benchhdr::peerTimes("OPENCV_FOR_THREADS_NUM=1 " +
-                                              benchload::peerPython() + " '" + script + "' '" +
-                                              path + "' " + std::to_string(state.max_iterations)));
+    benchload::replayTimes(
+        state,
+        benchload::peerTimes("OPENCV_FOR_THREADS_NUM=1 " + benchload::peerPython() + " '" + script +
+                             "' '" + path + "' " + std::to_string(state.max_iterations)));
 }
 
 void vipsProcess(benchmark::State& state, bool pgm16)
 {
     const std::string in = pgm16 ? benchhdr::pgm16Path() : benchhdr::vipsPath();
-    benchhdr::timeProcess(state, in.empty() ? std::string()
-                                            : "VIPS_CONCURRENCY=1 vips hist_find '" + in + "' '" +
-                                                  benchhdr::dir() + "/hist-out.v'");
+    benchload::timeProcess(state, in.empty() ? std::string()
+                                             : "VIPS_CONCURRENCY=1 vips hist_find '" + in + "' '" +
+                                                   benchhdr::dir() + "/hist-out.v'");
 }
 
 #if defined(TAV_BENCH_LOADDRV)

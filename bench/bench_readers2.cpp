@@ -293,19 +293,18 @@ BENCHMARK_CAPTURE(loaderLoad, FitsFloat_Ours_LoaderLoad, fitsFloatPath)
     ->UseRealTime();
 #endif
 
-} // namespace
-
 // The whole-process mode loads FITS with the keep-nothing accumulator, as ReaderRows does.
-int main(int argc, char** argv)
+int readers2OnceMain(int argc, char** argv)
 {
     setVslHdrSink(&kNullSink);
-    if (const int st = benchload::loadOnceMain(argc, argv); st >= 0)
-        return st;
+    const int st = benchload::loadOnceMain(argc, argv);
     setVslHdrSink(nullptr);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return st;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return benchload::benchMain(argc, argv, readers2OnceMain);
 }
