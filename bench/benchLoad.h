@@ -395,34 +395,30 @@ inline int benchMain(int argc, char** argv, int (*onceMain)(int, char**))
 
 } // namespace benchload
 
+/// A row timed in this process, wall time, in milliseconds.
+#define TAV_BENCH_WALL(FN, NAME, ...)                                                              \
+    BENCHMARK_CAPTURE(FN, NAME, __VA_ARGS__)->Unit(benchmark::kMillisecond)->UseRealTime()
+
+/// A row of `N` iterations whose times the benchmark sets itself (whole processes, or times a
+/// peer took in its own process), in milliseconds.
+#define TAV_BENCH_MANUAL(FN, NAME, N, ...)                                                         \
+    BENCHMARK_CAPTURE(FN, NAME, __VA_ARGS__)                                                       \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(N)
+
 /// Registers the rows of one file: our load in process beside OpenCV's, then whole processes
 /// (ours, ImageMagick, libvips, OpenCV). `F` names the format, `FILE` is a benchload::fileFn.
 /// The includer brings ourLoad, openCvInProcess and wholeProcess into scope (the registration
 /// macro takes plain names).
 #define TAV_BENCH_PEERS(F, FILE)                                                                   \
-    BENCHMARK_CAPTURE(ourLoad, F##_Ours_InProcess, FILE)                                           \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(openCvInProcess, F##_OpenCV_InProcess, FILE)                                 \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_Ours_Process, FILE, benchload::ourProcess)                 \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_ImageMagick_Process, FILE, benchload::imageMagickProcess)  \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_Vips_Process, FILE, benchload::vipsProcess)                \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_OpenCV_Process, FILE, benchload::openCvProcess)            \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5)
+    TAV_BENCH_WALL(ourLoad, F##_Ours_InProcess, FILE);                                             \
+    TAV_BENCH_MANUAL(openCvInProcess, F##_OpenCV_InProcess, 5, FILE);                              \
+    TAV_BENCH_MANUAL(wholeProcess, F##_Ours_Process, 5, FILE, benchload::ourProcess);              \
+    TAV_BENCH_MANUAL(wholeProcess, F##_ImageMagick_Process, 5, FILE,                               \
+                     benchload::imageMagickProcess);                                               \
+    TAV_BENCH_MANUAL(wholeProcess, F##_Vips_Process, 5, FILE, benchload::vipsProcess);             \
+    TAV_BENCH_MANUAL(wholeProcess, F##_OpenCV_Process, 5, FILE, benchload::openCvProcess)
 
 /// main() of a load benchmark: the --load-once mode, else the benchmarks.
 #define TAV_BENCH_LOAD_MAIN()                                                                      \

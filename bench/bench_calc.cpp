@@ -250,26 +250,11 @@ int calcOnceMain(int argc, char** argv)
 } // namespace
 
 #define TAV_CALC_ROWS(N, LINE)                                                                     \
-    BENCHMARK_CAPTURE(ours, N##_Ours_InProcess, &LINE)                                             \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime()                                                                            \
-        ->MinTime(1.0);                                                                            \
-    BENCHMARK_CAPTURE(numpyInProcess, N##_Numpy_InProcess, &LINE)                                  \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(10);                                                                          \
-    BENCHMARK_CAPTURE(ourProcess, N##_Ours_Process, &LINE)                                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(3);                                                                           \
-    BENCHMARK_CAPTURE(vipsProcess, N##_Vips_Process, &LINE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(3);                                                                           \
-    BENCHMARK_CAPTURE(imageMagickProcess, N##_ImageMagickFx_Process, &LINE)                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(1)
+    TAV_BENCH_WALL(ours, N##_Ours_InProcess, &LINE)->MinTime(1.0);                                 \
+    TAV_BENCH_MANUAL(numpyInProcess, N##_Numpy_InProcess, 10, &LINE);                              \
+    TAV_BENCH_MANUAL(ourProcess, N##_Ours_Process, 3, &LINE);                                      \
+    TAV_BENCH_MANUAL(vipsProcess, N##_Vips_Process, 3, &LINE);                                     \
+    TAV_BENCH_MANUAL(imageMagickProcess, N##_ImageMagickFx_Process, 1, &LINE)
 
 TAV_CALC_ROWS(Mean, kMean);
 TAV_CALC_ROWS(FiveOps, kFive);

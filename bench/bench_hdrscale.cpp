@@ -233,33 +233,13 @@ int renderOnceMain(int argc, char** argv)
 }
 
 #define TAV_RENDER_ROWS(M, MODE)                                                                   \
-    BENCHMARK_CAPTURE(ourRender, M##_Ours_InProcess, &MODE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(openCvInProcess, M##_OpenCV_InProcess, &MODE, false)                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(10);                                                                          \
-    BENCHMARK_CAPTURE(openCvInProcess, M##_OpenCV_KnownRange_InProcess, &MODE, true)               \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(10);                                                                          \
-    BENCHMARK_CAPTURE(ourProcess, M##_Ours_Process, &MODE)                                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(vipsProcess, M##_Vips_Process, &MODE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(imageMagickProcess, M##_ImageMagick_Process, &MODE)                          \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(openCvProcess, M##_OpenCV_Process, &MODE)                                    \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5)
+    TAV_BENCH_WALL(ourRender, M##_Ours_InProcess, &MODE);                                          \
+    TAV_BENCH_MANUAL(openCvInProcess, M##_OpenCV_InProcess, 10, &MODE, false);                     \
+    TAV_BENCH_MANUAL(openCvInProcess, M##_OpenCV_KnownRange_InProcess, 10, &MODE, true);           \
+    TAV_BENCH_MANUAL(ourProcess, M##_Ours_Process, 5, &MODE);                                      \
+    TAV_BENCH_MANUAL(vipsProcess, M##_Vips_Process, 5, &MODE);                                     \
+    TAV_BENCH_MANUAL(imageMagickProcess, M##_ImageMagick_Process, 5, &MODE);                       \
+    TAV_BENCH_MANUAL(openCvProcess, M##_OpenCV_Process, 5, &MODE)
 
 TAV_RENDER_ROWS(RenderLinearFull, kLinear);
 TAV_RENDER_ROWS(RenderLogFull, kLog);

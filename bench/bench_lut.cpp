@@ -262,25 +262,11 @@ int lutOnceMain(int argc, char** argv)
 }
 
 #define TAV_LUT_SIZE(S, SIZE)                                                                      \
-    BENCHMARK_CAPTURE(ourPass, S##_Ours_InProcess, &SIZE)                                          \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(openCvPass, S##_OpenCV_InProcess, &SIZE)                                     \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(20);                                                                          \
-    BENCHMARK_CAPTURE(ourProcess, S##_Ours_Process, &SIZE)                                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(vipsProcess, S##_Vips_Process, &SIZE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(imageMagickProcess, S##_ImageMagick_Process, &SIZE)                          \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5)
+    TAV_BENCH_WALL(ourPass, S##_Ours_InProcess, &SIZE);                                            \
+    TAV_BENCH_MANUAL(openCvPass, S##_OpenCV_InProcess, 20, &SIZE);                                 \
+    TAV_BENCH_MANUAL(ourProcess, S##_Ours_Process, 5, &SIZE);                                      \
+    TAV_BENCH_MANUAL(vipsProcess, S##_Vips_Process, 5, &SIZE);                                     \
+    TAV_BENCH_MANUAL(imageMagickProcess, S##_ImageMagick_Process, 5, &SIZE)
 
 TAV_LUT_SIZE(View1536x1024, kView);
 TAV_LUT_SIZE(Large4096x4096, kLarge);

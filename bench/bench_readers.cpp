@@ -225,23 +225,13 @@ BENCHMARK(BM_Jpeg_LibImage)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(Png, pngPath);
 BENCHMARK(BM_Png_LibLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(Jp2, jp2Path);
-BENCHMARK_CAPTURE(libJp2, Jp2_LibDecode, jp2Path)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2_Ours_Region512, jp2Path, 512, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2_Ours_Deres2, jp2Path, 0, 2)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(libJp2, Jp2_LibDecode, jp2Path);
+TAV_BENCH_WALL(jp2Part, Jp2_Ours_Region512, jp2Path, 512, 0);
+TAV_BENCH_WALL(jp2Part, Jp2_Ours_Deres2, jp2Path, 0, 2);
 TAV_BENCH_PEERS(Jp2Lossy, jp2LossyPath);
-BENCHMARK_CAPTURE(libJp2, Jp2Lossy_LibDecode, jp2LossyPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2Lossy_Ours_Region512, jp2LossyPath, 512, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2Lossy_Ours_Deres2, jp2LossyPath, 0, 2)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(libJp2, Jp2Lossy_LibDecode, jp2LossyPath);
+TAV_BENCH_WALL(jp2Part, Jp2Lossy_Ours_Region512, jp2LossyPath, 512, 0);
+TAV_BENCH_WALL(jp2Part, Jp2Lossy_Ours_Deres2, jp2LossyPath, 0, 2);
 TAV_BENCH_PEERS(Tiff, tiffPath);
 BENCHMARK(BM_Tiff_LibLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(TiffLzw, lzwPath);

@@ -244,53 +244,27 @@ void loaderLoad(benchmark::State& state, benchload::fileFn file)
 #endif
 
 #define TAV_READER2_ROWS(F, FILE)                                                                  \
-    BENCHMARK_CAPTURE(wholeProcess, F##_Ours_Process, FILE, benchload::ourProcess)                 \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_ImageMagick_Process, FILE, benchload::imageMagickProcess)  \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(3)
+    TAV_BENCH_MANUAL(wholeProcess, F##_Ours_Process, 5, FILE, benchload::ourProcess);              \
+    TAV_BENCH_MANUAL(wholeProcess, F##_ImageMagick_Process, 3, FILE, benchload::imageMagickProcess)
 
-BENCHMARK_CAPTURE(ourLoad, WebpLossy_Ours_InProcess, webpLossyPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(libWebp, WebpLossy_LibDecode_InProcess, webpLossyPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourLoad, WebpLossy_Ours_InProcess, webpLossyPath);
+TAV_BENCH_WALL(libWebp, WebpLossy_LibDecode_InProcess, webpLossyPath);
 TAV_READER2_ROWS(WebpLossy, webpLossyPath);
-BENCHMARK_CAPTURE(ourLoad, WebpLossless_Ours_InProcess, webpLosslessPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(libWebp, WebpLossless_LibDecode_InProcess, webpLosslessPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourLoad, WebpLossless_Ours_InProcess, webpLosslessPath);
+TAV_BENCH_WALL(libWebp, WebpLossless_LibDecode_InProcess, webpLosslessPath);
 TAV_READER2_ROWS(WebpLossless, webpLosslessPath);
-BENCHMARK_CAPTURE(ourLoad, Avif_Ours_InProcess, avifPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(libAvif, Avif_LibDecode_InProcess, avifPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourLoad, Avif_Ours_InProcess, avifPath);
+TAV_BENCH_WALL(libAvif, Avif_LibDecode_InProcess, avifPath);
 TAV_READER2_ROWS(Avif, avifPath);
-BENCHMARK_CAPTURE(ourRows, Fits16_Ours_ReaderRows_InProcess, fits16Path)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourRows, Fits16_Ours_ReaderRows_InProcess, fits16Path);
 BENCHMARK(BM_Fits16_LibReadPix)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_READER2_ROWS(Fits16, fits16Path);
-BENCHMARK_CAPTURE(ourRows, FitsFloat_Ours_ReaderRows_InProcess, fitsFloatPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourRows, FitsFloat_Ours_ReaderRows_InProcess, fitsFloatPath);
 BENCHMARK(BM_FitsFloat_LibReadPix)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_READER2_ROWS(FitsFloat, fitsFloatPath);
 #if defined(TAV_BENCH_LOADDRV)
-BENCHMARK_CAPTURE(loaderLoad, Fits16_Ours_LoaderLoad, fits16Path)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(loaderLoad, FitsFloat_Ours_LoaderLoad, fitsFloatPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(loaderLoad, Fits16_Ours_LoaderLoad, fits16Path);
+TAV_BENCH_WALL(loaderLoad, FitsFloat_Ours_LoaderLoad, fitsFloatPath);
 #endif
 
 // The whole-process mode loads FITS with the keep-nothing accumulator, as ReaderRows does.
