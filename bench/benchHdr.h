@@ -197,46 +197,4 @@ inline std::string pythonScript(const std::string& name, const char* text)
     return path;
 }
 
-/// Runs a peer script that prints one time in seconds per line; the times.
-inline std::vector<double> peerTimes(const std::string& cmd)
-{
-    std::vector<double> times;
-    if (std::FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r")) {
-        double t = 0;
-        while (std::fscanf(p, "%lf", &t) == 1)
-            times.push_back(t);
-        pclose(p);
-    }
-    return times;
-}
-
-/// Reports times measured elsewhere as the iterations of a manual-time benchmark.
-inline void replayTimes(benchmark::State& state, const std::vector<double>& times)
-{
-    std::size_t i = 0;
-    for (auto _ : state) {
-        if (i >= times.size()) {
-            state.SkipWithError("peer not available or failed");
-            break;
-        }
-        state.SetIterationTime(times[i++]);
-    }
-    benchload::rate(state);
-}
-
-/// One whole process per iteration, wall time (manual time); an empty command skips.
-inline void timeProcess(benchmark::State& state, const std::string& cmd)
-{
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        if (cmd.empty() || !benchload::sh(cmd + " >/dev/null 2>&1")) {
-            state.SkipWithError("peer not available or failed");
-            break;
-        }
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    benchload::rate(state);
-}
-
 } // namespace benchhdr

@@ -144,41 +144,98 @@ inline const std::string& plasmaPpm(const std::string& path, bool cube216 = fals
     return path;
 }
 
+/// The folder of the reader benchmarks: both programs share it, so the plasma and the files
+/// made from it are made once.
+inline const std::string& readersDir()
+{
+    static const std::string d = benchDir("/tmp/tav_bench_readers");
+    return d;
+}
+
+/// The plasma PPM the reader benchmarks' files are made from.
+inline const std::string& readersPpm()
+{
+    static const std::string p = plasmaPpm(readersDir() + "/plasma4096.ppm");
+    return p;
+}
+
+/// One load of a file as the loader runs it: the header read on construction (GETHEADER,
+/// `levels` DERES levels down); the caller then says in fd() what to load and load() runs it.
+class fileLoad {
+public:
+    explicit fileLoad(const std::string& path, int levels = 0)
+    {
+        initIdes(&id_);
+        b_.imgDes = &id_;
+        id_.fd[0].deresLevel = shortu(levels);
+        fp_ = std::fopen(path.c_str(), "rb");
+        if (!fp_) {
+            st_ = -100;
+            return;
+        }
+        st_ = GETHEADER(fp_, &b_, path.c_str(), &nAnc_, anc_, false);
+        if (st_ != 0) {
+            std::fclose(fp_);
+            fp_ = nullptr;
+        }
+    }
+    ~fileLoad()
+    {
+        if (fp_)
+            std::fclose(fp_);
+    }
+    fileLoad(const fileLoad&) = delete;
+    fileLoad& operator=(const fileLoad&) = delete;
+
+    /// 0 when the header was read, else the failing status.
+    int status() const { return st_; }
+    fdes* fd() { return &id_.fd[0]; }
+    int nAnc() const { return nAnc_; }
+
+    /// Loads into `px`, a block of width x height; 0 or the first failing status. The load
+    /// owns the file from here on.
+    int load(int32u* px, int width, int height)
+    {
+        if (st_ != 0)
+            return st_;
+        b_.imgbuf = px;
+        b_.width = width;
+        b_.height = height;
+        std::FILE* fp = fp_;
+        fp_ = nullptr;
+        int st = INIT_VSL(fp, &b_, anc_, nAnc_);
+        VSL.destUnset = true;
+        if (st == 0)
+            st = IMAGE_LOAD();
+        FREE_VSL();
+        return st;
+    }
+
+private:
+    ides id_;
+    bufdes b_{};
+    std::FILE* fp_ = nullptr;
+    int32 nAnc_ = 0;
+    charu* anc_[4] = {};
+    int st_ = 0;
+};
+
 /// Loads the whole file into `px` (kSide x kSide) as the loader's first load into a block that
 /// the picture covers; 0 or the first failing status.
 inline int loadInto(const std::string& path, int32u* px)
 {
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
-    if (!fp)
-        return -100;
-    ides id;
-    initIdes(&id);
-    bufdes b{};
-    b.imgDes = &id;
-    fdes* fd = &id.fd[0];
-    int32 nAnc = 0;
-    charu* anc[4] = {};
-    int st = GETHEADER(fp, &b, path.c_str(), &nAnc, anc, false);
-    if (st != 0) {
-        std::fclose(fp);
-        return st;
-    }
-    fd->vslCtlm |= fd->bands > 1 ? VSL_RGB : (nAnc > 0 ? VSL_PALETTE : VSL_GREY);
+    fileLoad l(path);
+    if (l.status() != 0)
+        return l.status();
+    fdes* fd = l.fd();
+    fd->vslCtlm |= fd->bands > 1 ? VSL_RGB : (l.nAnc() > 0 ? VSL_PALETTE : VSL_GREY);
     fd->dBands = fd->bands > 1 ? fd->bands : 1;
     for (int k = 0; k < fd->dBands; ++k)
         fd->Bands[k] = static_cast<std::int16_t>(k + 1);
     fd->lCols = fd->dCols = fd->fCols;
     fd->lRows = fd->dRows = fd->fRows;
     fd->deres[0] = fd->deres[1] = 1.0;
-    b.imgbuf = px;
-    b.width = kSide;
-    b.height = kSide;
-    st = INIT_VSL(fp, &b, anc, nAnc);
-    VSL.destUnset = true;
-    if (st == 0)
-        st = IMAGE_LOAD();
-    FREE_VSL();
-    return st;
+    return l.load(px, kSide, kSide);
 }
 
 /// Loads the whole file into a fresh pixel block, as the loader's first load of a picture (and
@@ -243,14 +300,42 @@ inline std::string openCvProcess(const std::string& path)
            path + "'";
 }
 
-/// A whole process per iteration, wall time from start to exit (manual time).
-inline void wholeProcess(benchmark::State& state, fileFn file,
-                         std::string (*command)(const std::string&))
+/// Runs a peer that times itself and prints one time in seconds per line; the times.
+inline std::vector<double> peerTimes(const std::string& cmd)
 {
-    const std::string cmd = command(file()) + " 2>/dev/null";
+    std::vector<double> times;
+    if (std::FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r")) {
+        double t = 0;
+        while (std::fscanf(p, "%lf", &t) == 1)
+            times.push_back(t);
+        pclose(p);
+    }
+    return times;
+}
+
+/// Reports times measured elsewhere as the iterations of a manual-time benchmark; a peer that
+/// gave fewer times than iterations is reported skipped with `missing`.
+inline void replayTimes(benchmark::State& state, const std::vector<double>& times,
+                        const char* missing = "peer not available or failed")
+{
+    std::size_t i = 0;
+    for (auto _ : state) {
+        if (i >= times.size()) {
+            state.SkipWithError(missing);
+            break;
+        }
+        state.SetIterationTime(times[i++]);
+    }
+    rate(state);
+}
+
+/// One whole process per iteration, wall time from start to exit (manual time); an empty
+/// command (a peer whose input could not be made) skips.
+inline void timeProcess(benchmark::State& state, const std::string& cmd)
+{
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        if (!sh(cmd)) {
+        if (cmd.empty() || !sh(cmd + " >/dev/null 2>&1")) {
             state.SkipWithError("peer not available or failed");
             break;
         }
@@ -258,6 +343,13 @@ inline void wholeProcess(benchmark::State& state, fileFn file,
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
     rate(state);
+}
+
+/// A whole process per iteration on the benchmark file, wall time from start to exit.
+inline void wholeProcess(benchmark::State& state, fileFn file,
+                         std::string (*command)(const std::string&))
+{
+    timeProcess(state, command(file()));
 }
 
 /// OpenCV's imread in its own process, timed there per read after one warm-up read, as our
@@ -272,23 +364,8 @@ inline void openCvInProcess(benchmark::State& state, fileFn file)
         "for i in range(int(sys.argv[2])):\n t=time.perf_counter()\n"
         " im=cv2.imread(p, cv2.IMREAD_UNCHANGED)\n t=time.perf_counter()-t\n"
         " if im is None: sys.exit(1)\n print(t)' '" +
-        file() + "' " + std::to_string(reads) + " 2>/dev/null";
-    std::vector<double> times;
-    if (std::FILE* p = popen(cmd.c_str(), "r")) {
-        double t = 0;
-        while (std::fscanf(p, "%lf", &t) == 1)
-            times.push_back(t);
-        pclose(p);
-    }
-    std::size_t i = 0;
-    for (auto _ : state) {
-        if (i >= times.size()) {
-            state.SkipWithError("OpenCV peer not available");
-            break;
-        }
-        state.SetIterationTime(times[i++]);
-    }
-    rate(state);
+        file() + "' " + std::to_string(reads);
+    replayTimes(state, peerTimes(cmd), "OpenCV peer not available");
 }
 
 /// The `--load-once FILE` mode of a benchmark program: one load into a fresh pixel block, as
@@ -301,47 +378,51 @@ inline int loadOnceMain(int argc, char** argv)
     return loadFresh(argv[2]) == 0 ? 0 : 1;
 }
 
+/// main() of a benchmark program: `onceMain`, the program's single-run mode for the
+/// whole-process rows (returns -1 for a command line that is not its own), else the benchmarks.
+inline int benchMain(int argc, char** argv, int (*onceMain)(int, char**))
+{
+    if (onceMain)
+        if (const int st = onceMain(argc, argv); st >= 0)
+            return st;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
 } // namespace benchload
+
+/// A row timed in this process, wall time, in milliseconds.
+#define TAV_BENCH_WALL(FN, NAME, ...)                                                              \
+    BENCHMARK_CAPTURE(FN, NAME, __VA_ARGS__)->Unit(benchmark::kMillisecond)->UseRealTime()
+
+/// A row of `N` iterations whose times the benchmark sets itself (whole processes, or times a
+/// peer took in its own process), in milliseconds.
+#define TAV_BENCH_MANUAL(FN, NAME, N, ...)                                                         \
+    BENCHMARK_CAPTURE(FN, NAME, __VA_ARGS__)                                                       \
+        ->Unit(benchmark::kMillisecond)                                                            \
+        ->UseManualTime()                                                                          \
+        ->Iterations(N)
 
 /// Registers the rows of one file: our load in process beside OpenCV's, then whole processes
 /// (ours, ImageMagick, libvips, OpenCV). `F` names the format, `FILE` is a benchload::fileFn.
 /// The includer brings ourLoad, openCvInProcess and wholeProcess into scope (the registration
 /// macro takes plain names).
 #define TAV_BENCH_PEERS(F, FILE)                                                                   \
-    BENCHMARK_CAPTURE(ourLoad, F##_Ours_InProcess, FILE)                                           \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(openCvInProcess, F##_OpenCV_InProcess, FILE)                                 \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_Ours_Process, FILE, benchload::ourProcess)                 \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_ImageMagick_Process, FILE, benchload::imageMagickProcess)  \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_Vips_Process, FILE, benchload::vipsProcess)                \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_OpenCV_Process, FILE, benchload::openCvProcess)            \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5)
+    TAV_BENCH_WALL(ourLoad, F##_Ours_InProcess, FILE);                                             \
+    TAV_BENCH_MANUAL(openCvInProcess, F##_OpenCV_InProcess, 5, FILE);                              \
+    TAV_BENCH_MANUAL(wholeProcess, F##_Ours_Process, 5, FILE, benchload::ourProcess);              \
+    TAV_BENCH_MANUAL(wholeProcess, F##_ImageMagick_Process, 5, FILE,                               \
+                     benchload::imageMagickProcess);                                               \
+    TAV_BENCH_MANUAL(wholeProcess, F##_Vips_Process, 5, FILE, benchload::vipsProcess);             \
+    TAV_BENCH_MANUAL(wholeProcess, F##_OpenCV_Process, 5, FILE, benchload::openCvProcess)
 
 /// main() of a load benchmark: the --load-once mode, else the benchmarks.
 #define TAV_BENCH_LOAD_MAIN()                                                                      \
     int main(int argc, char** argv)                                                                \
     {                                                                                              \
-        if (const int st = benchload::loadOnceMain(argc, argv); st >= 0)                           \
-            return st;                                                                             \
-        benchmark::Initialize(&argc, argv);                                                        \
-        if (benchmark::ReportUnrecognizedArguments(argc, argv))                                    \
-            return 1;                                                                              \
-        benchmark::RunSpecifiedBenchmarks();                                                       \
-        benchmark::Shutdown();                                                                     \
-        return 0;                                                                                  \
+        return benchload::benchMain(argc, argv, benchload::loadOnceMain);                          \
     }

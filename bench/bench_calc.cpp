@@ -11,7 +11,6 @@
 //    bands extracted beforehand) and ImageMagick -fx (one thread).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -211,38 +210,11 @@ void numpyInProcess(benchmark::State& state, const lineCase* l)
     peerFiles();
     const std::string cmd = benchload::peerPython() + " '" TAV_CALC_NUMPY "' '" + dir() +
                             "/pix.u32' '" + dir() + "/acc.i32' " + l->key + " " +
-                            std::to_string(state.max_iterations) + " 2>/dev/null";
-    std::vector<double> times;
-    if (std::FILE* p = popen(cmd.c_str(), "r")) {
-        double t = 0;
-        while (std::fscanf(p, "%lf", &t) == 1)
-            times.push_back(t);
-        pclose(p);
-    }
-    std::size_t i = 0;
-    for (auto _ : state) {
-        if (i >= times.size()) {
-            state.SkipWithError("numpy peer not available");
-            break;
-        }
-        state.SetIterationTime(times[i++]);
-    }
-    benchload::rate(state);
+                            std::to_string(state.max_iterations);
+    benchload::replayTimes(state, benchload::peerTimes(cmd), "numpy peer not available");
 }
 
-void timeProcess(benchmark::State& state, const std::string& cmd)
-{
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        if (!benchload::sh(cmd + " >/dev/null 2>&1")) {
-            state.SkipWithError("peer not available or failed");
-            break;
-        }
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    benchload::rate(state);
-}
+using benchload::timeProcess;
 
 void ourProcess(benchmark::State& state, const lineCase* l)
 {
@@ -278,26 +250,11 @@ int calcOnceMain(int argc, char** argv)
 } // namespace
 
 #define TAV_CALC_ROWS(N, LINE)                                                                     \
-    BENCHMARK_CAPTURE(ours, N##_Ours_InProcess, &LINE)                                             \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime()                                                                            \
-        ->MinTime(1.0);                                                                            \
-    BENCHMARK_CAPTURE(numpyInProcess, N##_Numpy_InProcess, &LINE)                                  \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(10);                                                                          \
-    BENCHMARK_CAPTURE(ourProcess, N##_Ours_Process, &LINE)                                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(3);                                                                           \
-    BENCHMARK_CAPTURE(vipsProcess, N##_Vips_Process, &LINE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(3);                                                                           \
-    BENCHMARK_CAPTURE(imageMagickProcess, N##_ImageMagickFx_Process, &LINE)                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(1)
+    TAV_BENCH_WALL(ours, N##_Ours_InProcess, &LINE)->MinTime(1.0);                                 \
+    TAV_BENCH_MANUAL(numpyInProcess, N##_Numpy_InProcess, 10, &LINE);                              \
+    TAV_BENCH_MANUAL(ourProcess, N##_Ours_Process, 3, &LINE);                                      \
+    TAV_BENCH_MANUAL(vipsProcess, N##_Vips_Process, 3, &LINE);                                     \
+    TAV_BENCH_MANUAL(imageMagickProcess, N##_ImageMagickFx_Process, 1, &LINE)
 
 TAV_CALC_ROWS(Mean, kMean);
 TAV_CALC_ROWS(FiveOps, kFive);
@@ -306,12 +263,5 @@ TAV_CALC_ROWS(FiveOpsAcc, kFiveAcc);
 
 int main(int argc, char** argv)
 {
-    if (const int st = calcOnceMain(argc, argv); st >= 0)
-        return st;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchload::benchMain(argc, argv, calcOnceMain);
 }

@@ -147,14 +147,14 @@ std::string openCvCommand(const renderMode& m, int reads, bool known)
 
 void openCvInProcess(benchmark::State& state, const renderMode* m, bool known)
 {
-    benchhdr::replayTimes(state,
-                          benchhdr::peerTimes(openCvCommand(*m, int(state.max_iterations), known)));
+    benchload::replayTimes(
+        state, benchload::peerTimes(openCvCommand(*m, int(state.max_iterations), known)));
 }
 
 void ourProcess(benchmark::State& state, const renderMode* m)
 {
-    benchhdr::timeProcess(state, "/proc/" + std::to_string(getpid()) + "/exe --render-once '" +
-                                     benchhdr::npyPath() + "' " + m->name);
+    benchload::timeProcess(state, "/proc/" + std::to_string(getpid()) + "/exe --render-once '" +
+                                      benchhdr::npyPath() + "' " + m->name);
 }
 
 void vipsProcess(benchmark::State& state, const renderMode* m)
@@ -173,7 +173,7 @@ void vipsProcess(benchmark::State& state, const renderMode* m)
             cmd += "scale '" + in + "' '" + out + "'" + (m == &kLog ? " --log" : "");
         }
     }
-    benchhdr::timeProcess(state, cmd);
+    benchload::timeProcess(state, cmd);
 }
 
 void imageMagickProcess(benchmark::State& state, const renderMode* m)
@@ -190,14 +190,15 @@ void imageMagickProcess(benchmark::State& state, const renderMode* m)
         op = "-level " + num(100 * (lo - flo) / (fhi - flo)) + "%," +
              num(100 * (hi - flo) / (fhi - flo)) + "%";
     }
-    benchhdr::timeProcess(state, "MAGICK_THREAD_LIMIT=1 convert -define quantum:minimum=" +
-                                     num(flo) + " -define quantum:maximum=" + num(fhi) + " '" +
-                                     benchhdr::tiffPath() + "' " + op + " -depth 8 gray:/dev/null");
+    benchload::timeProcess(state,
+                           "MAGICK_THREAD_LIMIT=1 convert -define quantum:minimum=" + num(flo) +
+                               " -define quantum:maximum=" + num(fhi) + " '" +
+                               benchhdr::tiffPath() + "' " + op + " -depth 8 gray:/dev/null");
 }
 
 void openCvProcess(benchmark::State& state, const renderMode* m)
 {
-    benchhdr::timeProcess(state, openCvCommand(*m, 0, false));
+    benchload::timeProcess(state, openCvCommand(*m, 0, false));
 }
 
 void BM_FloorTruncateStore(benchmark::State& st)
@@ -232,33 +233,13 @@ int renderOnceMain(int argc, char** argv)
 }
 
 #define TAV_RENDER_ROWS(M, MODE)                                                                   \
-    BENCHMARK_CAPTURE(ourRender, M##_Ours_InProcess, &MODE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(openCvInProcess, M##_OpenCV_InProcess, &MODE, false)                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(10);                                                                          \
-    BENCHMARK_CAPTURE(openCvInProcess, M##_OpenCV_KnownRange_InProcess, &MODE, true)               \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(10);                                                                          \
-    BENCHMARK_CAPTURE(ourProcess, M##_Ours_Process, &MODE)                                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(vipsProcess, M##_Vips_Process, &MODE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(imageMagickProcess, M##_ImageMagick_Process, &MODE)                          \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(openCvProcess, M##_OpenCV_Process, &MODE)                                    \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5)
+    TAV_BENCH_WALL(ourRender, M##_Ours_InProcess, &MODE);                                          \
+    TAV_BENCH_MANUAL(openCvInProcess, M##_OpenCV_InProcess, 10, &MODE, false);                     \
+    TAV_BENCH_MANUAL(openCvInProcess, M##_OpenCV_KnownRange_InProcess, 10, &MODE, true);           \
+    TAV_BENCH_MANUAL(ourProcess, M##_Ours_Process, 5, &MODE);                                      \
+    TAV_BENCH_MANUAL(vipsProcess, M##_Vips_Process, 5, &MODE);                                     \
+    TAV_BENCH_MANUAL(imageMagickProcess, M##_ImageMagick_Process, 5, &MODE);                       \
+    TAV_BENCH_MANUAL(openCvProcess, M##_OpenCV_Process, 5, &MODE)
 
 TAV_RENDER_ROWS(RenderLinearFull, kLinear);
 TAV_RENDER_ROWS(RenderLogFull, kLog);
@@ -269,12 +250,5 @@ BENCHMARK(BM_FloorTruncateStore)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (const int st = renderOnceMain(argc, argv); st >= 0)
-        return st;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchload::benchMain(argc, argv, renderOnceMain);
 }

@@ -175,18 +175,18 @@ void openCvInProcess(benchmark::State& state, bool pgm16)
 {
     const std::string script = benchhdr::pythonScript("stats_opencv.py", kOpenCvScript);
     const std::string path = pgm16 ? benchhdr::pgm16Path() : benchhdr::npyPath();
-    benchhdr::replayTimes(state,
-                          benchhdr::peerTimes("OPENCV_FOR_THREADS_NUM=1 " +
-                                              benchload::peerPython() + " '" + script + "' '" +
-                                              path + "' " + std::to_string(state.max_iterations)));
+    benchload::replayTimes(
+        state,
+        benchload::peerTimes("OPENCV_FOR_THREADS_NUM=1 " + benchload::peerPython() + " '" + script +
+                             "' '" + path + "' " + std::to_string(state.max_iterations)));
 }
 
 void vipsProcess(benchmark::State& state, bool pgm16)
 {
     const std::string in = pgm16 ? benchhdr::pgm16Path() : benchhdr::vipsPath();
-    benchhdr::timeProcess(state, in.empty() ? std::string()
-                                            : "VIPS_CONCURRENCY=1 vips hist_find '" + in + "' '" +
-                                                  benchhdr::dir() + "/hist-out.v'");
+    benchload::timeProcess(state, in.empty() ? std::string()
+                                             : "VIPS_CONCURRENCY=1 vips hist_find '" + in + "' '" +
+                                                   benchhdr::dir() + "/hist-out.v'");
 }
 
 #if defined(TAV_BENCH_LOADDRV)
@@ -213,33 +213,17 @@ void loaderLoad(benchmark::State& state, bool pgm16)
 #endif
 
 #define TAV_STATS_ROWS(F, PGM16)                                                                   \
-    BENCHMARK_CAPTURE(ourStore, F##_Ours_BothPasses_InProcess, PGM16)                              \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(readBytes, F##_ReadBytes, PGM16)                                             \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(scratchRoundTrip, F##_ScratchFileRoundTrip, PGM16)                           \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(openCvInProcess, F##_OpenCV_ReadCalcHist_InProcess, PGM16)                   \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(10);                                                                          \
-    BENCHMARK_CAPTURE(vipsProcess, F##_Vips_HistFind_Process, PGM16)                               \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5)
+    TAV_BENCH_WALL(ourStore, F##_Ours_BothPasses_InProcess, PGM16);                                \
+    TAV_BENCH_WALL(readBytes, F##_ReadBytes, PGM16);                                               \
+    TAV_BENCH_WALL(scratchRoundTrip, F##_ScratchFileRoundTrip, PGM16);                             \
+    TAV_BENCH_MANUAL(openCvInProcess, F##_OpenCV_ReadCalcHist_InProcess, 10, PGM16);               \
+    TAV_BENCH_MANUAL(vipsProcess, F##_Vips_HistFind_Process, 5, PGM16)
 
 TAV_STATS_ROWS(Pgm16, true);
 TAV_STATS_ROWS(Float, false);
 #if defined(TAV_BENCH_LOADDRV)
-BENCHMARK_CAPTURE(loaderLoad, Pgm16_Ours_LoaderLoad, true)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(loaderLoad, FloatTiff_Ours_LoaderLoad, false)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(loaderLoad, Pgm16_Ours_LoaderLoad, true);
+TAV_BENCH_WALL(loaderLoad, FloatTiff_Ours_LoaderLoad, false);
 #endif
 
 } // namespace

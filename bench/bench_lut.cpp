@@ -11,7 +11,6 @@
 //    the plain view drawn through them onto a memory view.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -150,7 +149,7 @@ void openCvPass(benchmark::State& state, const picSize* s)
                             "' '" + rawPicture(*s) + "' '" + rawTables() + "' " +
                             std::to_string(s->w) + " " + std::to_string(s->h) + " " +
                             std::to_string(state.max_iterations);
-    benchhdr::replayTimes(state, benchhdr::peerTimes(cmd));
+    benchload::replayTimes(state, benchload::peerTimes(cmd));
     rate(state, *s);
 }
 
@@ -161,9 +160,9 @@ std::string sizeArgs(const picSize& s)
 
 void ourProcess(benchmark::State& state, const picSize* s)
 {
-    benchhdr::timeProcess(state, "/proc/" + std::to_string(getpid()) + "/exe --lut-once '" +
-                                     rawPicture(*s) + "' '" + dir() + "/ours-out.raw' " +
-                                     sizeArgs(*s));
+    benchload::timeProcess(state, "/proc/" + std::to_string(getpid()) + "/exe --lut-once '" +
+                                      rawPicture(*s) + "' '" + dir() + "/ours-out.raw' " +
+                                      sizeArgs(*s));
     rate(state, *s);
 }
 
@@ -171,19 +170,19 @@ void vipsProcess(benchmark::State& state, const picSize* s)
 {
     rawPicture(*s);
     rawTables();
-    benchhdr::timeProcess(state, "VIPS_CONCURRENCY=1 vips maplut '" + dir() + "/pic-" + tag(*s) +
-                                     ".v' '" + dir() + "/vips-out.v' '" + dir() + "/lut.v'");
+    benchload::timeProcess(state, "VIPS_CONCURRENCY=1 vips maplut '" + dir() + "/pic-" + tag(*s) +
+                                      ".v' '" + dir() + "/vips-out.v' '" + dir() + "/lut.v'");
     rate(state, *s);
 }
 
 void imageMagickProcess(benchmark::State& state, const picSize* s)
 {
-    benchhdr::timeProcess(state,
-                          "MAGICK_THREAD_LIMIT=1 convert -size " + std::to_string(s->w) + "x" +
-                              std::to_string(s->h) + " -depth 8 'rgba:" + rawPicture(*s) +
-                              "' -size 256x1 -depth 8 'rgba:" + rawTables() +
-                              "' -interpolate Integer -channel RGB -clut -depth 8 'rgba:" + dir() +
-                              "/magick-out.raw'");
+    benchload::timeProcess(state,
+                           "MAGICK_THREAD_LIMIT=1 convert -size " + std::to_string(s->w) + "x" +
+                               std::to_string(s->h) + " -depth 8 'rgba:" + rawPicture(*s) +
+                               "' -size 256x1 -depth 8 'rgba:" + rawTables() +
+                               "' -interpolate Integer -channel RGB -clut -depth 8 'rgba:" + dir() +
+                               "/magick-out.raw'");
     rate(state, *s);
 }
 
@@ -263,25 +262,11 @@ int lutOnceMain(int argc, char** argv)
 }
 
 #define TAV_LUT_SIZE(S, SIZE)                                                                      \
-    BENCHMARK_CAPTURE(ourPass, S##_Ours_InProcess, &SIZE)                                          \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseRealTime();                                                                           \
-    BENCHMARK_CAPTURE(openCvPass, S##_OpenCV_InProcess, &SIZE)                                     \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(20);                                                                          \
-    BENCHMARK_CAPTURE(ourProcess, S##_Ours_Process, &SIZE)                                         \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(vipsProcess, S##_Vips_Process, &SIZE)                                        \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(imageMagickProcess, S##_ImageMagick_Process, &SIZE)                          \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5)
+    TAV_BENCH_WALL(ourPass, S##_Ours_InProcess, &SIZE);                                            \
+    TAV_BENCH_MANUAL(openCvPass, S##_OpenCV_InProcess, 20, &SIZE);                                 \
+    TAV_BENCH_MANUAL(ourProcess, S##_Ours_Process, 5, &SIZE);                                      \
+    TAV_BENCH_MANUAL(vipsProcess, S##_Vips_Process, 5, &SIZE);                                     \
+    TAV_BENCH_MANUAL(imageMagickProcess, S##_ImageMagick_Process, 5, &SIZE)
 
 TAV_LUT_SIZE(View1536x1024, kView);
 TAV_LUT_SIZE(Large4096x4096, kLarge);
@@ -291,12 +276,5 @@ BENCHMARK(cycleStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (const int st = lutOnceMain(argc, argv); st >= 0)
-        return st;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchload::benchMain(argc, argv, lutOnceMain);
 }

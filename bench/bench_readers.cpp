@@ -28,54 +28,45 @@ using benchload::kSide;
 using benchload::openCvInProcess;
 using benchload::ourLoad;
 using benchload::rate;
+using benchload::readersDir;
+using benchload::readersPpm;
 using benchload::wholeProcess;
 
-std::string dir()
-{
-    static const std::string d = benchload::benchDir("/tmp/tav_bench_readers");
-    return d;
-}
-
-const std::string& ppmPath()
-{
-    static const std::string p = benchload::plasmaPpm(dir() + "/plasma4096.ppm");
-    return p;
-}
 const std::string& jpegPath()
 {
     static const std::string p =
-        benchload::made(dir() + "/plasma.jpg", "cjpeg -quality 90 '" + ppmPath() + "' >");
+        benchload::made(readersDir() + "/plasma.jpg", "cjpeg -quality 90 '" + readersPpm() + "' >");
     return p;
 }
 const std::string& pngPath()
 {
     static const std::string p =
-        benchload::made(dir() + "/plasma.png", "pnmtopng '" + ppmPath() + "' >");
+        benchload::made(readersDir() + "/plasma.png", "pnmtopng '" + readersPpm() + "' >");
     return p;
 }
 const std::string& tiffPath()
 {
-    static const std::string p =
-        benchload::made(dir() + "/plasma.tif", "convert '" + ppmPath() + "' -compress none");
+    static const std::string p = benchload::made(readersDir() + "/plasma.tif",
+                                                 "convert '" + readersPpm() + "' -compress none");
     return p;
 }
 const std::string& lzwPath()
 {
-    static const std::string p =
-        benchload::made(dir() + "/plasma-lzw.tif", "convert '" + ppmPath() + "' -compress lzw");
+    static const std::string p = benchload::made(readersDir() + "/plasma-lzw.tif",
+                                                 "convert '" + readersPpm() + "' -compress lzw");
     return p;
 }
 
 const std::string& jp2Path()
 {
     static const std::string p =
-        benchload::made(dir() + "/plasma.jp2", "opj_compress -i '" + ppmPath() + "' -o");
+        benchload::made(readersDir() + "/plasma.jp2", "opj_compress -i '" + readersPpm() + "' -o");
     return p;
 }
 const std::string& jp2LossyPath()
 {
-    static const std::string p =
-        benchload::made(dir() + "/plasma-r10.jp2", "opj_compress -r 10 -i '" + ppmPath() + "' -o");
+    static const std::string p = benchload::made(readersDir() + "/plasma-r10.jp2",
+                                                 "opj_compress -r 10 -i '" + readersPpm() + "' -o");
     return p;
 }
 
@@ -108,22 +99,10 @@ void libJp2(benchmark::State& state, fileFn file)
 // x, y) or, with `levels`, the whole picture DERES levels down. 0 or the failing status.
 int loadJp2Part(const std::string& path, int x, int y, int cols, int rows, int levels)
 {
-    std::FILE* fp = std::fopen(path.c_str(), "rb");
-    if (!fp)
-        return -100;
-    ides id;
-    initIdes(&id);
-    bufdes b{};
-    b.imgDes = &id;
-    fdes* fd = &id.fd[0];
-    fd->deresLevel = shortu(levels);
-    int32 nAnc = 0;
-    charu* anc[4] = {};
-    int st = GETHEADER(fp, &b, path.c_str(), &nAnc, anc, false);
-    if (st != 0) {
-        std::fclose(fp);
-        return st;
-    }
+    benchload::fileLoad l(path, levels);
+    if (l.status() != 0)
+        return l.status();
+    fdes* fd = l.fd();
     if (levels > 0) {
         cols = int(fd->fCols);
         rows = int(fd->fRows);
@@ -138,15 +117,7 @@ int loadJp2Part(const std::string& path, int x, int y, int cols, int rows, int l
     fd->lRows = fd->dRows = int32u(rows);
     fd->deres[0] = fd->deres[1] = 1.0;
     std::vector<int32u> px(std::size_t(cols) * rows);
-    b.imgbuf = px.data();
-    b.width = cols;
-    b.height = rows;
-    st = INIT_VSL(fp, &b, anc, nAnc);
-    VSL.destUnset = true;
-    if (st == 0)
-        st = IMAGE_LOAD();
-    FREE_VSL();
-    return st;
+    return l.load(px.data(), cols, rows);
 }
 
 void jp2Part(benchmark::State& state, fileFn file, int side, int levels)
@@ -254,23 +225,13 @@ BENCHMARK(BM_Jpeg_LibImage)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(Png, pngPath);
 BENCHMARK(BM_Png_LibLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(Jp2, jp2Path);
-BENCHMARK_CAPTURE(libJp2, Jp2_LibDecode, jp2Path)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2_Ours_Region512, jp2Path, 512, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2_Ours_Deres2, jp2Path, 0, 2)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(libJp2, Jp2_LibDecode, jp2Path);
+TAV_BENCH_WALL(jp2Part, Jp2_Ours_Region512, jp2Path, 512, 0);
+TAV_BENCH_WALL(jp2Part, Jp2_Ours_Deres2, jp2Path, 0, 2);
 TAV_BENCH_PEERS(Jp2Lossy, jp2LossyPath);
-BENCHMARK_CAPTURE(libJp2, Jp2Lossy_LibDecode, jp2LossyPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2Lossy_Ours_Region512, jp2LossyPath, 512, 0)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(jp2Part, Jp2Lossy_Ours_Deres2, jp2LossyPath, 0, 2)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(libJp2, Jp2Lossy_LibDecode, jp2LossyPath);
+TAV_BENCH_WALL(jp2Part, Jp2Lossy_Ours_Region512, jp2LossyPath, 512, 0);
+TAV_BENCH_WALL(jp2Part, Jp2Lossy_Ours_Deres2, jp2LossyPath, 0, 2);
 TAV_BENCH_PEERS(Tiff, tiffPath);
 BENCHMARK(BM_Tiff_LibLoop)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_BENCH_PEERS(TiffLzw, lzwPath);

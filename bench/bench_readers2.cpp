@@ -33,36 +33,30 @@ namespace {
 using benchload::kSide;
 using benchload::ourLoad;
 using benchload::rate;
+using benchload::readersDir;
+using benchload::readersPpm;
 using benchload::wholeProcess;
 
-std::string dir()
-{
-    static const std::string d = benchload::benchDir("/tmp/tav_bench_readers");
-    return d;
-}
-const std::string& ppmPath()
-{
-    static const std::string p = benchload::plasmaPpm(dir() + "/plasma4096.ppm");
-    return p;
-}
 const std::string& webpLossyPath()
 {
-    static const std::string p =
-        benchload::made(dir() + "/plasma.webp", "cwebp -quiet -q 90 '" + ppmPath() + "' -o");
+    static const std::string p = benchload::made(readersDir() + "/plasma.webp",
+                                                 "cwebp -quiet -q 90 '" + readersPpm() + "' -o");
     return p;
 }
 const std::string& webpLosslessPath()
 {
-    static const std::string p = benchload::made(
-        dir() + "/plasma-lossless.webp", "cwebp -quiet -lossless -z 1 '" + ppmPath() + "' -o");
+    static const std::string p =
+        benchload::made(readersDir() + "/plasma-lossless.webp",
+                        "cwebp -quiet -lossless -z 1 '" + readersPpm() + "' -o");
     return p;
 }
 const std::string& avifPath()
 {
-    static const std::string p = benchload::made(
-        dir() + "/plasma.avif", "convert '" + ppmPath() + "' '" + dir() +
-                                    "/plasma-for-avif.png' && avifenc -s 10 --min 20 --max 30 '" +
-                                    dir() + "/plasma-for-avif.png' >/dev/null");
+    static const std::string p =
+        benchload::made(readersDir() + "/plasma.avif",
+                        "convert '" + readersPpm() + "' '" + readersDir() +
+                            "/plasma-for-avif.png' && avifenc -s 10 --min 20 --max 30 '" +
+                            readersDir() + "/plasma-for-avif.png' >/dev/null");
     return p;
 }
 
@@ -71,7 +65,7 @@ std::string writeFits(const std::string& path, bool floats)
 {
     if (benchload::fileExists(path))
         return path;
-    std::FILE* in = std::fopen(ppmPath().c_str(), "rb");
+    std::FILE* in = std::fopen(readersPpm().c_str(), "rb");
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (!in || !out || std::fseek(in, 17, SEEK_SET) != 0)
         std::abort();
@@ -124,12 +118,12 @@ std::string writeFits(const std::string& path, bool floats)
 }
 const std::string& fits16Path()
 {
-    static const std::string p = writeFits(dir() + "/plasma16.fits", false);
+    static const std::string p = writeFits(readersDir() + "/plasma16.fits", false);
     return p;
 }
 const std::string& fitsFloatPath()
 {
-    static const std::string p = writeFits(dir() + "/plasma-float.fits", true);
+    static const std::string p = writeFits(readersDir() + "/plasma-float.fits", true);
     return p;
 }
 
@@ -250,68 +244,41 @@ void loaderLoad(benchmark::State& state, benchload::fileFn file)
 #endif
 
 #define TAV_READER2_ROWS(F, FILE)                                                                  \
-    BENCHMARK_CAPTURE(wholeProcess, F##_Ours_Process, FILE, benchload::ourProcess)                 \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(5);                                                                           \
-    BENCHMARK_CAPTURE(wholeProcess, F##_ImageMagick_Process, FILE, benchload::imageMagickProcess)  \
-        ->Unit(benchmark::kMillisecond)                                                            \
-        ->UseManualTime()                                                                          \
-        ->Iterations(3)
+    TAV_BENCH_MANUAL(wholeProcess, F##_Ours_Process, 5, FILE, benchload::ourProcess);              \
+    TAV_BENCH_MANUAL(wholeProcess, F##_ImageMagick_Process, 3, FILE, benchload::imageMagickProcess)
 
-BENCHMARK_CAPTURE(ourLoad, WebpLossy_Ours_InProcess, webpLossyPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(libWebp, WebpLossy_LibDecode_InProcess, webpLossyPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourLoad, WebpLossy_Ours_InProcess, webpLossyPath);
+TAV_BENCH_WALL(libWebp, WebpLossy_LibDecode_InProcess, webpLossyPath);
 TAV_READER2_ROWS(WebpLossy, webpLossyPath);
-BENCHMARK_CAPTURE(ourLoad, WebpLossless_Ours_InProcess, webpLosslessPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(libWebp, WebpLossless_LibDecode_InProcess, webpLosslessPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourLoad, WebpLossless_Ours_InProcess, webpLosslessPath);
+TAV_BENCH_WALL(libWebp, WebpLossless_LibDecode_InProcess, webpLosslessPath);
 TAV_READER2_ROWS(WebpLossless, webpLosslessPath);
-BENCHMARK_CAPTURE(ourLoad, Avif_Ours_InProcess, avifPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(libAvif, Avif_LibDecode_InProcess, avifPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourLoad, Avif_Ours_InProcess, avifPath);
+TAV_BENCH_WALL(libAvif, Avif_LibDecode_InProcess, avifPath);
 TAV_READER2_ROWS(Avif, avifPath);
-BENCHMARK_CAPTURE(ourRows, Fits16_Ours_ReaderRows_InProcess, fits16Path)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourRows, Fits16_Ours_ReaderRows_InProcess, fits16Path);
 BENCHMARK(BM_Fits16_LibReadPix)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_READER2_ROWS(Fits16, fits16Path);
-BENCHMARK_CAPTURE(ourRows, FitsFloat_Ours_ReaderRows_InProcess, fitsFloatPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(ourRows, FitsFloat_Ours_ReaderRows_InProcess, fitsFloatPath);
 BENCHMARK(BM_FitsFloat_LibReadPix)->Unit(benchmark::kMillisecond)->UseRealTime();
 TAV_READER2_ROWS(FitsFloat, fitsFloatPath);
 #if defined(TAV_BENCH_LOADDRV)
-BENCHMARK_CAPTURE(loaderLoad, Fits16_Ours_LoaderLoad, fits16Path)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(loaderLoad, FitsFloat_Ours_LoaderLoad, fitsFloatPath)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+TAV_BENCH_WALL(loaderLoad, Fits16_Ours_LoaderLoad, fits16Path);
+TAV_BENCH_WALL(loaderLoad, FitsFloat_Ours_LoaderLoad, fitsFloatPath);
 #endif
+
+// The whole-process mode loads FITS with the keep-nothing accumulator, as ReaderRows does.
+int readers2OnceMain(int argc, char** argv)
+{
+    setVslHdrSink(&kNullSink);
+    const int st = benchload::loadOnceMain(argc, argv);
+    setVslHdrSink(nullptr);
+    return st;
+}
 
 } // namespace
 
-// The whole-process mode loads FITS with the keep-nothing accumulator, as ReaderRows does.
 int main(int argc, char** argv)
 {
-    setVslHdrSink(&kNullSink);
-    if (const int st = benchload::loadOnceMain(argc, argv); st >= 0)
-        return st;
-    setVslHdrSink(nullptr);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchload::benchMain(argc, argv, readers2OnceMain);
 }

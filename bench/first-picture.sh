@@ -20,14 +20,8 @@ if [ ! -s "$img" ]; then
     pnmtopng "$dir/plasma4096.ppm" > "$img"
 fi
 
-for n in $(seq 30 90); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
-done
-Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-home=$(mktemp -d)
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
-for _ in $(seq 100); do xdpyinfo -display ":$n" >/dev/null 2>&1 && break; sleep 0.05; done
+. bench/private-xvfb.sh
+start_private_xvfb 1920x1080x24
 
 DISPLAY=":$n" HOME="$home" python3 - "$tav" "$img" "$runs" "$home" <<'PY'
 import os, signal, subprocess, sys, time

@@ -7,12 +7,6 @@ build=${1:-build}
 [ $# -gt 0 ] && shift
 bin="$build/bench/bench_lut_x"
 [ -x "$bin" ] || { echo "no $bin: configure with -DTAV_BENCH=ON and build bench_lut_x" >&2; exit 1; }
-for n in $(seq 30 90); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then break; fi
-done
-Xvfb ":$n" -screen 0 1920x1280x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-home=$(mktemp -d)
-trap 'kill $xvfb 2>/dev/null || true; rm -rf "$home"' EXIT
-for _ in $(seq 100); do xdpyinfo -display ":$n" >/dev/null 2>&1 && break; sleep 0.05; done
+. "$(dirname "$0")/private-xvfb.sh"
+start_private_xvfb 1920x1280x24
 DISPLAY=":$n" HOME="$home" "$bin" "$@"
