@@ -375,6 +375,7 @@ bool drawRamp(const viewState* vs, const char* prompt, std::vector<rampPoint>& p
             continue;
         }
         drawing.draw(pts);
+        testLog("lut line %d", int(pts.size()));
     }
     ui.clearMessage();
     return finished;
@@ -612,9 +613,13 @@ int32 lutOpsMenu(std::vector<pupLink>& links)
     const struct {
         int32 item;
         int32* child;
-    } below[] = {{L_RESET, &m.guns},  {L_EQUALIZE, &m.guns}, {L_HDR, &m.curve}, {L_HSTR, &m.hstr},
-                 {L_HSPEC, &m.hspec}, {L_COMB, &m.comb},     {L_INFO, &m.info}, {L_CYCLE, &m.cycle},
-                 {L_INVERT, &m.guns}, {L_PREVIOUS, &m.prev}, {L_ZERO, &m.guns}, {L_IO, &m.io}};
+    } below[] = {{L_RESET, &m.guns},  {L_EQUALIZE, &m.guns}, {L_HDR, &m.curve},
+                 {L_COMB, &m.comb},   {L_INFO, &m.info},     {L_CYCLE, &m.cycle},
+                 {L_INVERT, &m.guns}, {L_PREVIOUS, &m.prev}, {L_ZERO, &m.guns},
+                 {L_IO, &m.io}};
+    // H.STRETCH and H.SPECIFY carry a title, which makes a menu a root of its own: they pop up
+    // at the pointer once HIST STR or HIST SPEC is chosen (linked below an item, a titled
+    // menu would restart the tree and the choice above it would be lost).
     for (const auto& b : below)
         links.push_back(pupLink{&m.lut, b.item - 1, b.child});
     for (int32 k = 0; k < 5; ++k)
@@ -679,10 +684,14 @@ void lutOps(viewState* vs, const int32* pv, bufdes* bd)
             hdrMode(vs, bd, pv[2], pv[3], pv[4] & 7);
         return;
     case L_HSTR:
-    case L_HSPEC:
-        if (guns2)
-            histRamp(vs, bd, guns2, pv[1] == L_HSPEC);
+    case L_HSPEC: {
+        int32 vals[MAX_PUP_LEVEL] = {};
+        bool outside = true;
+        viewUi().popup(pv[1] == L_HSPEC ? ids.hspec : ids.hstr, vals, &outside);
+        if (!outside && (vals[0] & 7))
+            histRamp(vs, bd, vals[0] & 7, pv[1] == L_HSPEC);
         return;
+    }
     case L_COMB:
         if (guns3)
             comb(vs, bd, pv[2], guns3);

@@ -122,4 +122,49 @@ TEST_F(LutView, CycleFollowsTheWheel)
     exitByMenu();
 }
 
+// HIST STR with the ancillary column on: the line drawn over the histogram box shows on the
+// screen while it is drawn and is gone afterwards, and the view then shows the red gun through
+// the table the line describes.
+TEST_F(LutView, HistStretchDrawsItsLineAndAppliesIt)
+{
+    writeFile(home.file("TAVdefaults.txt"), "ANCIL_DISP=true\n");
+    ASSERT_NO_FATAL_FAILURE(startOnImage(300, 200));
+    const int left = columnLeft();
+    ASSERT_GE(left, 0) << "the ancillary column is on";
+    const Shot before = view();
+    // The graph box: the 256 rows above the roam window's 224; level i at its left + 1 + i.
+    const int x0 = left, y1 = vh - 225;
+    auto binX = [x0](int level) { return x0 + 1 + level; };
+    const Shot boxBefore = drv->grab(vx + x0, vy + y1 - 255, 258, 256);
+
+    ASSERT_NO_FATAL_FAILURE(chooseLut({3})); // HIST STR
+    // The titled gun menu pops up at the pointer as a menu of its own: RED.
+    const std::vector<int> gm = ints(log.waitFor("menu show", waitMs), 2);
+    ASSERT_EQ(gm.size(), 7u) << log.text();
+    drv->move(vx + gm[2] + 10, vy + rowY(gm, 2));
+    ASSERT_FALSE(log.waitFor("menu hilite " + std::to_string(gm[0]) + " 2", waitMs).empty());
+    drv->press(3);
+    drv->release(3);
+    ASSERT_FALSE(log.waitFor("menu done", waitMs).empty());
+    click(1, binX(100), y1 - 200);
+    ASSERT_FALSE(log.waitFor("lut line 2", waitMs).empty());
+    click(1, binX(255), y1 - 250);
+    ASSERT_FALSE(log.waitFor("lut line 3", waitMs).empty());
+    const Shot drawn = drv->grab(vx + x0, vy + y1 - 255, 258, 256);
+    // The line's ends, in the grabbed box: level 100 at height 200, level 255 at height 250.
+    EXPECT_NE(drawn.at(1 + 100, 255 - 200), boxBefore.at(1 + 100, 255 - 200));
+    EXPECT_NE(drawn.at(1 + 255, 255 - 250), boxBefore.at(1 + 255, 255 - 250));
+    click(3, binX(10), y1 - 10);
+    ASSERT_FALSE(log.waitFor("lut set STRETCH 1", waitMs).empty()) << log.text();
+    ASSERT_FALSE(log.waitFor("idle main", waitMs).empty());
+
+    static lutSet t;
+    for (int g = 0; g < 3; ++g)
+        identityLut(t[g]);
+    const rampPoint pts[] = {{0, 0}, {100, 200}, {255, 250}};
+    rampLut(pts, t[0]);
+    EXPECT_TRUE(view() == through(before, t));
+    exitByMenu();
+}
+
 } // namespace

@@ -219,7 +219,8 @@ TEST_F(LutOps, DrawnLineStretchesOrSpecifies)
                  {MOUSE_MIDDLE, 0, 0}, // takes the last point away
                  {MOUSE_LEFT, histBinX(b, 255), b.y1 - 250},
                  {MOUSE_RIGHT, 0, 0}};
-    run(4, 3); // HIST STR, red and green
+    ui.picks = {{3}}; // the H.STRETCH menu pops up on its own: red and green
+    run(4);           // HIST STR
     EXPECT_EQ(lut(0)[50], 100);
     EXPECT_EQ(lut(1)[100], 200);
     EXPECT_EQ(lut(1)[255], 250);
@@ -234,13 +235,15 @@ TEST_F(LutOps, DrawnLineStretchesOrSpecifies)
     ui.clicks = {{MOUSE_LEFT, histBinX(b, 128), b.y1 - 100},
                  {MOUSE_LEFT, histBinX(b, 255), b.y1 - 100},
                  {MOUSE_RIGHT, 0, 0}};
-    run(5, 4); // HIST SPEC, blue: the one level goes to the middle of the wanted histogram
+    ui.picks = {{4}};
+    run(5); // HIST SPEC, blue: the one level goes to the middle of the wanted histogram
     EXPECT_EQ(lutState.names[2], "SPECIFY");
     EXPECT_EQ(view.vs.gunMask, 0);
     EXPECT_GT(lut(2)[0xc0], 128);
 
     ui.clicks = {{MOUSE_LEFT, histBinX(b, 10), b.y1 - 10}}; // then the view closes
-    run(4, 7);
+    ui.picks = {{7}};
+    run(4);
     EXPECT_EQ(lut(2)[0xc0], lutState.archive[lutState.curIdx].lut[2][0xc0]) << "no change";
 }
 

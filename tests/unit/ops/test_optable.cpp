@@ -45,8 +45,9 @@ int32 menusInOnePiece()
     int32 guns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
     int32 curve = xDEFPUP("LIN | LOG | EXP | SINH | TANH");
     int32 scope = xDEFPUP("LOCAL|GLOBAL");
-    int32 hstr = xDEFPUP("H.STRETCH%t|   RGB%x7|   RED%x1|   GRN%x2|   BLU%x4");
-    int32 hspec = xDEFPUP("H.SPECIFY%t|   RGB%x7|   RED%x1|   GRN%x2|   BLU%x4");
+    // Titled, so roots of their own: popped up by HIST STR and HIST SPEC, not linked.
+    xDEFPUP("H.STRETCH%t|   RGB%x7|   RED%x1|   GRN%x2|   BLU%x4");
+    xDEFPUP("H.SPECIFY%t|   RGB%x7|   RED%x1|   GRN%x2|   BLU%x4");
     int32 comb = xDEFPUP("\\ 2%i2|\\ 4%i4|\\ 8%i8|16%i16|32%i32|64%i64");
     int32 info = xDEFPUP("ENTROPY%x0|ABS REDUN%x1|REL REDUN%x2");
     int32 cycle = xDEFPUP("ROTATE|SHIFT");
@@ -80,13 +81,13 @@ int32 menusInOnePiece()
         {&save, 0, &format},   {&save, 1, &format},   {&save, 3, &crypto},    {&ancil, 0, &amode},
         {&ancil, 1, &asource}, {&ancil, 2, &agraphs}, {&ancil, 3, &ascaling}, {&ancil, 4, &acounts},
         {&ancil, 5, &amenu},   {&lut, 0, &guns},      {&lut, 1, &guns},       {&lut, 2, &curve},
-        {&lut, 3, &hstr},      {&lut, 4, &hspec},     {&lut, 5, &comb},       {&lut, 6, &info},
-        {&lut, 7, &cycle},     {&lut, 8, &guns},      {&lut, 9, &prev},       {&lut, 11, &guns},
-        {&lut, 12, &io},       {&curve, 0, &scope},   {&curve, 1, &scope},    {&curve, 2, &scope},
-        {&curve, 3, &scope},   {&curve, 4, &scope},   {&scope, 0, &guns},     {&scope, 1, &guns},
-        {&comb, 0, &guns},     {&comb, 1, &guns},     {&comb, 2, &guns},      {&comb, 3, &guns},
-        {&comb, 4, &guns},     {&comb, 5, &guns},     {&info, 0, &guns},      {&info, 1, &guns},
-        {&info, 2, &guns},     {&cycle, 0, &guns},    {&cycle, 1, &guns},
+        {&lut, 5, &comb},      {&lut, 6, &info},      {&lut, 7, &cycle},      {&lut, 8, &guns},
+        {&lut, 9, &prev},      {&lut, 11, &guns},     {&lut, 12, &io},        {&curve, 0, &scope},
+        {&curve, 1, &scope},   {&curve, 2, &scope},   {&curve, 3, &scope},    {&curve, 4, &scope},
+        {&scope, 0, &guns},    {&scope, 1, &guns},    {&comb, 0, &guns},      {&comb, 1, &guns},
+        {&comb, 2, &guns},     {&comb, 3, &guns},     {&comb, 4, &guns},      {&comb, 5, &guns},
+        {&info, 0, &guns},     {&info, 1, &guns},     {&info, 2, &guns},      {&cycle, 0, &guns},
+        {&cycle, 1, &guns},
     };
     return xLNKPUP(int(sizeof links / sizeof links[0]), links);
 }
