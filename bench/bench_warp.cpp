@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "bTransl.h"
+#include "benchLoad.h"
 #include "bigBlock.h"
 #include "renderPix.h"
 #include "viewState.h"
@@ -493,18 +494,16 @@ int picturesMain(int argc, char** argv)
     return 0;
 }
 
+// The single-run modes the peer script and the whole-process rows start this program in.
+int warpModesMain(int argc, char** argv)
+{
+    for (int (*mode)(int, char**) : {picturesMain, warpOnceMain, warpTimesMain})
+        if (const int st = mode(argc, argv); st >= 0)
+            return st;
+    return -1;
+}
+
 int main(int argc, char** argv)
 {
-    if (const int st = picturesMain(argc, argv); st >= 0)
-        return st;
-    if (const int st = warpOnceMain(argc, argv); st >= 0)
-        return st;
-    if (const int st = warpTimesMain(argc, argv); st >= 0)
-        return st;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchload::benchMain(argc, argv, warpModesMain);
 }
