@@ -466,10 +466,12 @@ void saveArea(uiPort& ui, viewState* vs, bufdes* bd, int32 item, int32 format, i
 
     ui.setCursor(2);
     if (item == SV_BUFFER)
-        ui.message("Saving image...", MSG_BRIEF);
+        ui.message("Saving image...", MSG_STANDING); // stays while the file is written
     const int32 rc = SAVE_IMAGE(path, mask, apply ? &luts : nullptr, bd, item == SV_BUFFER ? 1 : 0,
                                 format == ITEM_PNG ? SAVE_PNG : SAVE_GIF, &saveState.keyText,
                                 saveState.cryptoOn ? SAVE_ENCRYPT : 0);
+    if (item == SV_BUFFER)
+        ui.clearMessage();
     ui.setCursor(0);
     if (rc != SAVE_OK) {
         const std::string s = fmt("Save FAIL:\n  %s\nStatus= %d", {path, std::to_string(rc)});
