@@ -5,7 +5,7 @@
 set(TAV_LAYERS
     "tav_ground"
     "tav_crypto tav_buffers tav_kernels"
-    "tav_jp2codec"
+    "tav_jp2codec tav_output"
     "tav_config tav_input"
     "tav_ldrwin"
     "tav_loader"

@@ -10,8 +10,7 @@ namespace {
 
 // Menu ids of the loop in progress; the link table points at them.
 struct notYetIds {
-    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1, save = -1,
-          format = -1, crypto = -1;
+    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1;
 };
 notYetIds ids;
 
@@ -49,17 +48,6 @@ int32 dispOpsMenu(std::vector<pupLink>&)
     return ids.disp = defineMenu("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
 }
 
-int32 saveImageMenu(std::vector<pupLink>& links)
-{
-    ids.save = defineMenu("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
-    ids.format = defineMenu("PNG|GIF");
-    ids.crypto = defineMenu("OFF|ON|SET KEY|SAVE KEY");
-    links.push_back(pupLink{&ids.save, 0, &ids.format});
-    links.push_back(pupLink{&ids.save, 1, &ids.format});
-    links.push_back(pupLink{&ids.save, 3, &ids.crypto});
-    return ids.save;
-}
-
 void notYet(const char* name)
 {
     viewUi().message(std::string(name) + "\nThis operation is not available yet.", MSG_ACK);
@@ -83,11 +71,6 @@ void buffOpsNotYet(viewState*, const int32*, bufdes*)
 void dispOpsNotYet(viewState*, const int32*, bufdes*)
 {
     notYet("DISP OPS");
-}
-
-void saveImageNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("SAVE IMAGE");
 }
 
 void annotateNone(viewState*, const int32*, bufdes*)

@@ -15,8 +15,6 @@ int32 pixelOpsMenu(std::vector<pupLink>& links);
 int32 buffOpsMenu(std::vector<pupLink>& links);
 /// DISP OPS menus.
 int32 dispOpsMenu(std::vector<pupLink>& links);
-/// SAVE IMAGE menus (format and CRYPTO below it).
-int32 saveImageMenu(std::vector<pupLink>& links);
 
 /// "<name>\nThis operation is not available yet." acknowledged with a click.
 void notYet(const char* name);
@@ -24,7 +22,6 @@ void aoiOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void dispOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
-void saveImageNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 /// ANNOTATE: no annotation tools in this version.
 void annotateNone(viewState* vs, const int32* pupvals, bufdes* bd);
 /// EXTENSIONS: no extension operations are installed.

@@ -100,7 +100,6 @@ TEST(NotYetRows, SayNotAvailableAndChangeNothing)
         {3, "PIXEL OPS\nThis operation is not available yet."},
         {4, "BUFF OPS\nThis operation is not available yet."},
         {5, "DISP OPS\nThis operation is not available yet."},
-        {7, "SAVE IMAGE\nThis operation is not available yet."},
         {10, "ANNOTATE\nNo annotation tools in this version."},
         {11, "EXTENSIONS\nNo extension operations are installed."},
     };

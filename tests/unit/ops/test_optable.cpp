@@ -66,6 +66,8 @@ int32 menusInOnePiece()
     int32 dealias = xDEFPUP("OFF|ON");
     int32 save = xDEFPUP("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
     int32 format = xDEFPUP("PNG|GIF");
+    int32 pngGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|RGBA%xF");
+    int32 gifGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
     int32 crypto = xDEFPUP("OFF|ON|SET KEY|SAVE KEY");
     int32 ancil = xDEFPUP("MODE|SOURCE|GRAPHS|SCALING|COUNTS|MENU");
     int32 amode = xDEFPUP("OFF|ROAM&STATS|ROAM ONLY");
@@ -75,19 +77,23 @@ int32 menusInOnePiece()
     int32 acounts = xDEFPUP("COUNTS|PERCENT");
     int32 amenu = xDEFPUP("FAST%x0|STICKY%x1");
     const pupLink links[] = {
-        {&main, 1, &aoi},      {&main, 2, &lut},      {&main, 3, &pixel},     {&main, 4, &buff},
-        {&main, 5, &disp},     {&main, 6, &zoom},     {&main, 7, &save},      {&main, 9, &ancil},
-        {&buff, 0, &ibuff},    {&buff, 1, &sbuff},    {&zoom, 2, &zmode},     {&zoom, 4, &dealias},
-        {&save, 0, &format},   {&save, 1, &format},   {&save, 3, &crypto},    {&ancil, 0, &amode},
-        {&ancil, 1, &asource}, {&ancil, 2, &agraphs}, {&ancil, 3, &ascaling}, {&ancil, 4, &acounts},
-        {&ancil, 5, &amenu},   {&lut, 0, &guns},      {&lut, 1, &guns},       {&lut, 2, &curve},
-        {&lut, 5, &comb},      {&lut, 6, &info},      {&lut, 7, &cycle},      {&lut, 8, &guns},
-        {&lut, 9, &prev},      {&lut, 11, &guns},     {&lut, 12, &io},        {&curve, 0, &scope},
-        {&curve, 1, &scope},   {&curve, 2, &scope},   {&curve, 3, &scope},    {&curve, 4, &scope},
-        {&scope, 0, &guns},    {&scope, 1, &guns},    {&comb, 0, &guns},      {&comb, 1, &guns},
-        {&comb, 2, &guns},     {&comb, 3, &guns},     {&comb, 4, &guns},      {&comb, 5, &guns},
-        {&info, 0, &guns},     {&info, 1, &guns},     {&info, 2, &guns},      {&cycle, 0, &guns},
-        {&cycle, 1, &guns},
+        {&main, 1, &aoi},       {&main, 2, &lut},       {&main, 3, &pixel},
+        {&main, 4, &buff},      {&main, 5, &disp},      {&main, 6, &zoom},
+        {&main, 7, &save},      {&main, 9, &ancil},     {&buff, 0, &ibuff},
+        {&buff, 1, &sbuff},     {&zoom, 2, &zmode},     {&zoom, 4, &dealias},
+        {&save, 0, &format},    {&save, 1, &format},    {&save, 3, &crypto},
+        {&ancil, 0, &amode},    {&ancil, 1, &asource},  {&ancil, 2, &agraphs},
+        {&ancil, 3, &ascaling}, {&ancil, 4, &acounts},  {&ancil, 5, &amenu},
+        {&lut, 0, &guns},       {&lut, 1, &guns},       {&lut, 2, &curve},
+        {&lut, 5, &comb},       {&lut, 6, &info},       {&lut, 7, &cycle},
+        {&lut, 8, &guns},       {&lut, 9, &prev},       {&lut, 11, &guns},
+        {&lut, 12, &io},        {&curve, 0, &scope},    {&curve, 1, &scope},
+        {&curve, 2, &scope},    {&curve, 3, &scope},    {&curve, 4, &scope},
+        {&scope, 0, &guns},     {&scope, 1, &guns},     {&comb, 0, &guns},
+        {&comb, 1, &guns},      {&comb, 2, &guns},      {&comb, 3, &guns},
+        {&comb, 4, &guns},      {&comb, 5, &guns},      {&info, 0, &guns},
+        {&info, 1, &guns},      {&info, 2, &guns},      {&cycle, 0, &guns},
+        {&cycle, 1, &guns},     {&format, 0, &pngGuns}, {&format, 1, &gifGuns},
     };
     return xLNKPUP(int(sizeof links / sizeof links[0]), links);
 }
