@@ -208,6 +208,7 @@ void define(viewState* vs, bufdes* bd, int32 item, int32 shape)
     if (!clipToView(r, &r))
         return;
     bd->fgAoi = r;
+    testLog("aoi fg %d %d %d %d", r.x0, r.y0, r.x1, r.y1);
     vs->refresh |= RFR_STATS;
     vs->ancil |= ancREDRAW;
     aoiFrames frames(bd);
@@ -567,7 +568,6 @@ void alpha(viewState* vs, bufdes* bd, int32 item, int32 planes)
         if (globalView(vs)) {
             ack("Global View ON.\nAlpha/Overlay undefined");
         } else if (vs->dmode & modeALPHA) {
-            clearGuns(bd, 0);
             viewPixels v(bd->fgAoi);
             if (v.ok()) {
                 const pixArea p = v.pix();

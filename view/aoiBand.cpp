@@ -98,6 +98,7 @@ bool RUBBER_BAND(int32u flags, int32 snap, aoiRec* out)
                           : "Move cursor to box origin & press L MOUSE.",
                    MSG_STANDING);
         int32 x0 = 0, y0 = 0;
+        TEXTWIN_IDLE("band origin");
         for (;;) {
             const int c = ui.mouseEvent(&x0, &y0, 1);
             if (c == MOUSE_LEFT)
@@ -116,6 +117,7 @@ bool RUBBER_BAND(int32u flags, int32 snap, aoiRec* out)
             bandBox box;
             aoiRec r{x0, y0, x0, y0};
             box.show(r);
+            TEXTWIN_IDLE("band corner");
             for (;;) {
                 int32 x = 0, y = 0;
                 const int c = ui.mouseEvent(&x, &y, 0);
