@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -54,34 +55,43 @@ void fillRowsX(const pixArea& a, int32 yFrom, int32 yTo)
     }
 }
 
-// Y fill of the rows between the top and bottom edges, all columns at once: each column's
-// running sums advance one row at a time, so the pass reads memory in row order.
-void fillColumnsY(const pixArea& a, int32 xFrom, int32 xTo, const pixArea* avgWith)
+// Y fill of the rows between the top and bottom edges, all columns at once: each byte's
+// running sum advances one row at a time, so the pass reads memory in row order. The sums sit
+// four to a pixel in the pixel's byte order (the alpha lane steps by 0 and is not written), so
+// both loops below run over plain arrays.
+void fillColumnsY(const pixArea& a, int32 xFrom, int32 xTo, bool average)
 {
     const int32 n = xTo - xFrom + 1;
-    std::vector<float> v(std::size_t(n) * 3), d(std::size_t(n) * 3);
-    const int32u* top = a.row(0);
-    const int32u* bot = a.row(a.h - 1);
-    for (int32 i = 0; i < n; ++i)
-        for (int c = 0; c < 3; ++c) {
-            v[std::size_t(i) * 3 + c] = float(chan(top[xFrom + i], c));
-            d[std::size_t(i) * 3 + c] =
-                float(chan(bot[xFrom + i], c) - chan(top[xFrom + i], c)) / float(a.h - 1);
-        }
+    const std::size_t m = std::size_t(n) * 4;
+    std::vector<float> v(m), d(m);
+    std::vector<int32u> packed(static_cast<std::size_t>(n));
+    const charu* top = reinterpret_cast<const charu*>(a.row(0) + xFrom);
+    const charu* bot = reinterpret_cast<const charu*>(a.row(a.h - 1) + xFrom);
+    const float steps = float(a.h - 1);
+    for (std::size_t j = 0; j < m; ++j) {
+        const bool alphaLane = (j & 3) == 3;
+        v[j] = alphaLane ? 0.0f : float(top[j]);
+        d[j] = alphaLane ? 0.0f : float(int(bot[j]) - int(top[j])) / steps;
+    }
+    std::vector<charu> bytes(m);
     for (int32 y = 1; y < a.h - 1; ++y) {
-        int32u* r = a.row(y) + xFrom;
-        for (int32 i = 0; i < n; ++i) {
-            int o[3];
-            for (int c = 0; c < 3; ++c) {
-                float& s = v[std::size_t(i) * 3 + c];
-                s += d[std::size_t(i) * 3 + c];
-                o[c] = toByte(s);
-            }
-            if (avgWith)
-                for (int c = 0; c < 3; ++c)
-                    o[c] = (o[c] + chan(r[i], c) + 1) / 2;
-            r[i] = withRgb(r[i], o);
+        for (std::size_t j = 0; j < m; ++j) {
+            v[j] += d[j];
+            bytes[j] =
+                charu(std::clamp(int(v[j]), 0, 255)); // truncation, as the fill has always done
         }
+        std::memcpy(packed.data(), bytes.data(), m);
+        int32u* r = a.row(y) + xFrom;
+        if (average)
+            for (int32 i = 0; i < n; ++i) {
+                // (a + b + 1) / 2 per byte without carries between the bytes.
+                const int32u p = packed[i], q = r[i];
+                const int32u avg = (p | q) - (((p ^ q) >> 1) & 0x7F7F7F7Fu);
+                r[i] = (q & 0xFF000000u) | (avg & 0x00FFFFFFu);
+            }
+        else
+            for (int32 i = 0; i < n; ++i)
+                r[i] = (r[i] & 0xFF000000u) | (packed[i] & 0x00FFFFFFu);
     }
 }
 
@@ -89,8 +99,10 @@ void fillCorners(const pixArea& a)
 {
     if (a.w < 3 || a.h < 3)
         return;
-    fillRowsX(a, 0, a.h - 1);
-    fillColumnsY(a, 0, a.w - 1, nullptr);
+    // Only the edge rows need X: the Y pass then replaces every row between them.
+    fillRowsX(a, 0, 0);
+    fillRowsX(a, a.h - 1, a.h - 1);
+    fillColumnsY(a, 0, a.w - 1, false);
 }
 
 void fillSegments(const pixArea& a, int32 step)
@@ -111,7 +123,7 @@ bool fillArea(const pixArea& a, int32 mode)
     switch (mode) {
     case FILL_Y:
         if (!small)
-            fillColumnsY(a, 0, a.w - 1, nullptr);
+            fillColumnsY(a, 0, a.w - 1, false);
         return true;
     case FILL_X:
         if (!small)
@@ -120,7 +132,7 @@ bool fillArea(const pixArea& a, int32 mode)
     case FILL_XY:
         if (!small) {
             fillRowsX(a, 1, a.h - 2);
-            fillColumnsY(a, 1, a.w - 2, &a);
+            fillColumnsY(a, 1, a.w - 2, true);
         }
         return true;
     case FILL_CORNERS:
@@ -164,8 +176,8 @@ bool rotateRight(const pixArea& src, const pixArea& dst, int32 degrees)
     }
     if ((degrees != 90 && degrees != 270) || dst.w != src.h || dst.h != src.w)
         return false;
-    // Blocks of 32 x 32 keep both the reads and the writes within a few cache lines.
-    constexpr int32 B = 32;
+    // Blocks of 16 x 16 keep both the reads and the writes within a few cache lines.
+    constexpr int32 B = 16;
     for (int32 by = 0; by < dst.h; by += B)
         for (int32 bx = 0; bx < dst.w; bx += B) {
             const int32 ey = std::min(by + B, dst.h), ex = std::min(bx + B, dst.w);
@@ -203,40 +215,43 @@ void rotateAny(const pixArea& src, const pixArea& dst, double degrees, bool anti
     const double cs = std::cos(r), sn = std::sin(r);
     const double cx = (src.w - 1) / 2.0, cy = (src.h - 1) / 2.0;
     const double dx0 = (dst.w - 1) / 2.0, dy0 = (dst.h - 1) / 2.0;
+    // Source positions in fixed point with 32 fraction bits: the steps along a row are added,
+    // and 4096 of them drift by far less than a pixel. Weights are the top 8 fraction bits.
+    constexpr double ONE = 4294967296.0;
+    const auto fix = [](double v) { return std::int64_t(std::llround(v * ONE)); };
+    const std::int64_t stepX = fix(cs), stepY = fix(-sn);
+    const std::int64_t half = std::int64_t(1) << 31;
+    const std::int64_t loX = -half, hiX = fix(src.w - 0.5), loY = -half, hiY = fix(src.h - 0.5);
+    const std::int64_t maxX = std::int64_t(src.w - 1) << 32, maxY = std::int64_t(src.h - 1) << 32;
     for (int32 y = 0; y < dst.h; ++y) {
         int32u* d = dst.row(y);
         const double ry = y - dy0;
         // Inverse of the clockwise turn: the source of (x, y) steps by (cos, -sin) along the row.
-        double sx = cx + (0 - dx0) * cs + ry * sn;
-        double sy = cy - (0 - dx0) * sn + ry * cs;
-        for (int32 x = 0; x < dst.w; ++x, sx += cs, sy -= sn) {
-            if (!antiAlias) {
-                const double fx = std::floor(sx + 0.5), fy = std::floor(sy + 0.5);
-                if (fx < 0 || fy < 0 || fx >= src.w || fy >= src.h) {
-                    d[x] = 0;
-                    continue;
-                }
-                d[x] = src.row(int32(fy))[int32(fx)];
-                continue;
-            }
-            if (sx < -0.5 || sy < -0.5 || sx > src.w - 0.5 || sy > src.h - 0.5) {
+        std::int64_t sx = fix(cx - dx0 * cs + ry * sn);
+        std::int64_t sy = fix(cy + dx0 * sn + ry * cs);
+        for (int32 x = 0; x < dst.w; ++x, sx += stepX, sy += stepY) {
+            if (sx < loX || sy < loY || sx >= hiX || sy >= hiY) {
                 d[x] = 0;
                 continue;
             }
-            const double px = std::clamp(sx, 0.0, double(src.w - 1));
-            const double py = std::clamp(sy, 0.0, double(src.h - 1));
-            const int32 x0 = int32(px), y0 = int32(py);
-            const int32 x1 = std::min(x0 + 1, src.w - 1), y1 = std::min(y0 + 1, src.h - 1);
-            const float u = float(px - x0), v = float(py - y0);
-            const int32u a = src.row(y0)[x0], b = src.row(y0)[x1];
-            const int32u c = src.row(y1)[x0], e = src.row(y1)[x1];
-            int o[3];
-            for (int k = 0; k < 3; ++k) {
-                const float top = float(chan(a, k)) + u * float(chan(b, k) - chan(a, k));
-                const float bot = float(chan(c, k)) + u * float(chan(e, k) - chan(c, k));
-                o[k] = std::clamp(int(top + v * (bot - top) + 0.5f), 0, 255);
+            if (!antiAlias) {
+                d[x] = src.row(int32((sy + half) >> 32))[int32((sx + half) >> 32)];
+                continue;
             }
-            d[x] = withRgb(a, o);
+            const std::int64_t px = std::clamp<std::int64_t>(sx, 0, maxX);
+            const std::int64_t py = std::clamp<std::int64_t>(sy, 0, maxY);
+            const int32 x0 = int32(px >> 32), y0 = int32(py >> 32);
+            const int32 x1 = std::min(x0 + 1, src.w - 1), y1 = std::min(y0 + 1, src.h - 1);
+            const int32u u = int32u(px >> 24) & 0xFFu, v = int32u(py >> 24) & 0xFFu;
+            const int32u* r0 = src.row(y0);
+            const int32u* r1 = src.row(y1);
+            // Two bytes at a time (blue and red, green and alpha), each lane 16 bits wide.
+            const auto lerp = [](int32u p, int32u q, int32u t) {
+                const int32u lo = ((p & 0xFF00FFu) * (256 - t) + (q & 0xFF00FFu) * t) >> 8;
+                const int32u hi = (((p >> 8) & 0xFF00FFu) * (256 - t) + ((q >> 8) & 0xFF00FFu) * t);
+                return (lo & 0xFF00FFu) | (hi & 0xFF00FF00u);
+            };
+            d[x] = lerp(lerp(r0[x0], r0[x1], u), lerp(r1[x0], r1[x1], u), v);
         }
     }
 }
