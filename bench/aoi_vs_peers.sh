@@ -23,7 +23,7 @@ cv2.setNumThreads(1)
 k, w, h, n = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 rng = np.random.default_rng(20261207)
 a = rng.integers(0, 256, (h, w, 4), dtype=np.uint8)
-c = a[[0, 0, -1, -1]][:, [0, -1]].reshape(2, 2, 4).copy()
+c = a[[0, -1]][:, [0, -1]].copy()
 m = cv2.getRotationMatrix2D(((w - 1) / 2, (h - 1) / 2), -30, 1.0)
 f = {"flip_h": lambda: cv2.flip(a, 1), "flip_v": lambda: cv2.flip(a, 0),
      "rot90": lambda: cv2.rotate(a, cv2.ROTATE_90_CLOCKWISE),

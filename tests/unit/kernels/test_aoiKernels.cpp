@@ -70,6 +70,31 @@ TEST(AoiFill, XAndYAveragesBothFillsAndKeepsTheEdges)
         EXPECT_EQ(px[i], before[i]) << i;
 }
 
+TEST(AoiFill, RowsFilledSideBySideSumExactlyAsOneRowAtATime)
+{
+    // 11 rows: eight go side by side, three one at a time; both must give the bytes of a
+    // plain single-precision running sum, truncated.
+    std::vector<int32u> px(37 * 11);
+    int32u seed = 12345u;
+    for (int32u& p : px)
+        p = seed = seed * 1103515245u + 12345u;
+    std::vector<int32u> want = px;
+    for (int32 y = 0; y < 11; ++y) {
+        int32u* r = want.data() + y * 37;
+        for (int sh : {16, 8, 0}) {
+            const int a = int((r[0] >> sh) & 255), b = int((r[36] >> sh) & 255);
+            float v = float(a);
+            const float d = float(b - a) / 36.0f;
+            for (int32 x = 1; x < 36; ++x) {
+                v += d;
+                r[x] = (r[x] & ~(255u << sh)) | (int32u(int(v)) << sh);
+            }
+        }
+    }
+    ASSERT_TRUE(fillArea(pixArea{px.data(), 37, 11, 37}, FILL_X));
+    EXPECT_EQ(px, want);
+}
+
 TEST(AoiFill, SegmentsShareTheirEdgeWhenSoftAndNotWhenHard)
 {
     // Black edges with one bright pixel at column 64 of the top and bottom rows. Soft segments
