@@ -468,7 +468,7 @@ void watermark(viewState* vs, bufdes* bd, int32 slot, int32 guns)
 
 // The rotated pixels written centred on the FG AOI's centre, cut to the view; that area
 // becomes the FG AOI.
-void putTurned(viewState* vs, bufdes* bd, const std::vector<int32u>& px, int32 w, int32 h)
+void putTurned(bufdes* bd, const std::vector<int32u>& px, int32 w, int32 h)
 {
     const aoiRec fg = bd->fgAoi;
     const int32 cx = (fg.x0 + fg.x1) / 2, cy = (fg.y0 + fg.y1) / 2;
@@ -487,7 +487,6 @@ void putTurned(viewState* vs, bufdes* bd, const std::vector<int32u>& px, int32 w
                     std::size_t(dp.w) * 4);
     d.write(7);
     bd->fgAoi = at;
-    (void)vs;
 }
 
 void rotate(viewState* vs, bufdes* bd, int32 item, int32 sub)
@@ -535,7 +534,7 @@ void rotate(viewState* vs, bufdes* bd, int32 item, int32 sub)
         rotatedSize(s.w, s.h, deg, &w, &h);
     std::vector<int32u> out(std::size_t(w) * std::size_t(h), 0);
     rotateAny(s, pixArea{out.data(), w, h, w}, deg, antiAlias && item == 6);
-    putTurned(vs, bd, out, w, h);
+    putTurned(bd, out, w, h);
     vs->refresh |= RFR_VIEW | (deg == 180 ? 0u : RFR_STATS);
 }
 
