@@ -10,18 +10,11 @@ namespace {
 
 // Menu ids of the loop in progress; the link table points at them.
 struct notYetIds {
-    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1;
+    int32 pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1;
 };
 notYetIds ids;
 
 } // namespace
-
-int32 aoiOpsMenu(std::vector<pupLink>&)
-{
-    return ids.aoi =
-               defineMenu("RESTORE|DEFINE|MOVE|PREVIOUS|COMPOSITE|COPY/WARP|ACCUM|ROTATE|CLEAR|"
-                          "FILL|ALPHA|STATUS|SET COLOR|WATERMARK");
-}
 
 int32 pixelOpsMenu(std::vector<pupLink>&)
 {
@@ -51,11 +44,6 @@ int32 dispOpsMenu(std::vector<pupLink>&)
 void notYet(const char* name)
 {
     viewUi().message(std::string(name) + "\nThis operation is not available yet.", MSG_ACK);
-}
-
-void aoiOpsNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("AOI OPS");
 }
 
 void pixelOpsNotYet(viewState*, const int32*, bufdes*)

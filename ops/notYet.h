@@ -7,8 +7,6 @@
 
 #include "exploitOp.h"
 
-/// AOI OPS menus.
-int32 aoiOpsMenu(std::vector<pupLink>& links);
 /// PIXEL OPS menus.
 int32 pixelOpsMenu(std::vector<pupLink>& links);
 /// BUFF OPS menus (iBUFF and sBUFF below it).
@@ -18,7 +16,6 @@ int32 dispOpsMenu(std::vector<pupLink>& links);
 
 /// "<name>\nThis operation is not available yet." acknowledged with a click.
 void notYet(const char* name);
-void aoiOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void dispOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);

@@ -1,6 +1,7 @@
 #include "opTable.h"
 
 #include "ancillary.h"
+#include "aoiOps.h"
 #include "calculator.h"
 #include "lutOps.h"
 #include "notYet.h"
@@ -11,7 +12,7 @@ namespace {
 
 // Item texts keep the main menu's own spacing: the menu is drawn from them as they stand.
 constexpr exploitOp rows[] = {
-    {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},     {"LUT   OPS", lutOpsMenu, lutOps},
+    {"AOI   OPS", aoiOpsMenu, aoiOps},           {"LUT   OPS", lutOpsMenu, lutOps},
     {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet}, {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
     {"DISP  OPS", dispOpsMenu, dispOpsNotYet},   {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
     {"SAVE IMAGE", saveImageMenu, saveImageOp},  {"CALCULATOR", nullptr, CALC},

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "aoiBand.h"
 #include "bTransl.h"
 #include "diag.h"
 #include "dispAccum.h"
@@ -73,7 +74,10 @@ void drawAoiFrames()
     const bufdes* b = vState.bd;
     const aoiRec& m = (vState.dmode & modeGLOBALV) ? b->bgAoi : curTransl.mapped;
     const aoiRec* aois[2] = {&b->fgAoi, &b->bgAoi};
-    const int32u colours[2] = {viewRgb(255, 255, 0), viewRgb(0, 255, 255)};
+    int32u colours[2];
+    for (int k = 0; k < 2; ++k) // as SET COLOR chose them
+        colours[k] = viewRgb(int(aoiFrameColour[k] >> 16), int(aoiFrameColour[k] >> 8) & 255,
+                             int(aoiFrameColour[k]) & 255);
     for (int k = 0; k < 2; ++k) {
         const aoiRec& a = *aois[k];
         const bool whole = a.x0 <= m.x0 && a.y0 <= m.y0 && a.x1 >= m.x1 && a.y1 >= m.y1;

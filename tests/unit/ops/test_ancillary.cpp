@@ -96,7 +96,6 @@ TEST(NotYetRows, SayNotAvailableAndChangeNothing)
         const char* text;
     };
     const Case cases[] = {
-        {1, "AOI OPS\nThis operation is not available yet."},
         {3, "PIXEL OPS\nThis operation is not available yet."},
         {4, "BUFF OPS\nThis operation is not available yet."},
         {5, "DISP OPS\nThis operation is not available yet."},

@@ -40,6 +40,24 @@ int32 menusInOnePiece()
                          "ZOOM|SAVE IMAGE|CALCULATOR|ANCILLARY|ANNOTATE|EXTENSIONS|LOADER|EXIT");
     int32 aoi = xDEFPUP("RESTORE|DEFINE|MOVE|PREVIOUS|COMPOSITE|COPY/WARP|ACCUM|ROTATE|CLEAR|"
                         "FILL|ALPHA|STATUS|SET COLOR|WATERMARK");
+    int32 aDefine = xDEFPUP("DRAW AOI|VIS. BUFF|FULL DISP|DISP / 2|512 X 512|256 X 256|COLS,ROWS");
+    int32 aShapes = xDEFPUP("RECTANGLE|SQUARE");
+    int32 aGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 aAlpha = xDEFPUP("CLEAR|ASSIGN");
+    int32 aPlanes = xDEFPUP("RED%x1|GRN%x2|BLU%x4");
+    int32 aCopy = xDEFPUP("UNSCALED|DRAW DEST.|SFACT|X,Y");
+    int32 aAccums = xDEFPUP("ACCUM @1%i0|ACCUM @2%i1|ACCUM @3%i2|ACCUM @4%i3");
+    int32 aAccumsPan = xDEFPUP("ACCUM @1%i0|ACCUM @2%i1|ACCUM @3%i2|ACCUM @4%i3|PAN V%i5");
+    int32 aActions = xDEFPUP("CROP TO|PASTE FR|STATUS|RELEASE");
+    int32 aFill = xDEFPUP("\\  Y  %i1|\\  X  %i2|X & Y%i3|CORNERS%i7|SEGSOFT%i8|SEGHARD%i9");
+    int32 aRotate = xDEFPUP("MIRROR|FLIP|ROT  90|ROT 180|ROT -90|ROT '?'|ANTI-ALIAS");
+    int32 aClip = xDEFPUP("CLIPPED|UNCLIPPED");
+    int32 aOnOff = xDEFPUP("OFF|ON");
+    int32 aMove = xDEFPUP("DRAG|TILE|SET SNAP");
+    int32 aSnap = xDEFPUP(" 1 | 2 | 4 %i4| 8 %i8");
+    int32 aColour = xDEFPUP("FG AOI|BG AOI|LIMITS");
+    int32 aComposite = xDEFPUP("LOCAL|CLONE");
+    int32 aPrevious = xDEFPUP("\\ - |\\ + ");
     int32 lut = xDEFPUP("RESET|EQUALIZE|HDR MODE|HIST STR|HIST SPEC|COMB|INFOMETRIC|CYCLE|INVERT|"
                         "PREVIOUS|STATUS|ZERO|LUT I/O");
     int32 guns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
@@ -77,23 +95,89 @@ int32 menusInOnePiece()
     int32 acounts = xDEFPUP("COUNTS|PERCENT");
     int32 amenu = xDEFPUP("FAST%x0|STICKY%x1");
     const pupLink links[] = {
-        {&main, 1, &aoi},       {&main, 2, &lut},       {&main, 3, &pixel},
-        {&main, 4, &buff},      {&main, 5, &disp},      {&main, 6, &zoom},
-        {&main, 7, &save},      {&main, 9, &ancil},     {&buff, 0, &ibuff},
-        {&buff, 1, &sbuff},     {&zoom, 2, &zmode},     {&zoom, 4, &dealias},
-        {&save, 0, &format},    {&save, 1, &format},    {&save, 3, &crypto},
-        {&ancil, 0, &amode},    {&ancil, 1, &asource},  {&ancil, 2, &agraphs},
-        {&ancil, 3, &ascaling}, {&ancil, 4, &acounts},  {&ancil, 5, &amenu},
-        {&lut, 0, &guns},       {&lut, 1, &guns},       {&lut, 2, &curve},
-        {&lut, 5, &comb},       {&lut, 6, &info},       {&lut, 7, &cycle},
-        {&lut, 8, &guns},       {&lut, 9, &prev},       {&lut, 11, &guns},
-        {&lut, 12, &io},        {&curve, 0, &scope},    {&curve, 1, &scope},
-        {&curve, 2, &scope},    {&curve, 3, &scope},    {&curve, 4, &scope},
-        {&scope, 0, &guns},     {&scope, 1, &guns},     {&comb, 0, &guns},
-        {&comb, 1, &guns},      {&comb, 2, &guns},      {&comb, 3, &guns},
-        {&comb, 4, &guns},      {&comb, 5, &guns},      {&info, 0, &guns},
-        {&info, 1, &guns},      {&info, 2, &guns},      {&cycle, 0, &guns},
-        {&cycle, 1, &guns},     {&format, 0, &pngGuns}, {&format, 1, &gifGuns},
+        {&main, 1, &aoi},
+        {&main, 2, &lut},
+        {&main, 3, &pixel},
+        {&main, 4, &buff},
+        {&main, 5, &disp},
+        {&main, 6, &zoom},
+        {&main, 7, &save},
+        {&main, 9, &ancil},
+        {&buff, 0, &ibuff},
+        {&buff, 1, &sbuff},
+        {&zoom, 2, &zmode},
+        {&zoom, 4, &dealias},
+        {&save, 0, &format},
+        {&save, 1, &format},
+        {&save, 3, &crypto},
+        {&ancil, 0, &amode},
+        {&ancil, 1, &asource},
+        {&ancil, 2, &agraphs},
+        {&ancil, 3, &ascaling},
+        {&ancil, 4, &acounts},
+        {&ancil, 5, &amenu},
+        {&lut, 0, &guns},
+        {&lut, 1, &guns},
+        {&lut, 2, &curve},
+        {&lut, 5, &comb},
+        {&lut, 6, &info},
+        {&lut, 7, &cycle},
+        {&lut, 8, &guns},
+        {&lut, 9, &prev},
+        {&lut, 11, &guns},
+        {&lut, 12, &io},
+        {&curve, 0, &scope},
+        {&curve, 1, &scope},
+        {&curve, 2, &scope},
+        {&curve, 3, &scope},
+        {&curve, 4, &scope},
+        {&scope, 0, &guns},
+        {&scope, 1, &guns},
+        {&comb, 0, &guns},
+        {&comb, 1, &guns},
+        {&comb, 2, &guns},
+        {&comb, 3, &guns},
+        {&comb, 4, &guns},
+        {&comb, 5, &guns},
+        {&info, 0, &guns},
+        {&info, 1, &guns},
+        {&info, 2, &guns},
+        {&cycle, 0, &guns},
+        {&cycle, 1, &guns},
+        {&format, 0, &pngGuns},
+        {&format, 1, &gifGuns},
+        {&aoi, 0, &aGuns},
+        {&aoi, 1, &aDefine},
+        {&aoi, 2, &aMove},
+        {&aoi, 3, &aPrevious},
+        {&aoi, 4, &aComposite},
+        {&aoi, 5, &aCopy},
+        {&aoi, 6, &aActions},
+        {&aoi, 7, &aRotate},
+        {&aoi, 8, &aGuns},
+        {&aoi, 9, &aFill},
+        {&aoi, 10, &aAlpha},
+        {&aoi, 12, &aColour},
+        {&aoi, 13, &aAccums},
+        {&aDefine, 0, &aShapes},
+        {&aAlpha, 1, &aPlanes},
+        {&aRotate, 5, &aClip},
+        {&aRotate, 6, &aOnOff},
+        {&aMove, 2, &aSnap},
+        {&aActions, 0, &aAccums},
+        {&aActions, 1, &aAccums},
+        {&aActions, 2, &aAccumsPan},
+        {&aActions, 3, &aAccumsPan},
+        {&aCopy, 0, &aGuns},
+        {&aCopy, 1, &aGuns},
+        {&aCopy, 2, &aGuns},
+        {&aCopy, 3, &aGuns},
+        {&aAccums, 0, &aGuns},
+        {&aAccums, 1, &aGuns},
+        {&aAccums, 2, &aGuns},
+        {&aAccums, 3, &aGuns},
+        {&aComposite, 0, &aGuns},
+        {&aComposite, 1, &aGuns},
     };
     return xLNKPUP(int(sizeof links / sizeof links[0]), links);
 }

@@ -1,0 +1,383 @@
+#include "aoiKernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int shifts[3] = {16, 8, 0}; // red, green, blue
+
+int chan(int32u p, int c)
+{
+    return int((p >> shifts[c]) & 0xFFu);
+}
+
+int32u withRgb(int32u p, const int v[3])
+{
+    return (p & 0xFF000000u) | (int32u(v[0]) << 16) | (int32u(v[1]) << 8) | int32u(v[2]);
+}
+
+int toByte(float v)
+{
+    const int i = int(v); // truncation, as the fill has always done
+    return std::clamp(i, 0, 255);
+}
+
+// Interpolates n pixels spaced by `step` between the end pixels (exclusive), a running float
+// sum per colour. out receives the n - 2 inner values.
+void lerpLine(int32u first, int32u last, int32 n, int32u* p, std::ptrdiff_t step)
+{
+    float v[3], d[3];
+    for (int c = 0; c < 3; ++c) {
+        v[c] = float(chan(first, c));
+        d[c] = float(chan(last, c) - chan(first, c)) / float(n - 1);
+    }
+    for (int32 k = 1; k < n - 1; ++k) {
+        int o[3];
+        for (int c = 0; c < 3; ++c) {
+            v[c] += d[c];
+            o[c] = toByte(v[c]);
+        }
+        int32u* q = p + std::ptrdiff_t(k) * step;
+        *q = withRgb(*q, o);
+    }
+}
+
+// X fill of rows yFrom to yTo. Each row's sums must run in order along the row, so eight rows
+// go side by side: one step adds 32 sums (eight rows, four bytes each) and writes a pixel of
+// each row. Rows left over take the plain path, which sums in the same order.
+__attribute__((target_clones("avx2", "default"))) void fillRowsX(const pixArea& a, int32 yFrom,
+                                                                 int32 yTo)
+{
+    constexpr int32 R = 8;
+    const float steps = float(a.w - 1);
+    int32 y = yFrom;
+    for (; y + R - 1 <= yTo; y += R) {
+        float v[R * 4], d[R * 4];
+        int32u* rows[R];
+        for (int32 r = 0; r < R; ++r) {
+            rows[r] = a.row(y + r);
+            const int32u first = rows[r][0], last = rows[r][a.w - 1];
+            for (int b = 0; b < 4; ++b) {
+                const int f = int((first >> (8 * b)) & 0xFFu), l = int((last >> (8 * b)) & 0xFFu);
+                v[r * 4 + b] = b == 3 ? 0.0f : float(f);
+                d[r * 4 + b] = b == 3 ? 0.0f : float(l - f) / steps;
+            }
+        }
+        for (int32 k = 1; k < a.w - 1; ++k) {
+            charu bytes[R * 4];
+            for (int32 j = 0; j < R * 4; ++j) {
+                v[j] += d[j];
+                bytes[j] = charu(int(v[j])); // truncation; the sums stay within their ends
+            }
+            int32u px[R];
+            std::memcpy(px, bytes, sizeof px);
+            for (int32 r = 0; r < R; ++r)
+                rows[r][k] = (rows[r][k] & 0xFF000000u) | (px[r] & 0x00FFFFFFu);
+        }
+    }
+    for (; y <= yTo; ++y) {
+        int32u* r = a.row(y);
+        lerpLine(r[0], r[a.w - 1], a.w, r, 1);
+    }
+}
+
+// Y fill of the rows between the top and bottom edges, all columns at once: each byte's
+// running sum advances one row at a time, so the pass reads memory in row order. The sums sit
+// four to a pixel in the pixel's byte order (the alpha lane steps by 0 and is not written), so
+// both loops below run over plain arrays.
+// Built twice, for the wide vector unit where the processor has one and for any other.
+__attribute__((target_clones("avx2", "default"))) void fillColumnsY(const pixArea& a, int32 xFrom,
+                                                                    int32 xTo, bool average)
+{
+    const int32 n = xTo - xFrom + 1;
+    const std::size_t m = std::size_t(n) * 4;
+    std::vector<float> v(m), d(m);
+    std::vector<int32u> packed(static_cast<std::size_t>(n));
+    const charu* top = reinterpret_cast<const charu*>(a.row(0) + xFrom);
+    const charu* bot = reinterpret_cast<const charu*>(a.row(a.h - 1) + xFrom);
+    const float steps = float(a.h - 1);
+    for (std::size_t j = 0; j < m; ++j) {
+        const bool alphaLane = (j & 3) == 3;
+        v[j] = alphaLane ? 0.0f : float(top[j]);
+        d[j] = alphaLane ? 0.0f : float(int(bot[j]) - int(top[j])) / steps;
+    }
+    std::vector<charu> bytes(m);
+    for (int32 y = 1; y < a.h - 1; ++y) {
+        for (std::size_t j = 0; j < m; ++j) {
+            v[j] += d[j];
+            bytes[j] =
+                charu(std::clamp(int(v[j]), 0, 255)); // truncation, as the fill has always done
+        }
+        std::memcpy(packed.data(), bytes.data(), m);
+        int32u* r = a.row(y) + xFrom;
+        if (average)
+            for (int32 i = 0; i < n; ++i) {
+                // (a + b + 1) / 2 per byte without carries between the bytes.
+                const int32u p = packed[i], q = r[i];
+                const int32u avg = (p | q) - (((p ^ q) >> 1) & 0x7F7F7F7Fu);
+                r[i] = (q & 0xFF000000u) | (avg & 0x00FFFFFFu);
+            }
+        else
+            for (int32 i = 0; i < n; ++i)
+                r[i] = (r[i] & 0xFF000000u) | (packed[i] & 0x00FFFFFFu);
+    }
+}
+
+void fillCorners(const pixArea& a)
+{
+    if (a.w < 3 || a.h < 3)
+        return;
+    // Only the edge rows need X: the Y pass then replaces every row between them.
+    fillRowsX(a, 0, 0);
+    fillRowsX(a, a.h - 1, a.h - 1);
+    fillColumnsY(a, 0, a.w - 1, false);
+}
+
+void fillSegments(const pixArea& a, int32 step)
+{
+    for (int32 oy = 0; oy < a.h; oy += step)
+        for (int32 ox = 0; ox < a.w; ox += step) {
+            const pixArea s{a.row(oy) + ox, std::min<int32>(64, a.w - ox),
+                            std::min<int32>(64, a.h - oy), a.stride};
+            fillCorners(s);
+        }
+}
+
+} // namespace
+
+bool fillArea(const pixArea& a, int32 mode)
+{
+    const bool small = a.w < 3 || a.h < 3;
+    switch (mode) {
+    case FILL_Y:
+        if (!small)
+            fillColumnsY(a, 0, a.w - 1, false);
+        return true;
+    case FILL_X:
+        if (!small)
+            fillRowsX(a, 0, a.h - 1);
+        return true;
+    case FILL_XY:
+        if (!small) {
+            fillRowsX(a, 1, a.h - 2);
+            fillColumnsY(a, 1, a.w - 2, true);
+        }
+        return true;
+    case FILL_CORNERS:
+        fillCorners(a);
+        return true;
+    case FILL_SEGSOFT:
+        fillSegments(a, 63);
+        return true;
+    case FILL_SEGHARD:
+        fillSegments(a, 64);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void mirrorArea(const pixArea& a)
+{
+    for (int32 y = 0; y < a.h; ++y)
+        std::reverse(a.row(y), a.row(y) + a.w);
+}
+
+void flipArea(const pixArea& a)
+{
+    for (int32 y = 0, z = a.h - 1; y < z; ++y, --z)
+        std::swap_ranges(a.row(y), a.row(y) + a.w, a.row(z));
+}
+
+bool rotateRight(const pixArea& src, const pixArea& dst, int32 degrees)
+{
+    if (degrees == 180) {
+        if (dst.w != src.w || dst.h != src.h)
+            return false;
+        for (int32 y = 0; y < src.h; ++y) {
+            const int32u* s = src.row(src.h - 1 - y) + src.w;
+            int32u* d = dst.row(y);
+            for (int32 x = 0; x < src.w; ++x)
+                d[x] = *--s;
+        }
+        return true;
+    }
+    if ((degrees != 90 && degrees != 270) || dst.w != src.h || dst.h != src.w)
+        return false;
+    // Blocks of 16 x 16 keep both the reads and the writes within a few cache lines.
+    constexpr int32 B = 16;
+    for (int32 by = 0; by < dst.h; by += B)
+        for (int32 bx = 0; bx < dst.w; bx += B) {
+            const int32 ey = std::min(by + B, dst.h), ex = std::min(bx + B, dst.w);
+            for (int32 y = by; y < ey; ++y) {
+                int32u* d = dst.row(y);
+                if (degrees == 90) // out(x, y) = in(h - 1 - x, y)
+                    for (int32 x = bx; x < ex; ++x)
+                        d[x] = src.row(src.h - 1 - x)[y];
+                else // out(x, y) = in(x, w - 1 - y)
+                    for (int32 x = bx; x < ex; ++x)
+                        d[x] = src.row(x)[src.w - 1 - y];
+            }
+        }
+    return true;
+}
+
+void rotatedSize(int32 w, int32 h, double degrees, int32* ow, int32* oh)
+{
+    const double r = degrees * M_PI / 180.0;
+    const double c = std::fabs(std::cos(r)), s = std::fabs(std::sin(r));
+    // A hair of slack keeps exact quarter turns from gaining a pixel by rounding.
+    *ow = std::max<int32>(1, int32(std::ceil(w * c + h * s - 1e-6)));
+    *oh = std::max<int32>(1, int32(std::ceil(w * s + h * c - 1e-6)));
+}
+
+void rotateAny(const pixArea& src, const pixArea& dst, double degrees, bool antiAlias)
+{
+    double deg = std::fmod(degrees, 360.0);
+    if (deg < 0)
+        deg += 360.0;
+    if (!antiAlias && (deg == 90.0 || deg == 180.0 || deg == 270.0) &&
+        rotateRight(src, dst, int32(deg)))
+        return;
+    const double r = deg * M_PI / 180.0;
+    const double cs = std::cos(r), sn = std::sin(r);
+    const double cx = (src.w - 1) / 2.0, cy = (src.h - 1) / 2.0;
+    const double dx0 = (dst.w - 1) / 2.0, dy0 = (dst.h - 1) / 2.0;
+    // Source positions in fixed point with 32 fraction bits: the steps along a row are added,
+    // and 4096 of them drift by far less than a pixel. Weights are the top 8 fraction bits.
+    constexpr double ONE = 4294967296.0;
+    const auto fix = [](double v) { return std::int64_t(std::llround(v * ONE)); };
+    const std::int64_t stepX = fix(cs), stepY = fix(-sn);
+    const std::int64_t half = std::int64_t(1) << 31;
+    const std::int64_t loX = -half, hiX = fix(src.w - 0.5), loY = -half, hiY = fix(src.h - 0.5);
+    const std::int64_t maxX = std::int64_t(src.w - 1) << 32, maxY = std::int64_t(src.h - 1) << 32;
+    for (int32 y = 0; y < dst.h; ++y) {
+        int32u* d = dst.row(y);
+        const double ry = y - dy0;
+        // Inverse of the clockwise turn: the source of (x, y) steps by (cos, -sin) along the row.
+        std::int64_t sx = fix(cx - dx0 * cs + ry * sn);
+        std::int64_t sy = fix(cy + dx0 * sn + ry * cs);
+        for (int32 x = 0; x < dst.w; ++x, sx += stepX, sy += stepY) {
+            if (sx < loX || sy < loY || sx >= hiX || sy >= hiY) {
+                d[x] = 0;
+                continue;
+            }
+            if (!antiAlias) {
+                d[x] = src.row(int32((sy + half) >> 32))[int32((sx + half) >> 32)];
+                continue;
+            }
+            const std::int64_t px = std::clamp<std::int64_t>(sx, 0, maxX);
+            const std::int64_t py = std::clamp<std::int64_t>(sy, 0, maxY);
+            const int32 x0 = int32(px >> 32), y0 = int32(py >> 32);
+            const int32 x1 = std::min(x0 + 1, src.w - 1), y1 = std::min(y0 + 1, src.h - 1);
+            const int32u u = int32u(px >> 24) & 0xFFu, v = int32u(py >> 24) & 0xFFu;
+            const int32u* r0 = src.row(y0);
+            const int32u* r1 = src.row(y1);
+            // Two bytes at a time (blue and red, green and alpha), each lane 16 bits wide.
+            const auto lerp = [](int32u p, int32u q, int32u t) {
+                const int32u lo = ((p & 0xFF00FFu) * (256 - t) + (q & 0xFF00FFu) * t) >> 8;
+                const int32u hi = (((p >> 8) & 0xFF00FFu) * (256 - t) + ((q >> 8) & 0xFF00FFu) * t);
+                return (lo & 0xFF00FFu) | (hi & 0xFF00FF00u);
+            };
+            d[x] = lerp(lerp(r0[x0], r0[x1], u), lerp(r1[x0], r1[x1], u), v);
+        }
+    }
+}
+
+int32 snapCoord(int32 c, int32 s)
+{
+    return s > 1 ? s * ((c + s / 2) / s) : c;
+}
+
+pixBox placeInBox(int32 x, int32 y, int32 w, int32 h, const pixBox& box)
+{
+    w = std::min(w, box.x1 - box.x0 + 1);
+    h = std::min(h, box.y1 - box.y0 + 1);
+    x = std::clamp(x, box.x0, box.x1 - w + 1);
+    y = std::clamp(y, box.y0, box.y1 - h + 1);
+    return pixBox{x, y, x + w - 1, y + h - 1};
+}
+
+bool insideBox(const pixBox& r, const pixBox& box)
+{
+    return r.x0 >= box.x0 && r.y0 >= box.y0 && r.x1 <= box.x1 && r.y1 <= box.y1;
+}
+
+bool adjoiningTile(const pixBox& r, int32 px, int32 py, pixBox* out)
+{
+    const int32 dx = px < r.x0 ? -1 : px > r.x1 ? 1 : 0;
+    const int32 dy = py < r.y0 ? -1 : py > r.y1 ? 1 : 0;
+    if (!dx && !dy)
+        return false;
+    const int32 w = r.x1 - r.x0 + 1, h = r.y1 - r.y0 + 1;
+    *out = pixBox{r.x0 + dx * w, r.y0 + dy * h, r.x1 + dx * w, r.y1 + dy * h};
+    return true;
+}
+
+void compositeArea(const pixArea& view, int32 zoom, const pixArea& buf, int32u gunMask)
+{
+    const int32 z = std::max(zoom, 1);
+    const int32 bw = std::min(buf.w, view.w / z), bh = std::min(buf.h, view.h / z);
+    const int32u keep = ~gunMask;
+    if (z == 1) {
+        for (int32 y = 0; y < bh; ++y) {
+            const int32u* s = view.row(y);
+            int32u* d = buf.row(y);
+            for (int32 x = 0; x < bw; ++x)
+                d[x] = (d[x] & keep) | (s[x] & gunMask);
+        }
+        return;
+    }
+    const int32u n = int32u(z) * int32u(z);
+    std::vector<int32u> sums(std::size_t(bw) * 4);
+    for (int32 y = 0; y < bh; ++y) {
+        std::fill(sums.begin(), sums.end(), 0u);
+        for (int32 k = 0; k < z; ++k) {
+            const int32u* s = view.row(y * z + k);
+            for (int32 x = 0; x < bw * z; ++x)
+                for (int b = 0; b < 4; ++b)
+                    sums[std::size_t(x / z) * 4 + b] += (s[x] >> (8 * b)) & 0xFFu;
+        }
+        int32u* d = buf.row(y);
+        for (int32 x = 0; x < bw; ++x) {
+            int32u p = 0;
+            for (int b = 0; b < 4; ++b)
+                p |= ((sums[std::size_t(x) * 4 + b] + n / 2) / n) << (8 * b);
+            d[x] = (d[x] & keep) | (p & gunMask);
+        }
+    }
+}
+
+void watermarkRow(std::span<int32u> dst, std::span<const int32u> acc, int32u gunMask)
+{
+    const std::size_t n = std::min(dst.size(), acc.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        int32u p = 0;
+        for (int b = 0; b < 4; ++b) {
+            const int32u v = (dst[i] >> (8 * b)) & 0xFFu, a = (acc[i] >> (8 * b)) & 0xFFu;
+            p |= ((3 * v + a) / 4) << (8 * b);
+        }
+        dst[i] = (dst[i] & ~gunMask) | (p & gunMask);
+    }
+}
+
+void alphaFromPlanes(std::span<int32u> row, int32 planeBits)
+{
+    int32 n = 0;
+    for (int c = 0; c < 3; ++c)
+        n += (planeBits >> c) & 1;
+    if (!n)
+        return;
+    for (int32u& p : row) {
+        int32 s = 0;
+        for (int c = 0; c < 3; ++c)
+            if (planeBits & (1 << c))
+                s += chan(p, c);
+        p = (p & 0x00FFFFFFu) | (int32u(s / n) << 24);
+    }
+}
