@@ -50,9 +50,11 @@ ides* freshIdesArray()
 void resetRecord(bufdes* b, int32u* keep, int32 prevW, int32 prevH)
 {
     const int32 num = b->bufNum;
+    const int32u gen = b->generation;
     std::free(b->imgDes);
     *b = bufdes{};
     b->bufNum = num;
+    b->generation = gen + 1;
     b->imgbuf = keep;
     b->prevWidth = prevW;
     b->prevHeight = prevH;
@@ -177,6 +179,7 @@ int32u* CREATE_iBUFF(bufdes* b, int32 width, int32 height, int* status)
         return nullptr;
     }
     b->imgbuf = block;
+    ++b->generation;
     b->width = width;
     b->height = height;
     b->numImgs = 0;
@@ -239,8 +242,10 @@ bool CLONE_iBUFF(bufdes* child, const bufdes* parent)
     bigFree(child->imgbuf);
     std::free(child->imgDes);
     const int32 num = child->bufNum;
+    const int32u gen = child->generation;
     *child = *parent;
     child->bufNum = num;
+    child->generation = gen + 1;
     child->imgbuf = pix;
     child->imgDes = d;
     return true;
@@ -394,6 +399,7 @@ int GROW_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg)
     const std::uint64_t keptPixels = std::uint64_t(std::max(b->height, 0)) * std::uint64_t(newW);
     std::memset(px + keptPixels, 0, newBytes - keptPixels * 4u);
     b->imgbuf = px;
+    ++b->generation;
     b->width = newW;
     b->height = newH;
     return 0;
@@ -418,5 +424,6 @@ int32u* RESERVE_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg, in
         return nullptr;
     }
     b->imgbuf = px;
+    ++b->generation;
     return px;
 }

@@ -80,6 +80,9 @@ struct bufdes {
     int32 prevWidth, prevHeight;
     charu tLut[4][256];
     charu gunMask;
+    /// Bumped whenever the pixel block is allocated, replaced, resized, loaded, swapped or
+    /// freed, and kept by every clear: a block at an old address is still a new block.
+    int32u generation;
 };
 
 /// Process-wide buffer table.

@@ -177,7 +177,9 @@ public:
             return;
         ides* fresh = b_->imgDes;
         int32u* block = b_->imgbuf;
+        const int32u gen = b_->generation;
         *b_ = saved_;
+        b_->generation = gen + 1; // the block may have moved meanwhile
         b_->imgbuf = block;
         b_->imgDes = held_;
         std::free(fresh);
@@ -736,6 +738,7 @@ int markLoaded(loadJob& job, bool wasEmpty, int32u flagsLoaded, int dBands)
         }
     }
     b->bufCtlm |= bufLOADED;
+    ++b->generation;
     ides& done = b->imgDes[b->curImg];
     if (job.req.xalpha) {
         b->bufCtlm &= ~int32u(bufALPHA);

@@ -10,8 +10,8 @@ namespace {
 
 // Menu ids of the loop in progress; the link table points at them.
 struct notYetIds {
-    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1, save = -1,
-          format = -1, crypto = -1;
+    int32 aoi = -1, pixel = -1, buff = -1, ibuff = -1, sbuff = -1, save = -1, format = -1,
+          crypto = -1;
 };
 notYetIds ids;
 
@@ -44,11 +44,6 @@ int32 buffOpsMenu(std::vector<pupLink>& links)
     return ids.buff;
 }
 
-int32 dispOpsMenu(std::vector<pupLink>&)
-{
-    return ids.disp = defineMenu("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
-}
-
 int32 saveImageMenu(std::vector<pupLink>& links)
 {
     ids.save = defineMenu("FG AOI|BUFFER|SET PATH|CRYPTO|STATUS");
@@ -78,11 +73,6 @@ void pixelOpsNotYet(viewState*, const int32*, bufdes*)
 void buffOpsNotYet(viewState*, const int32*, bufdes*)
 {
     notYet("BUFF OPS");
-}
-
-void dispOpsNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("DISP OPS");
 }
 
 void saveImageNotYet(viewState*, const int32*, bufdes*)

@@ -13,8 +13,6 @@ int32 aoiOpsMenu(std::vector<pupLink>& links);
 int32 pixelOpsMenu(std::vector<pupLink>& links);
 /// BUFF OPS menus (iBUFF and sBUFF below it).
 int32 buffOpsMenu(std::vector<pupLink>& links);
-/// DISP OPS menus.
-int32 dispOpsMenu(std::vector<pupLink>& links);
 /// SAVE IMAGE menus (format and CRYPTO below it).
 int32 saveImageMenu(std::vector<pupLink>& links);
 
@@ -23,7 +21,6 @@ void notYet(const char* name);
 void aoiOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
-void dispOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void saveImageNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 /// ANNOTATE: no annotation tools in this version.
 void annotateNone(viewState* vs, const int32* pupvals, bufdes* bd);

@@ -2,6 +2,7 @@
 
 #include "ancillary.h"
 #include "calculator.h"
+#include "dispOps.h"
 #include "lutOps.h"
 #include "notYet.h"
 #include "zoomOps.h"
@@ -10,11 +11,16 @@ namespace {
 
 // Item texts keep the main menu's own spacing: the menu is drawn from them as they stand.
 constexpr exploitOp rows[] = {
-    {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},        {"LUT   OPS", lutOpsMenu, lutOps},
-    {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
-    {"DISP  OPS", dispOpsMenu, dispOpsNotYet},      {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
-    {"SAVE IMAGE", saveImageMenu, saveImageNotYet}, {"CALCULATOR", nullptr, CALC},
-    {"ANCILLARY", ancillaryMenu, ancillary},        {"ANNOTATE", nullptr, annotateNone},
+    {"AOI   OPS", aoiOpsMenu, aoiOpsNotYet},
+    {"LUT   OPS", lutOpsMenu, lutOps},
+    {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet},
+    {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
+    {"DISP  OPS", dispOpsMenu, dispOps},
+    {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
+    {"SAVE IMAGE", saveImageMenu, saveImageNotYet},
+    {"CALCULATOR", nullptr, CALC},
+    {"ANCILLARY", ancillaryMenu, ancillary},
+    {"ANNOTATE", nullptr, annotateNone},
     {"EXTENSIONS", nullptr, extensionsNone},
 };
 
