@@ -1,5 +1,6 @@
 #include "dispOps.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <span>
@@ -37,6 +38,12 @@ enum : int32 { D_RESTORE = 1, D_TOUCH, D_COMPOSITE, D_SHIFT, D_TILE, D_CLEAR, D_
 // The fixed gammas are single precision, as the menu shows them.
 constexpr float fixedGammas[5] = {2.50f, 2.00f, 1.75f, 1.35f, 0.65f};
 
+// The view's pixels on their way to or from a touch slot. Kept between uses: a fresh block of
+// a view's size costs a page fault per page, more than the copy itself.
+std::vector<int32u> touchPixels;
+// Pixels a touch slot is written or read in at a time: small enough to stay in the cache.
+constexpr std::size_t touchPiece = 16384;
+
 // Folio slot of touch record n (1-4).
 int touchSlot(int32 n)
 {
@@ -65,7 +72,7 @@ touchKey keyNow(const viewState* vs, const bufdes* bd)
 // then the pixels line by line. The view is read before the slot is claimed, so that a view
 // that cannot be read leaves the record that was there. 0, or -2 nothing to read, -4 memory
 // refused, -3 view unreadable, -1 no scratch file, -5 write failed (the slot is then empty).
-int32 cutTouch(int slot)
+int32 cutTouch(int slot, bool withAlpha)
 {
     viewSurface* s = activeSurface();
     int32 b[4] = {0, 0, -1, -1};
@@ -76,11 +83,14 @@ int32 cutTouch(int slot)
         return -2;
     if (!viewMemOk(w, h))
         return -4;
-    std::vector<int32u> px(std::size_t(w) * std::size_t(h));
+    std::vector<int32u>& px = touchPixels;
+    px.resize(std::size_t(w) * std::size_t(h));
     if (!s->getPixels(twBox{b[0], b[1], b[2], b[3]}, px.data()))
         return -3;
+    // A slot made before is written over in place: truncating it would hand its pages back
+    // only to ask for them again. The descriptor tells how much of it is the snapshot.
     const int32u bit = 1u << slot;
-    if (!(CLAIM_FOLIOS(bit) & bit))
+    if (!FOLIO_CREATED(slot) && !(CLAIM_FOLIOS(bit) & bit))
         return -1;
     folioDesc d{};
     d.cols = int32u(w);
@@ -95,8 +105,12 @@ int32 cutTouch(int slot)
     d.dType = DTYPE_BYTE;
     d.defined = 1;
     std::FILE* f = nullptr;
-    const bool ok = PUT_FOLIO_HEADER(slot, &d, nullptr) == 0 && (f = FOLIO_FILE(slot)) &&
-                    std::fwrite(px.data(), 4, px.size(), f) == px.size() && std::fflush(f) == 0;
+    bool ok = PUT_FOLIO_HEADER(slot, &d, nullptr) == 0 && (f = FOLIO_FILE(slot));
+    // Without the alpha display the alpha plane is not part of what was shown: it is stored
+    // as 0.
+    if (!withAlpha)
+        keepBytes(px, gunByteMask(7));
+    ok = ok && std::fwrite(px.data(), 4, px.size(), f) == px.size() && std::fflush(f) == 0;
     if (!ok) {
         CLAIM_FOLIOS(bit); // never a defined slot with half a snapshot
         return -5;
@@ -104,9 +118,11 @@ int32 cutTouch(int slot)
     return 0;
 }
 
-// Reads the snapshot of a touch slot, which must fit the display box now in use. 0, or -1
-// nothing stored, -3 another size or layout, -4 memory refused, -8 unreadable.
-int32 readTouch(int slot, const int32 box[4], std::vector<int32u>& px)
+// Reads the snapshot of a touch slot, which must fit the display box now in use, keeping the
+// bytes of keep only. 0, or -1 nothing stored, -3 another size or layout, -4 memory refused,
+// -8 unreadable.
+int32 readTouch(int slot, const int32 box[4], bool storedAlpha, int32u keep,
+                std::vector<int32u>& px)
 {
     folioDesc d{};
     if (GET_FOLIO_HEADER(slot, &d, nullptr) != 0)
@@ -118,9 +134,18 @@ int32 readTouch(int slot, const int32 box[4], std::vector<int32u>& px)
     if (!viewMemOk(w, h))
         return -4;
     std::FILE* f = FOLIO_FILE(slot);
-    px.resize(std::size_t(w) * std::size_t(h));
-    if (!f || std::fread(px.data(), 4, px.size(), f) != px.size())
+    if (!f)
         return -8;
+    px.resize(std::size_t(w) * std::size_t(h));
+    // Masked piece by piece while each piece is still in the cache; a snapshot that holds
+    // just what is kept is read as it stands.
+    for (std::size_t at = 0; at < px.size(); at += touchPiece) {
+        const std::size_t n = std::min(touchPiece, px.size() - at);
+        if (std::fread(px.data() + at, 4, n, f) != n)
+            return -8;
+        if (keep != 0xffffffffu && (storedAlpha || keep != gunByteMask(7)))
+            keepBytes(std::span<int32u>(px.data() + at, n), keep);
+    }
     return 0;
 }
 
@@ -164,8 +189,12 @@ void restoreTouched(viewState* vs, bufdes* bd, int32 n)
     }
     // The pixels are read before anything changes: a snapshot that cannot be read leaves the
     // view and its state as they were.
-    std::vector<int32u> px;
-    const int32 rc = readTouch(touchSlot(n), vs->dispBox, px);
+    // The view is cleared and the snapshot pasted with all guns (and alpha under alpha paste):
+    // the snapshot covers the whole display box, so the cleared view is written in one pass,
+    // a gun left out being the black of the clear.
+    const bool alpha = (vs->dmode & (modeALPHA | modeALPHA_PASTE)) == (modeALPHA | modeALPHA_PASTE);
+    std::vector<int32u>& px = touchPixels;
+    const int32 rc = readTouch(touchSlot(n), vs->dispBox, r.alpha, gunByteMask(alpha ? 15 : 7), px);
     if (rc != 0) {
         ui.message(strPrintf("Error restoring touched display\nStatus= %d", int(rc)), MSG_ACK);
         return;
@@ -178,13 +207,9 @@ void restoreTouched(viewState* vs, bufdes* bd, int32 n)
     bd->viewMode = r.viewMode;
     bd->gunMask = r.gunMask;
     std::memcpy(bd->tLut, r.tLut, sizeof bd->tLut);
-    CLEAR_VIEW();
-    const bool alpha = (vs->dmode & (modeALPHA | modeALPHA_PASTE)) == (modeALPHA | modeALPHA_PASTE);
-    std::vector<int32u> shown(px.size(), 0);
-    mergeGunRows(shown, px, gunByteMask(alpha ? 15 : 7));
     if (viewSurface* s = activeSurface())
         s->putPixels(twBox{vs->dispBox[0], vs->dispBox[1], vs->dispBox[2], vs->dispBox[3]},
-                     shown.data());
+                     px.data());
     restored(vs);
     testLog("disp restore touched %d", int(n));
 }
@@ -194,7 +219,8 @@ void touch(viewState* vs, bufdes* bd, int32 n)
     uiPort& ui = viewUi();
     if (n < 1 || n > NUM_TOUCH)
         return;
-    const int32 rc = cutTouch(touchSlot(n));
+    const bool withAlpha = (vs->dmode & modeALPHA) != 0;
+    const int32 rc = cutTouch(touchSlot(n), withAlpha);
     if (rc != 0) {
         DIAG("\n***DISP_OPS(): touch %d cut status %d", int(n), int(rc));
         ui.message("Error copying to accumulator", MSG_ACK);
@@ -211,6 +237,7 @@ void touch(viewState* vs, bufdes* bd, int32 n)
     r.bgAoi = bd->bgAoi;
     r.viewMode = bd->viewMode;
     r.gunMask = bd->gunMask;
+    r.alpha = withAlpha;
     std::memcpy(r.tLut, bd->tLut, sizeof r.tLut);
     ui.message("Display state saved", MSG_BRIEF);
     testLog("disp touch %d", int(n));

@@ -19,6 +19,7 @@ struct touchRec {
     aoiRec fgAoi, bgAoi;
     int32u viewMode;
     charu gunMask;
+    bool alpha; ///< the snapshot holds the alpha plane (the alpha display was on)
     charu tLut[4][256];
 };
 

@@ -70,3 +70,9 @@ bool touchMatches(const touchKey& a, const touchKey& b)
     return a.bufNum == b.bufNum && a.generation == b.generation && a.width == b.width &&
            a.height == b.height && a.viewW == b.viewW && a.viewH == b.viewH;
 }
+
+void keepBytes(std::span<int32u> row, int32u mask)
+{
+    for (int32u& p : row)
+        p &= mask;
+}

@@ -3,6 +3,8 @@
 // Plain values in and out, so each rule is checked from a table.
 #pragma once
 
+#include <span>
+
 #include "tavtypes.h"
 
 /// Display kernel status codes.
@@ -44,3 +46,7 @@ struct touchKey {
 };
 /// True when a touched display can be restored onto the buffer and view described by now.
 bool touchMatches(const touchKey& taken, const touchKey& now);
+
+/// Keeps the bytes of mask in every pixel of a row and clears the others (a touched display
+/// pasted onto the cleared view with only some guns).
+void keepBytes(std::span<int32u> row, int32u mask);
