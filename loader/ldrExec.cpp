@@ -177,9 +177,8 @@ public:
             return;
         ides* fresh = b_->imgDes;
         int32u* block = b_->imgbuf;
-        const int32u gen = b_->generation;
         *b_ = saved_;
-        b_->generation = gen + 1; // the block may have moved meanwhile
+        NEW_GENERATION(b_); // the block may have moved meanwhile
         b_->imgbuf = block;
         b_->imgDes = held_;
         std::free(fresh);
@@ -738,7 +737,7 @@ int markLoaded(loadJob& job, bool wasEmpty, int32u flagsLoaded, int dBands)
         }
     }
     b->bufCtlm |= bufLOADED;
-    ++b->generation;
+    NEW_GENERATION(b);
     ides& done = b->imgDes[b->curImg];
     if (job.req.xalpha) {
         b->bufCtlm &= ~int32u(bufALPHA);
