@@ -105,6 +105,33 @@ TEST_F(DispOps, RestoreTouchedTakesBackStateAndPixelsExactly)
     EXPECT_EQ(rgb(), touched);
 }
 
+TEST_F(DispOps, RestoreBufferRedrawsTheShownAreaOnAClearedView)
+{
+    struct Case {
+        int32 x, y, zoom;
+        int32u dmode;
+    };
+    for (const Case& c :
+         {Case{10, 5, 1, ZOOM_BILINEAR}, Case{100, 5, 1, 0}, Case{20, 10, 2, ZOOM_REPLICATE}}) {
+        SCOPED_TRACE(c.x);
+        show(c.x, c.y, c.zoom);
+        surface.fillRect(twBox{0, 0, VW - 1, VH - 1}, 0x00777777u);
+        view.vs.dmode = c.dmode;
+        view.vs.refresh = 0;
+        run(1, 1);
+        EXPECT_EQ(view.vs.dmode, c.dmode) << "the forced default LUTs are given back";
+        EXPECT_TRUE(view.vs.lutsChanged);
+        EXPECT_EQ(view.vs.refresh, RFR_VIEW);
+        for (int32 k : {0, 1, 7})
+            EXPECT_EQ(surface.at(k, k) & 0xffffffu,
+                      viewBuilder::pattern(c.x + k / c.zoom, c.y + k / c.zoom) & 0xffffffu);
+        const int32 past = (120 - c.x) * c.zoom; // first view column past the buffer
+        if (past < VW) {
+            EXPECT_EQ(surface.at(past, 0) & 0xffffffu, 0u) << "the view was cleared";
+        }
+    }
+}
+
 TEST_F(DispOps, TouchedDisplayIsRefusedUnlessItStillMapsToTheBuffer)
 {
     run(1, 2, 2);
