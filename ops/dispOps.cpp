@@ -119,8 +119,8 @@ int32 cutTouch(int slot, bool withAlpha)
 }
 
 // Reads the snapshot of a touch slot, which must fit the display box now in use, keeping the
-// bytes of keep only. 0, or -1 nothing stored, -3 another size or layout, -4 memory refused,
-// -8 unreadable.
+// bytes of keep only (a snapshot stored without alpha has none to drop). 0, or -1 nothing stored,
+// -3 another size or layout, -4 memory refused, -8 unreadable.
 int32 readTouch(int slot, const int32 box[4], bool storedAlpha, int32u keep,
                 std::vector<int32u>& px)
 {
@@ -143,7 +143,7 @@ int32 readTouch(int slot, const int32 box[4], bool storedAlpha, int32u keep,
         const std::size_t n = std::min(touchPiece, px.size() - at);
         if (std::fread(px.data() + at, 4, n, f) != n)
             return -8;
-        if (keep != 0xffffffffu && (storedAlpha || keep != gunByteMask(7)))
+        if (storedAlpha && keep != 0xffffffffu)
             keepBytes(std::span<int32u>(px.data() + at, n), keep);
     }
     return 0;
@@ -188,11 +188,12 @@ void restoreTouched(viewState* vs, bufdes* bd, int32 n)
         return;
     }
     // The pixels are read before anything changes: a snapshot that cannot be read leaves the
-    // view and its state as they were.
-    // The view is cleared and the snapshot pasted with all guns (and alpha under alpha paste):
-    // the snapshot covers the whole display box, so the cleared view is written in one pass,
-    // a gun left out being the black of the clear.
-    const bool alpha = (vs->dmode & (modeALPHA | modeALPHA_PASTE)) == (modeALPHA | modeALPHA_PASTE);
+    // view and its state as they were. The view is then cleared and the snapshot pasted with
+    // all guns, and with alpha when the mode taken back pastes alpha: the snapshot covers the
+    // whole display box, so the cleared view is written in one pass, a gun left out being the
+    // black of the clear.
+    const int32u both = modeALPHA | modeALPHA_PASTE;
+    const bool alpha = (r.viewMode & both) == both;
     std::vector<int32u>& px = touchPixels;
     const int32 rc = readTouch(touchSlot(n), vs->dispBox, r.alpha, gunByteMask(alpha ? 15 : 7), px);
     if (rc != 0) {
@@ -316,19 +317,21 @@ void tile(viewState* vs, bufdes* bd)
         testLog("disp tile %d %d", int(curTransl.x), int(curTransl.y));
     };
     show();
+    // The instruction stands while the user clicks and goes before each redraw, so that the
+    // redraw does not leave it half covered.
     for (;;) {
         ui.message("TILE: click L MOUSE toward the next tile\n(left, right, up or down).\n"
                    "R MOUSE ends TILE.",
-                   MSG_BRIEF);
+                   MSG_STANDING);
         int32 x = 0, y = 0;
         const int code = ui.mouseEvent(&x, &y, 1);
+        ui.clearMessage();
         if (code == MOUSE_RIGHT || code == MOUSE_CLOSE)
             break;
         if (code == MOUSE_LEFT &&
             tileStep(x - vs->dispBox[0], y - vs->dispBox[1], vw, vh, nx, ny, &tx, &ty))
             show();
     }
-    ui.clearMessage();
 }
 
 void clearView(viewState* vs, const bufdes*)
