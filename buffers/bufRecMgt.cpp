@@ -53,6 +53,7 @@ void resetRecord(bufdes* b, int32u* keep, int32 prevW, int32 prevH)
     std::free(b->imgDes);
     *b = bufdes{};
     b->bufNum = num;
+    NEW_GENERATION(b);
     b->imgbuf = keep;
     b->prevWidth = prevW;
     b->prevHeight = prevH;
@@ -121,6 +122,14 @@ void RELEASE_BUFMGT()
     bufObjs = nullptr;
 }
 
+void NEW_GENERATION(bufdes* b)
+{
+    // One count for the whole table, so that a generation never comes back to any buffer,
+    // even when records are exchanged between buffers.
+    static int32u last = 0;
+    b->generation = ++last;
+}
+
 int32u* CLEAR_iBUFF(bufdes* b)
 {
     TAV_ASSERT(b != nullptr);
@@ -177,6 +186,7 @@ int32u* CREATE_iBUFF(bufdes* b, int32 width, int32 height, int* status)
         return nullptr;
     }
     b->imgbuf = block;
+    NEW_GENERATION(b);
     b->width = width;
     b->height = height;
     b->numImgs = 0;
@@ -241,6 +251,7 @@ bool CLONE_iBUFF(bufdes* child, const bufdes* parent)
     const int32 num = child->bufNum;
     *child = *parent;
     child->bufNum = num;
+    NEW_GENERATION(child);
     child->imgbuf = pix;
     child->imgDes = d;
     return true;
@@ -394,6 +405,7 @@ int GROW_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg)
     const std::uint64_t keptPixels = std::uint64_t(std::max(b->height, 0)) * std::uint64_t(newW);
     std::memset(px + keptPixels, 0, newBytes - keptPixels * 4u);
     b->imgbuf = px;
+    NEW_GENERATION(b);
     b->width = newW;
     b->height = newH;
     return 0;
@@ -418,5 +430,6 @@ int32u* RESERVE_iBUFF(bufdes* b, int32 width, int32 height, std::string* msg, in
         return nullptr;
     }
     b->imgbuf = px;
+    NEW_GENERATION(b);
     return px;
 }

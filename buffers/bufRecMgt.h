@@ -80,6 +80,9 @@ struct bufdes {
     int32 prevWidth, prevHeight;
     charu tLut[4][256];
     charu gunMask;
+    /// Renewed (NEW_GENERATION) whenever the pixel block is allocated, replaced, resized,
+    /// loaded, swapped or freed: a block at an old address is still a new block.
+    int32u generation;
 };
 
 /// Process-wide buffer table.
@@ -90,6 +93,9 @@ bufdes* INIT_BUFMGT();
 /// Releases every buffer's pixels and descriptors and the table itself.
 void RELEASE_BUFMGT();
 
+/// Gives a buffer a generation no buffer has had before; every change of its pixel block
+/// (allocation, replacement, resize, load, swap, release) calls it.
+void NEW_GENERATION(bufdes* b);
 /// Resets a buffer for reuse, keeping its pixel block; returns the block.
 int32u* CLEAR_iBUFF(bufdes* b);
 /// As CLEAR_iBUFF, but the pixel block is freed.

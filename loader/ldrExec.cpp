@@ -178,6 +178,7 @@ public:
         ides* fresh = b_->imgDes;
         int32u* block = b_->imgbuf;
         *b_ = saved_;
+        NEW_GENERATION(b_); // the block may have moved meanwhile
         b_->imgbuf = block;
         b_->imgDes = held_;
         std::free(fresh);
@@ -736,6 +737,7 @@ int markLoaded(loadJob& job, bool wasEmpty, int32u flagsLoaded, int dBands)
         }
     }
     b->bufCtlm |= bufLOADED;
+    NEW_GENERATION(b);
     ides& done = b->imgDes[b->curImg];
     if (job.req.xalpha) {
         b->bufCtlm &= ~int32u(bufALPHA);

@@ -637,6 +637,11 @@ int32 lutOpsMenu(std::vector<pupLink>& links)
     return m.lut;
 }
 
+void LUT_COMMIT(viewState* vs, bufdes* bd, int32 gunBits, const char* name)
+{
+    committed(vs, bd, gunBits, name);
+}
+
 void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits)
 {
     uiPort& ui = viewUi();

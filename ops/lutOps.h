@@ -40,6 +40,10 @@ int32 lutOpsMenu(std::vector<pupLink>& links);
 /// Runs the choice: pupvals[1] the item (1 RESET .. 13 LUT I/O), then its sub-menu values.
 void lutOps(viewState* vs, const int32* pupvals, bufdes* bd);
 
+/// What every table change ends with: the guns in gunBits take the status name and leave the
+/// linear mask, the view is told and the setting is archived (GAMMA of DISP OPS uses it too).
+void LUT_COMMIT(viewState* vs, bufdes* bd, int32 gunBits, const char* name);
+
 /// RESET of the guns in gunBits (red 1, green 2, blue 4); bit 8 empties the archive as well.
 void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits);
 

@@ -10,7 +10,7 @@ namespace {
 
 // Menu ids of the loop in progress; the link table points at them.
 struct notYetIds {
-    int32 pixel = -1, buff = -1, ibuff = -1, sbuff = -1, disp = -1;
+    int32 pixel = -1, buff = -1, ibuff = -1, sbuff = -1;
 };
 notYetIds ids;
 
@@ -36,11 +36,6 @@ int32 buffOpsMenu(std::vector<pupLink>& links)
     return ids.buff;
 }
 
-int32 dispOpsMenu(std::vector<pupLink>&)
-{
-    return ids.disp = defineMenu("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
-}
-
 void notYet(const char* name)
 {
     viewUi().message(std::string(name) + "\nThis operation is not available yet.", MSG_ACK);
@@ -54,11 +49,6 @@ void pixelOpsNotYet(viewState*, const int32*, bufdes*)
 void buffOpsNotYet(viewState*, const int32*, bufdes*)
 {
     notYet("BUFF OPS");
-}
-
-void dispOpsNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("DISP OPS");
 }
 
 void annotateNone(viewState*, const int32*, bufdes*)

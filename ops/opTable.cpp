@@ -3,6 +3,7 @@
 #include "ancillary.h"
 #include "aoiOps.h"
 #include "calculator.h"
+#include "dispOps.h"
 #include "lutOps.h"
 #include "notYet.h"
 #include "saveImage.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr exploitOp rows[] = {
     {"AOI   OPS", aoiOpsMenu, aoiOps},           {"LUT   OPS", lutOpsMenu, lutOps},
     {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet}, {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
-    {"DISP  OPS", dispOpsMenu, dispOpsNotYet},   {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
+    {"DISP  OPS", dispOpsMenu, dispOps},         {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
     {"SAVE IMAGE", saveImageMenu, saveImageOp},  {"CALCULATOR", nullptr, CALC},
     {"ANCILLARY", ancillaryMenu, ancillary},     {"ANNOTATE", nullptr, annotateNone},
     {"EXTENSIONS", nullptr, extensionsNone},

@@ -205,6 +205,32 @@ TEST_F(BufTable, ReserveReusesTheKeptBlock)
     EXPECT_EQ(t[1].imgbuf, nullptr);
 }
 
+// A touched display is tied to a block by its generation: every change of a block gives a
+// generation never seen before, even a block of the same size at the same address.
+TEST_F(BufTable, EveryBlockChangeGivesANewGeneration)
+{
+    std::vector<int32u> seen;
+    auto fresh = [&](const bufdes& b, const char* what) {
+        for (int32u g : seen)
+            ASSERT_NE(b.generation, g) << what;
+        seen.push_back(b.generation);
+    };
+    int st = 0;
+    std::string msg;
+    ASSERT_NE(CREATE_iBUFF(&t[0], 32, 16, &st), nullptr);
+    fresh(t[0], "create");
+    ASSERT_NE(CREATE_iBUFF(&t[0], 32, 16, &st), nullptr);
+    fresh(t[0], "create again at the same size");
+    ASSERT_EQ(GROW_iBUFF(&t[0], 40, 16, &msg), 0);
+    fresh(t[0], "grow");
+    ASSERT_TRUE(CLONE_iBUFF(&t[1], &t[0]));
+    fresh(t[1], "clone");
+    CLEAR_iBUFF(&t[0]);
+    fresh(t[0], "clear");
+    FREE_iBUFF(&t[1]);
+    fresh(t[1], "free");
+}
+
 TEST(Pixels, FillAndRestride)
 {
     std::vector<int32u> px(120 * 3, 0xffffffffu);

@@ -79,6 +79,12 @@ int32 menusInOnePiece()
                           "LOAD TO|SWAP|RGB/BGR|DESTROY");
     int32 sbuff = xDEFPUP("LOAD|EXPL");
     int32 disp = xDEFPUP("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
+    int32 dsource = xDEFPUP("iBUFF|TOUCHED");
+    int32 dtouch = xDEFPUP("\\ 1 |\\ 2 |\\ 3 |\\ 4 ");
+    int32 dcomp = xDEFPUP("LOCAL|CLONE");
+    int32 dgamma = xDEFPUP("2.50|2.00|1.75|1.35|0.65|USER");
+    int32 dguns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 dresize = xDEFPUP("DISABLE|ENABLE");
     int32 zoom = xDEFPUP("PAN|ZOOM|MODE|STATUS|DE-ALIAS|\\ 1 X");
     int32 zmode = xDEFPUP("REPLICATE|BILINEAR|BICUBIC|CATML-ROM");
     int32 dealias = xDEFPUP("OFF|ON");
@@ -178,6 +184,18 @@ int32 menusInOnePiece()
         {&aAccums, 3, &aGuns},
         {&aComposite, 0, &aGuns},
         {&aComposite, 1, &aGuns},
+        {&disp, 0, &dsource},
+        {&dsource, 1, &dtouch},
+        {&disp, 1, &dtouch},
+        {&disp, 2, &dcomp},
+        {&disp, 6, &dgamma},
+        {&dgamma, 0, &dguns},
+        {&dgamma, 1, &dguns},
+        {&dgamma, 2, &dguns},
+        {&dgamma, 3, &dguns},
+        {&dgamma, 4, &dguns},
+        {&dgamma, 5, &dguns},
+        {&disp, 7, &dresize},
     };
     return xLNKPUP(int(sizeof links / sizeof links[0]), links);
 }
