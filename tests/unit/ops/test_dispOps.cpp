@@ -260,3 +260,30 @@ TEST_F(DispOps, TileRefusesABufferUnderTwiceTheView)
 }
 
 } // namespace
+
+// COMPOSITE burns what the view shows into the buffer: red through the table it is shown
+// with, green and blue as they are; an unconfirmed overlay paste and a missing clone write
+// nothing.
+TEST_F(DispOps, CompositeBurnsTheShownTablesIntoTheBuffer)
+{
+    const std::vector<int32u> before(view.bd->imgbuf, view.bd->imgbuf + 120 * 90);
+    for (int i = 0; i < 256; ++i)
+        view.vs.tranLut[0][i] = charu(255 - i);
+    view.vs.dfltLutOn = false;
+    view.vs.gunMask = 6; // red shows its transform table
+    view.vs.dmode |= modeALPHA | modeALPHA_PASTE;
+    ui.answers = {"n"};
+    run(3, 1);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), view.bd->imgbuf)) << "not confirmed";
+    run(3, 2);
+    EXPECT_EQ(ui.lastText(), "FAIL: No Clone defined for this iBUFF");
+
+    ui.answers = {"y"};
+    run(3, 1);
+    EXPECT_EQ(ui.lastText(), "Composite done.");
+    // View (0, 0) shows buffer (10, 5); outside the shown area nothing changes.
+    const int32u was = before[5 * 120 + 10], now = view.bd->imgbuf[5 * 120 + 10];
+    EXPECT_EQ((now >> 16) & 0xff, 255 - ((was >> 16) & 0xff)) << "red through its table";
+    EXPECT_EQ(now & 0xffff, was & 0xffff) << "green and blue as shown";
+    EXPECT_EQ(view.bd->imgbuf[0], before[0]);
+}
