@@ -8,7 +8,13 @@
 //    worker, its own .v files) and ImageMagick (`-clut` with integer interpolation, one
 //    thread, raw RGBA in and out);
 //  - a CYCLE step as the user sees it on a 1536 x 1024 view: the tables moved one step and
-//    the plain view drawn through them onto a memory view.
+//    the plain view drawn through them onto a memory view;
+//  - DISP OPS COMPOSITE of the 1536 x 1024 view into the buffer: at zoom 1 the view read,
+//    passed through the three tables and written into the buffer (beside the table-pass peers
+//    above), at zoom 2 the view read and each 2 x 2 block's rounded mean written (no table),
+//    beside OpenCV's cv2.resize INTER_AREA in process, `vips shrink 2 2` and ImageMagick
+//    `-scale 50%` as processes, with each tool's plain copy of the same picture beside them so
+//    that their start-up and file work can be netted out.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -18,6 +24,7 @@
 #include <vector>
 
 #include "benchHdr.h"
+#include "aoiKernels.h"
 #include "lutOps.h"
 #include "lutTables.h"
 #include "viewSurface.h"
@@ -260,6 +267,80 @@ int lutOnceMain(int argc, char** argv)
     lutRows(px, pass);
     return writeFile(argv[3], px.data(), n * 4) ? 0 : 1;
 }
+
+// COMPOSITE as DISP OPS runs it on a view held in memory: the view's pixels read (a copy, as
+// the render object reads the window), at zoom 1 through the tables, then written into the
+// buffer pixels they map to.
+void ourComposite(benchmark::State& state, int zoom)
+{
+    const std::vector<int32u> view = picture(kView);
+    std::vector<int32u> shown(view.size()), buffer(view.size() / std::size_t(zoom * zoom));
+    lutPass pass;
+    prepareLutPass(tables(), pass);
+    const int32 bw = kView.w / zoom, bh = kView.h / zoom;
+    for (auto _ : state) {
+        std::memcpy(shown.data(), view.data(), view.size() * 4);
+        if (zoom == 1)
+            lutRows(shown, pass);
+        compositeArea(pixArea{shown.data(), kView.w, kView.h, kView.w}, zoom,
+                      pixArea{buffer.data(), bw, bh, bw}, gunByteMask(7));
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    rate(state, kView);
+}
+
+constexpr const char* kOpenCvShrinkScript = R"(import sys, time
+import cv2, numpy as np
+cv2.setNumThreads(1)
+w, h, n = int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+img = np.fromfile(sys.argv[1], dtype=np.uint8).reshape(h, w, 4)
+out = cv2.resize(img, (w // 2, h // 2), interpolation=cv2.INTER_AREA)
+for i in range(n):
+    t = time.perf_counter()
+    cv2.resize(img, (w // 2, h // 2), dst=out, interpolation=cv2.INTER_AREA)
+    print(time.perf_counter() - t, flush=True)
+)";
+
+void openCvShrink(benchmark::State& state, const picSize* s)
+{
+    const std::string script = dir() + "/shrink_opencv.py";
+    if (!writeFile(script, kOpenCvShrinkScript, std::strlen(kOpenCvShrinkScript)))
+        std::abort();
+    benchload::replayTimes(
+        state, benchload::peerTimes("OPENCV_FOR_THREADS_NUM=1 " + benchload::peerPython() + " '" +
+                                    script + "' '" + rawPicture(*s) + "' " + sizeArgs(*s) + " " +
+                                    std::to_string(state.max_iterations)));
+    rate(state, *s);
+}
+
+// libvips and ImageMagick as processes: the halving, or (copy) the same picture read and
+// written unchanged.
+void vipsShrink(benchmark::State& state, bool copy)
+{
+    rawPicture(kView);
+    const std::string in = dir() + "/pic-" + tag(kView) + ".v", out = dir() + "/vips-shrink.v";
+    benchload::timeProcess(state, "VIPS_CONCURRENCY=1 vips " +
+                                      (copy ? "copy '" + in + "' '" + out + "'"
+                                            : "shrink '" + in + "' '" + out + "' 2 2"));
+    rate(state, kView);
+}
+
+void imageMagickShrink(benchmark::State& state, bool copy)
+{
+    benchload::timeProcess(state, "MAGICK_THREAD_LIMIT=1 convert -size " + tag(kView) +
+                                      " -depth 8 'rgba:" + rawPicture(kView) + "'" +
+                                      (copy ? "" : " -scale 50%") + " -depth 8 'rgba:" + dir() +
+                                      "/magick-shrink.raw'");
+    rate(state, kView);
+}
+
+TAV_BENCH_WALL(ourComposite, Composite_View1536x1024_Zoom1_Ours_InProcess, 1);
+TAV_BENCH_WALL(ourComposite, Composite_View1536x1024_Zoom2_Ours_InProcess, 2);
+TAV_BENCH_MANUAL(openCvShrink, Shrink2_View1536x1024_OpenCV_InterArea_InProcess, 20, &kView);
+TAV_BENCH_MANUAL(vipsShrink, Shrink2_View1536x1024_Vips_Process, 5, false);
+TAV_BENCH_MANUAL(vipsShrink, Copy_View1536x1024_Vips_Process, 5, true);
+TAV_BENCH_MANUAL(imageMagickShrink, Shrink2_View1536x1024_ImageMagick_Process, 5, false);
+TAV_BENCH_MANUAL(imageMagickShrink, Copy_View1536x1024_ImageMagick_Process, 5, true);
 
 #define TAV_LUT_SIZE(S, SIZE)                                                                      \
     TAV_BENCH_WALL(ourPass, S##_Ours_InProcess, &SIZE);                                            \

@@ -2,6 +2,7 @@
 // rotation, the drag snap and the placement geometry, the composite and the blends.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "aoiKernels.h"
@@ -189,3 +190,40 @@ TEST(AoiBlend, CompositeMeansZoomBlocksAndBlendsKeepOtherGuns)
 }
 
 } // namespace
+
+// Every zoom the view has (and one it has not) gives each buffer pixel the rounded mean of its
+// z x z block, byte by byte, whatever the width: the two-at-a-time and vector paths against a
+// plain sum.
+TEST(AoiKernels, CompositeMeansEqualAPlainSumAtEveryZoom)
+{
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (const int32 z : {2, 3, 4, 8, 16}) {
+        for (const int32 bw : {1, 2, 5, 9}) {
+            SCOPED_TRACE(testing::Message() << "zoom " << z << " width " << bw);
+            const int32 bh = 3, vw = bw * z + 1, vh = bh * z;
+            std::vector<int32u> view(std::size_t(vw) * std::size_t(vh)), buf(std::size_t(bw * bh));
+            for (int32u& p : view)
+                p = next();
+            for (int32u& p : buf)
+                p = next();
+            const std::vector<int32u> before = buf;
+            compositeArea(pixArea{view.data(), vw, vh, vw}, z, pixArea{buf.data(), bw, bh, bw},
+                          gunByteMask(5));
+            for (int32 y = 0; y < bh; ++y)
+                for (int32 x = 0; x < bw; ++x) {
+                    int32u want = before[std::size_t(y * bw + x)] & ~gunByteMask(5);
+                    for (int b = 0; b < 4; ++b) {
+                        int32u sum = 0;
+                        for (int32 k = 0; k < z * z; ++k)
+                            sum += (view[std::size_t((y * z + k / z) * vw + x * z + k % z)] >>
+                                    (8 * b)) &
+                                   0xFFu;
+                        const int32u mean = (sum + int32u(z * z) / 2) / int32u(z * z);
+                        want |= (mean << (8 * b)) & gunByteMask(5);
+                    }
+                    ASSERT_EQ(buf[std::size_t(y * bw + x)], want) << x << "," << y;
+                }
+        }
+    }
+}
