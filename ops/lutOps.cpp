@@ -617,9 +617,10 @@ int32 lutOpsMenu(std::vector<pupLink>& links)
                  {L_COMB, &m.comb},   {L_INFO, &m.info},     {L_CYCLE, &m.cycle},
                  {L_INVERT, &m.guns}, {L_PREVIOUS, &m.prev}, {L_ZERO, &m.guns},
                  {L_IO, &m.io}};
-    // H.STRETCH and H.SPECIFY carry a title, which makes a menu a root of its own: they pop up
-    // at the pointer once HIST STR or HIST SPEC is chosen (linked below an item, a titled
-    // menu would restart the tree and the choice above it would be lost).
+    // The two gun menus of the drawn-line items carry a title, which makes a menu a root of
+    // its own: they pop up at the pointer once the stretch or the matching item is chosen
+    // (linked below an item, a titled menu would restart the tree and the choice above it
+    // would be lost).
     for (const auto& b : below)
         links.push_back(pupLink{&m.lut, b.item - 1, b.child});
     for (int32 k = 0; k < 5; ++k)

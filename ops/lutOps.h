@@ -1,5 +1,5 @@
 // LUT OPS: the transform LUTs of the current buffer changed without touching its pixels
-// (reset, equalisation, HDR curves, drawn stretch and specification, comb, infometric,
+// (reset, equalisation, HDR curves, drawn stretch and histogram matching, comb, infometric,
 // cycling, inversion, zeroing), a history of previous settings, their status, and LUT files.
 #pragma once
 

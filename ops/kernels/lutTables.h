@@ -64,7 +64,7 @@ struct rampPoint {
 /// 0-255. Fewer than three points give the identity.
 void rampLut(std::span<const rampPoint> pts, charu lut[256]);
 
-/// Histogram specification: the table that makes a histogram (count) look like the desired
+/// Histogram matching: the table that makes a histogram (count) look like the desired
 /// one (a table of heights). LUTK_EMPTY (nothing written) when either is empty.
 int32 specifyLut(const double count[256], const charu desired[256], charu lut[256]);
 

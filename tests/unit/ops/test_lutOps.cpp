@@ -206,7 +206,8 @@ TEST_F(LutOps, CycleStepsTablesAndView)
     EXPECT_EQ(lut(2)[255], 254);
 }
 
-// HIST STR and HIST SPEC: a line drawn with the mouse in the histogram box, taken away again.
+// The drawn-line items, stretch and matching: a line drawn with the mouse in the histogram
+// box, taken away again.
 TEST_F(LutOps, DrawnLineStretchesOrSpecifies)
 {
     memSurface surface(600, 520, 0x00101010u);
@@ -236,7 +237,7 @@ TEST_F(LutOps, DrawnLineStretchesOrSpecifies)
                  {MOUSE_LEFT, histBinX(b, 255), b.y1 - 100},
                  {MOUSE_RIGHT, 0, 0}};
     ui.picks = {{4}};
-    run(5); // HIST SPEC, blue: the one level goes to the middle of the wanted histogram
+    run(5); // histogram matching, blue: the one level goes to the middle of the wanted histogram
     EXPECT_EQ(lutState.names[2], "SPECIFY");
     EXPECT_EQ(view.vs.gunMask, 0);
     EXPECT_GT(lut(2)[0xc0], 128);

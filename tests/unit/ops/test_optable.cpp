@@ -63,7 +63,7 @@ int32 menusInOnePiece()
     int32 guns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
     int32 curve = xDEFPUP("LIN | LOG | EXP | SINH | TANH");
     int32 scope = xDEFPUP("LOCAL|GLOBAL");
-    // Titled, so roots of their own: popped up by HIST STR and HIST SPEC, not linked.
+    // Titled, so roots of their own: popped up by the drawn-line items, not linked.
     xDEFPUP("H.STRETCH%t|   RGB%x7|   RED%x1|   GRN%x2|   BLU%x4");
     xDEFPUP("H.SPECIFY%t|   RGB%x7|   RED%x1|   GRN%x2|   BLU%x4");
     int32 comb = xDEFPUP("\\ 2%i2|\\ 4%i4|\\ 8%i8|16%i16|32%i32|64%i64");
