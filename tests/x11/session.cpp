@@ -209,6 +209,24 @@ void Session::exitByMenu()
     expectNormalExit();
 }
 
+void Session::chooseMenuPath(int mainRow, std::initializer_list<int> rows, int x, int y)
+{
+    std::vector<int> m = openMenu(x, y);
+    ASSERT_EQ(m.size(), 7u);
+    int row = mainRow;
+    for (int next : rows) {
+        drv->move(vx + m[2] + 10, vy + rowY(m, row));
+        m = ints(log.waitFor("menu show", waitMs), 2);
+        ASSERT_EQ(m.size(), 7u) << log.text();
+        row = next;
+    }
+    drv->move(vx + m[2] + 10, vy + rowY(m, row));
+    ASSERT_FALSE(
+        log.waitFor("menu hilite " + std::to_string(m[0]) + " " + std::to_string(row), waitMs)
+            .empty());
+    drv->release(3);
+}
+
 bool Session::startInLoader(const std::vector<std::string>& args)
 {
     if (!launch(tavPath(), args))

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -80,6 +81,9 @@ protected:
     static int rowY(const std::vector<int>& m, int row) { return m[3] + 4 + m[6] * row + m[6] / 2; }
     /// Chooses a main-menu row with the right button held since openMenu.
     void chooseRow(const std::vector<int>& m, int row);
+    /// Opens the main menu at view (x, y), moves to mainRow (from 1 below the title), then to
+    /// each row given in the menu the last one opened, and releases on the last.
+    void chooseMenuPath(int mainRow, std::initializer_list<int> rows, int x = 60, int y = 30);
     /// Releases the right button where no item is: the menu ends outside, choosing nothing,
     /// and the view comes back as it was.
     void releaseOutside(const Shot& before);

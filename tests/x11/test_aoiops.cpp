@@ -16,19 +16,7 @@ TEST_F(AoiView, DrawAoiRectangleByThePointerSetsTheForegroundAoi)
     ASSERT_NO_FATAL_FAILURE(startOnImage(300, 200));
     const Shot before = view();
     // Main menu AOI OPS (row 1 below the title), DEFINE, DRAW AOI, RECTANGLE.
-    std::vector<int> m = openMenu(40, 40);
-    int row = 1;
-    for (int next : {1, 0, 0}) {
-        drv->move(vx + m[2] + 10, vy + rowY(m, row));
-        m = ints(log.waitFor("menu show", waitMs), 2);
-        ASSERT_EQ(m.size(), 7u) << log.text();
-        row = next;
-    }
-    drv->move(vx + m[2] + 10, vy + rowY(m, row));
-    ASSERT_FALSE(
-        log.waitFor("menu hilite " + std::to_string(m[0]) + " " + std::to_string(row), waitMs)
-            .empty());
-    drv->release(3);
+    ASSERT_NO_FATAL_FAILURE(chooseMenuPath(1, {1, 0, 0}, 40, 40));
 
     const int x0 = place[0] + 30, y0 = place[1] + 25, x1 = place[0] + 140, y1 = place[1] + 95;
     ASSERT_FALSE(log.waitFor("idle band origin", waitMs).empty()) << log.text();

@@ -11,25 +11,7 @@ namespace {
 
 class DispView : public Session {
 protected:
-    // Main menu, DISP OPS, then the rows given, each opening the next menu; released on the
-    // last.
-    void chooseDisp(std::initializer_list<int> rows)
-    {
-        std::vector<int> m = openMenu(60, 30);
-        ASSERT_EQ(m.size(), 7u);
-        int row = 5; // DISP OPS below the title
-        for (int next : rows) {
-            drv->move(vx + m[2] + 10, vy + rowY(m, row));
-            m = ints(log.waitFor("menu show", waitMs), 2);
-            ASSERT_EQ(m.size(), 7u);
-            row = next;
-        }
-        drv->move(vx + m[2] + 10, vy + rowY(m, row));
-        ASSERT_FALSE(
-            log.waitFor("menu hilite " + std::to_string(m[0]) + " " + std::to_string(row), waitMs)
-                .empty());
-        drv->release(3);
-    }
+    void chooseDisp(std::initializer_list<int> rows) { chooseMenuPath(5, rows); }
 };
 
 TEST_F(DispView, TouchGammaRestoreTouchedShowsTheTouchedPixels)

@@ -19,25 +19,7 @@ protected:
         writeFile(home.file("TAVdefaults.txt"), "ANCIL_DISP=false\n");
         ASSERT_NO_FATAL_FAILURE(startOnImage(300, 200));
     }
-    // Main menu, LUT OPS, then the rows given, each opening the next menu; released on the
-    // last.
-    void chooseLut(std::initializer_list<int> rows)
-    {
-        std::vector<int> m = openMenu(60, 30);
-        ASSERT_EQ(m.size(), 7u);
-        int row = 2; // LUT OPS below the title
-        for (int next : rows) {
-            drv->move(vx + m[2] + 10, vy + rowY(m, row));
-            m = ints(log.waitFor("menu show", waitMs), 2);
-            ASSERT_EQ(m.size(), 7u);
-            row = next;
-        }
-        drv->move(vx + m[2] + 10, vy + rowY(m, row));
-        ASSERT_FALSE(
-            log.waitFor("menu hilite " + std::to_string(m[0]) + " " + std::to_string(row), waitMs)
-                .empty());
-        drv->release(3);
-    }
+    void chooseLut(std::initializer_list<int> rows) { chooseMenuPath(2, rows); }
     static Shot through(const Shot& s, const lutSet& t)
     {
         Shot o = s;

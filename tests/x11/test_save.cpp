@@ -12,25 +12,7 @@ namespace {
 
 class SaveView : public Session {
 protected:
-    // Main menu, SAVE IMAGE, then the rows given (from 0), each opening the next menu;
-    // released on the last.
-    void chooseSave(std::initializer_list<int> rows)
-    {
-        std::vector<int> m = openMenu(60, 30);
-        ASSERT_EQ(m.size(), 7u);
-        int row = 7; // SAVE IMAGE below the title
-        for (int next : rows) {
-            drv->move(vx + m[2] + 10, vy + rowY(m, row));
-            m = ints(log.waitFor("menu show", waitMs), 2);
-            ASSERT_EQ(m.size(), 7u);
-            row = next;
-        }
-        drv->move(vx + m[2] + 10, vy + rowY(m, row));
-        ASSERT_FALSE(
-            log.waitFor("menu hilite " + std::to_string(m[0]) + " " + std::to_string(row), waitMs)
-                .empty());
-        drv->release(3);
-    }
+    void chooseSave(std::initializer_list<int> rows) { chooseMenuPath(7, rows); }
 };
 
 TEST_F(SaveView, BufferSavedAsPngHoldsTheImage)
