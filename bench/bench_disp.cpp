@@ -19,48 +19,11 @@
 #include "opTable.h"
 #include "textwin.h"
 #include "uiPort.h"
-#include "viewSurface.h"
+#include "benchView.h"
 
 namespace {
 
 constexpr int32 kW = 1536, kH = 1024;
-
-class benchSurface final : public viewSurface {
-public:
-    benchSurface() : px_(std::size_t(kW) * kH)
-    {
-        std::mt19937 rng(17);
-        for (int32u& p : px_)
-            p = int32u(rng());
-    }
-    void displayBox(int32 box[4]) override
-    {
-        box[0] = box[1] = 0;
-        box[2] = kW - 1;
-        box[3] = kH - 1;
-    }
-    bool getPixels(const twBox& b, int32u* dst) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y, dst += b.x1 - b.x0 + 1)
-            std::memcpy(dst, row(y) + b.x0, std::size_t(b.x1 - b.x0 + 1) * 4);
-        return true;
-    }
-    void putPixels(const twBox& b, const int32u* src) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y, src += b.x1 - b.x0 + 1)
-            std::memcpy(row(y) + b.x0, src, std::size_t(b.x1 - b.x0 + 1) * 4);
-    }
-    void fillRect(const twBox& b, int32u pixel) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y)
-            std::fill(row(y) + b.x0, row(y) + b.x1 + 1, pixel);
-    }
-    std::vector<int32u>& pixels() { return px_; }
-
-private:
-    int32u* row(int32 y) { return px_.data() + std::size_t(y) * std::size_t(kW); }
-    std::vector<int32u> px_;
-};
 
 // The user as a benchmark sees it: every message goes unread.
 class quietUi final : public uiPort {
@@ -76,10 +39,14 @@ public:
 
 // A buffer twice the view with the view on it, as the exploitation loop hands it over.
 struct displayed {
-    benchSurface view;
+    benchload::memView view{kW, kH};
     quietUi ui;
     displayed()
     {
+        // The view shows seeded pixels.
+        std::mt19937 rng(17);
+        for (int32u& p : view.pixels())
+            p = int32u(rng());
         bufdes* table = INIT_BUFMGT();
         int st = 0;
         CREATE_iBUFF(&table[0], 2 * kW, 2 * kH, &st);

@@ -27,7 +27,7 @@
 #include "aoiKernels.h"
 #include "lutOps.h"
 #include "lutTables.h"
-#include "viewSurface.h"
+#include "benchView.h"
 
 namespace {
 
@@ -194,42 +194,10 @@ void imageMagickProcess(benchmark::State& state, const picSize* s)
 }
 
 // A view in memory: what CYCLE repaints at every step.
-class benchSurface final : public viewSurface {
-public:
-    benchSurface(int32 w, int32 h) : w_(w), h_(h), px_(std::size_t(w) * std::size_t(h)) {}
-    void displayBox(int32 box[4]) override
-    {
-        box[0] = box[1] = 0;
-        box[2] = w_ - 1;
-        box[3] = h_ - 1;
-    }
-    bool getPixels(const twBox& b, int32u* dst) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y, dst += b.x1 - b.x0 + 1)
-            std::memcpy(dst, row(y) + b.x0, std::size_t(b.x1 - b.x0 + 1) * 4);
-        return true;
-    }
-    void putPixels(const twBox& b, const int32u* src) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y, src += b.x1 - b.x0 + 1)
-            std::memcpy(row(y) + b.x0, src, std::size_t(b.x1 - b.x0 + 1) * 4);
-    }
-    void fillRect(const twBox& b, int32u pixel) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y)
-            std::fill(row(y) + b.x0, row(y) + b.x1 + 1, pixel);
-    }
-    std::vector<int32u>& pixels() { return px_; }
-
-private:
-    int32u* row(int32 y) { return px_.data() + std::size_t(y) * std::size_t(w_); }
-    int32 w_, h_;
-    std::vector<int32u> px_;
-};
 
 void cycleStep(benchmark::State& state)
 {
-    benchSurface view(kView.w, kView.h);
+    benchload::memView view(kView.w, kView.h);
     view.pixels() = picture(kView);
     setViewSurface(&view);
     lutRepaint repaint;

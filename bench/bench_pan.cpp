@@ -14,42 +14,11 @@
 #include "folio_utl.h"
 #include "panZoom.h"
 #include "renderPix.h"
-#include "viewSurface.h"
+#include "benchView.h"
 
 namespace {
 
 constexpr int32 kViewW = 1536, kViewH = 1024, kBufW = 4000, kBufH = 3000;
-
-class frame final : public viewSurface {
-public:
-    frame() : px(std::size_t(kViewW) * kViewH) {}
-    void displayBox(int32 box[4]) override
-    {
-        box[0] = box[1] = 0;
-        box[2] = kViewW - 1;
-        box[3] = kViewH - 1;
-    }
-    bool getPixels(const twBox& b, int32u* dst) override
-    {
-        const std::size_t w = std::size_t(b.x1 - b.x0 + 1);
-        for (int32 y = b.y0; y <= b.y1; ++y, dst += w)
-            std::memcpy(dst, &px[std::size_t(y) * kViewW + std::size_t(b.x0)], w * 4);
-        return true;
-    }
-    void putPixels(const twBox& b, const int32u* src) override
-    {
-        const std::size_t w = std::size_t(b.x1 - b.x0 + 1);
-        for (int32 y = b.y0; y <= b.y1; ++y, src += w)
-            std::memcpy(&px[std::size_t(y) * kViewW + std::size_t(b.x0)], src, w * 4);
-    }
-    void fillRect(const twBox& b, int32u pixel) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y)
-            std::fill_n(&px[std::size_t(y) * kViewW + std::size_t(b.x0)],
-                        std::size_t(b.x1 - b.x0 + 1), pixel);
-    }
-    std::vector<int32u> px;
-};
 
 struct scene {
     scene() : pixels(std::size_t(kBufW) * kBufH)
@@ -74,7 +43,7 @@ struct scene {
     }
     std::vector<int32u> pixels;
     bufdes bd{};
-    frame view;
+    benchload::memView view{kViewW, kViewH};
 };
 
 void panStep(benchmark::State& state)
@@ -91,7 +60,7 @@ void panStep(benchmark::State& state)
         }
         SET_I_TRANSL(x, 500, zoom);
         showArea();
-        benchmark::DoNotOptimize(s.view.px.data());
+        benchmark::DoNotOptimize(s.view.pixels().data());
     }
     state.counters["MP/s"] = benchmark::Counter(
         double(kViewW) * kViewH * 1e-6 * double(state.iterations()), benchmark::Counter::kIsRate);
@@ -110,7 +79,7 @@ void globalPaste(benchmark::State& state)
     SHOW_GLOBAL_VIEW(); // drawn once and kept
     for (auto _ : state) {
         SHOW_GLOBAL_VIEW();
-        benchmark::DoNotOptimize(s.view.px.data());
+        benchmark::DoNotOptimize(s.view.pixels().data());
     }
     releasePanAccums();
     resetFolios();

@@ -28,7 +28,7 @@
 #include "bigBlock.h"
 #include "renderPix.h"
 #include "viewState.h"
-#include "viewSurface.h"
+#include "benchView.h"
 #include "warp.h"
 
 namespace {
@@ -308,46 +308,11 @@ void imageMagickProcess(benchmark::State& state, const warpCase* c, const warpMo
 // A pan step: the whole 1536 x 1024 view repainted from a 4000 x 3000 buffer at a zoom, through
 // VIEW_MEM (buffer area read with its margin, WARP, the box written into the view), on a
 // view in memory.
-class memoryView : public viewSurface {
-public:
-    memoryView(int32 w, int32 h) : w_(w), h_(h), px_(std::size_t(w) * std::size_t(h)) {}
-    void displayBox(int32 box[4]) override
-    {
-        box[0] = box[1] = 0;
-        box[2] = w_ - 1;
-        box[3] = h_ - 1;
-    }
-    bool getPixels(const twBox& b, int32u* dst) override
-    {
-        const int32 w = b.x1 - b.x0 + 1;
-        for (int32 y = b.y0; y <= b.y1; ++y, dst += w)
-            std::memcpy(dst, &px_[std::size_t(y) * std::size_t(w_) + std::size_t(b.x0)],
-                        std::size_t(w) * 4);
-        return true;
-    }
-    void putPixels(const twBox& b, const int32u* src) override
-    {
-        const int32 w = b.x1 - b.x0 + 1;
-        for (int32 y = b.y0; y <= b.y1; ++y, src += w)
-            std::memcpy(&px_[std::size_t(y) * std::size_t(w_) + std::size_t(b.x0)], src,
-                        std::size_t(w) * 4);
-    }
-    void fillRect(const twBox& b, int32u pixel) override
-    {
-        for (int32 y = b.y0; y <= b.y1; ++y)
-            for (int32 x = b.x0; x <= b.x1; ++x)
-                px_[std::size_t(y) * std::size_t(w_) + std::size_t(x)] = pixel;
-    }
-
-private:
-    int32 w_, h_;
-    std::vector<int32u> px_;
-};
 
 void panStep(benchmark::State& state, const warpMode* m, int32 zoom)
 {
     constexpr int32 kViewW = 1536, kViewH = 1024;
-    memoryView view(kViewW, kViewH);
+    benchload::memView view(kViewW, kViewH);
     setViewSurface(&view);
     bufdes b{};
     b.imgbuf = const_cast<int32u*>(picture(kGlobal));
