@@ -70,11 +70,6 @@ std::string dir()
     return d;
 }
 
-bool sh(const std::string& cmd)
-{
-    return std::system(cmd.c_str()) == 0;
-}
-
 // Seeded plasma: a few octaves of value noise per channel, smooth swells with grain, so that
 // interpolation works on natural content rather than on flat areas or white noise.
 float lattice(int32 x, int32 y, std::uint32_t seed)
@@ -158,8 +153,8 @@ std::string vipsPath(const warpCase& c)
         std::fclose(f);
         return v;
     }
-    if (!sh("vips rawload '" + rawPath(c) + "' '" + v + "' " + std::to_string(c.cols) + " " +
-            std::to_string(c.rows) + " 4 >/dev/null 2>&1"))
+    if (!benchload::sh("vips rawload '" + rawPath(c) + "' '" + v + "' " + std::to_string(c.cols) +
+                       " " + std::to_string(c.rows) + " 4 >/dev/null 2>&1"))
         return "";
     return v;
 }
@@ -211,12 +206,6 @@ for i in range(n):
     print(time.perf_counter() - t, flush=True)
 )";
 
-std::string peerPython()
-{
-    const char* env = std::getenv("TAV_PEER_PYTHON");
-    return env && *env ? env : "/usr/bin/python3";
-}
-
 std::string openCvScript()
 {
     static const std::string p = [] {
@@ -231,8 +220,8 @@ std::string openCvScript()
 
 std::string openCvCommand(const warpCase& c, const warpMode& m, int n)
 {
-    return "OPENCV_FOR_THREADS_NUM=1 " + peerPython() + " '" + openCvScript() + "' '" + rawPath(c) +
-           "' " + std::to_string(c.cols) + " " + std::to_string(c.rows) + " " +
+    return "OPENCV_FOR_THREADS_NUM=1 " + benchload::peerPython() + " '" + openCvScript() + "' '" +
+           rawPath(c) + "' " + std::to_string(c.cols) + " " + std::to_string(c.rows) + " " +
            std::to_string(outCols(c)) + " " + std::to_string(outRows(c)) + " " + m.openCv + " " +
            std::to_string(n);
 }
@@ -258,17 +247,10 @@ void openCvInProcess(benchmark::State& state, const warpCase* c, const warpMode*
     rate(state, *c);
 }
 
+// A peer as a whole process, rated by the output of its case.
 void timeProcess(benchmark::State& state, const warpCase& c, const std::string& cmd)
 {
-    for (auto _ : state) {
-        const auto t0 = std::chrono::steady_clock::now();
-        if (cmd.empty() || !sh(cmd + " >/dev/null 2>&1")) {
-            state.SkipWithError("peer not available or failed");
-            break;
-        }
-        state.SetIterationTime(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
+    benchload::timeProcess(state, cmd);
     rate(state, c);
 }
 
