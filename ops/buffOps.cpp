@@ -1,5 +1,6 @@
 #include "buffOps.h"
 
+#include "hdrMenu.h"
 #include "notYet.h"
 #include "opMenu.h"
 #include "uiPort.h"
@@ -41,10 +42,10 @@ const char* const ibuffItems[] = {"SELECT",  "IMAGE",  "ALPHA",   "ROTATE", "ALI
                                   "LOAD TO", "SWAP",   "RGB/BGR", "DESTROY"};
 const char* const sbuffItemNames[] = {"STATUS", "SCALING", "RENDER", "ACCESS~", "INP/OUT"};
 
-// SCALING of an sBUFF: the HDR scaling menu goes here.
-void sbuffScaling(viewState*, int32)
+// SCALING of an sBUFF: the HDR scaling menu, with the values chosen from its top menu down.
+void sbuffScaling(viewState* vs, int32 which, const int32* hdrVals)
 {
-    notYet("SCALING");
+    SBUFF_SCALING(vs, which - 1, hdrVals);
 }
 
 void ibuffChoice(viewState*, const int32* pv, shortu*)
@@ -60,7 +61,7 @@ void sbuffChoice(viewState* vs, const int32* pv)
     if (which < 1 || which > 2 || pv[1] < S_STATUS || pv[1] > S_INOUT)
         return;
     if (pv[1] == S_SCALING) {
-        sbuffScaling(vs, which);
+        sbuffScaling(vs, which, pv + 2);
         return;
     }
     notYet(sbuffItemNames[pv[1] - 1]);
@@ -135,6 +136,7 @@ int32 buffOpsMenu(std::vector<pupLink>& links)
     link(&m.destroy, 0, &m.chooser); // SELECT
     link(&m.sbuff, 0, &m.sbuffItems);
     link(&m.sbuff, 1, &m.sbuffItems);
+    HDR_SCALING_MENUS(links, &m.sbuffItems, S_SCALING - 1);
     link(&m.sbuffItems, S_RENDER - 1, &m.render);
     link(&m.sbuffItems, S_ACCESS - 1, &m.onOffRelease);
     link(&m.sbuffItems, S_INOUT - 1, &m.inOut);

@@ -105,6 +105,16 @@ int32 menusInOnePiece()
     int32 bAccums = xDEFPUP("ACCUM @1|ACCUM @2|ACCUM @3|ACCUM @4");
     int32 bBands = xDEFPUP("BAND 1|BAND 2|BAND 3|BAND 4");
     int32 bInOut = xDEFPUP("READ|WRITE|SET PATH");
+    int32 hTop = xDEFPUP("STATUS|RESET|MODE|RANGE|EXTREMA|ARCHIVE");
+    int32 hCurves = xDEFPUP("LINEAR|LOG|EXP|SINE-H|TAN-H");
+    int32 hKinds = xDEFPUP("FULL|HIST|STDEV|SENS U");
+    int32 hCentre = xDEFPUP("<-MEAN->|<-MEDIAN->|LOW ->|<-HIGH|MARK");
+    int32 hCount = xDEFPUP("1 STDEV|2 STDEV|3 STDEV|? STDEV");
+    int32 hUnits = xDEFPUP("LO-> <-HI|LO->|<-HI|<-MARK->|SET LOW|SET HIGH");
+    int32 hGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|GRAY%x17");
+    int32 hReset = xDEFPUP("3-SDEV-MED|3-SDEV-MN|FULL RNG");
+    int32 hExtrema = xDEFPUP("THIS|HIST|SENS U|CLEAR");
+    int32 hArchive = xDEFPUP("TOUCH|RESTORE|SWAP|SCRIPT");
     int32 disp = xDEFPUP("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
     int32 dsource = xDEFPUP("iBUFF|TOUCHED");
     int32 dtouch = xDEFPUP("\\ 1 |\\ 2 |\\ 3 |\\ 4 ");
@@ -178,6 +188,22 @@ int32 menusInOnePiece()
         {&bDestroy, 0, &bChooser},
         {&sbuff, 0, &bSbuffItems},
         {&sbuff, 1, &bSbuffItems},
+        {&bSbuffItems, 1, &hTop},
+        {&hTop, 1, &hReset},
+        {&hTop, 2, &hCurves},
+        {&hTop, 3, &hKinds},
+        {&hTop, 4, &hExtrema},
+        {&hTop, 5, &hArchive},
+        {&hCurves, -1, &hGuns},
+        {&hKinds, 0, &hGuns},
+        {&hKinds, 1, &hGuns},
+        {&hKinds, 2, &hCentre},
+        {&hKinds, 3, &hUnits},
+        {&hCentre, -1, &hCount},
+        {&hCount, -1, &hGuns},
+        {&hUnits, -1, &hGuns},
+        {&hExtrema, -1, &hGuns},
+        {&hExtrema, 2, &hUnits},
         {&bSbuffItems, 2, &bRender},
         {&bSbuffItems, 3, &bOnOffRel},
         {&bSbuffItems, 4, &bInOut},
