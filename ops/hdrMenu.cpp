@@ -269,6 +269,24 @@ bool inBox(const aoiRec& b, int32 x, int32 y)
     return x >= b.x0 && x <= b.x1 && y >= b.y0 && y <= b.y1;
 }
 
+// The left button acts on its release, and only on the release of a press made during the
+// same wait: the release of the click that dismissed a note or ended the menu is no pick.
+class leftClick {
+public:
+    bool completedBy(int code)
+    {
+        if (code == MOUSE_LEFT)
+            down_ = true;
+        const bool done = code == -MOUSE_LEFT && down_;
+        if (done)
+            down_ = false;
+        return done;
+    }
+
+private:
+    bool down_ = false;
+};
+
 enum class pick { level, cancel };
 
 // Waits for a level in the histogram box: a right press cancels, a middle press takes
@@ -279,6 +297,7 @@ pick pickLevel(const aoiRec& box, const std::string& ask, const char* missed, in
 {
     uiPort& ui = viewUi();
     ui.message(ask, MSG_STANDING);
+    leftClick left;
     for (;;) {
         int32 x = 0, y = 0;
         const int code = ui.mouseEvent(&x, &y, 1);
@@ -288,7 +307,7 @@ pick pickLevel(const aoiRec& box, const std::string& ask, const char* missed, in
             level = middleLevel;
             return pick::level;
         }
-        if (code != -MOUSE_LEFT)
+        if (!left.completedBy(code))
             continue;
         if (!inBox(box, x, y)) {
             ui.message(missed, MSG_STANDING);
@@ -304,6 +323,7 @@ enum class verdict { accept, redo, cancel };
 verdict confirmPick()
 {
     uiPort& ui = viewUi();
+    leftClick left;
     for (;;) {
         int32 x = 0, y = 0;
         const int code = ui.mouseEvent(&x, &y, 1);
@@ -311,7 +331,7 @@ verdict confirmPick()
             return verdict::redo;
         if (code == MOUSE_RIGHT || code == MOUSE_CLOSE)
             return verdict::cancel;
-        if (code == -MOUSE_LEFT)
+        if (left.completedBy(code))
             return verdict::accept;
     }
 }
@@ -681,13 +701,14 @@ int SELECT_MARK_POINT(viewState* vs, int32u gunMask, double count)
                "CANCEL.",
                MSG_STANDING);
     int32 x = 0, y = 0;
+    leftClick left;
     for (;;) {
         const int code = ui.mouseEvent(&x, &y, 1);
         if (code == MOUSE_RIGHT || code == MOUSE_CLOSE) {
             ui.clearMessage();
             return 0;
         }
-        if (code == -MOUSE_LEFT || code == MOUSE_MIDDLE)
+        if (left.completedBy(code) || code == MOUSE_MIDDLE)
             break;
     }
     ui.clearMessage();

@@ -73,6 +73,12 @@ protected:
         return HDR_SCALING_MENU(&vs, vals.data());
     }
     static scalParams& gun(int g) { return activeSbuff().scal[g].p; }
+    // A left click: its press, then the release the selections act on.
+    void left(int32 x, int32 y)
+    {
+        ui.clicks.push_back({MOUSE_LEFT, x, y});
+        ui.clicks.push_back({-MOUSE_LEFT, x, y});
+    }
     int prompts() const
     {
         int n = 0;
@@ -220,11 +226,16 @@ TEST_F(HdrMenu, HistogramPicks)
     for (int g = 0; g < 3; ++g)
         for (int v = 10; v <= 20; ++v)
             activeSbuff().scal[g].descale[v] = 0;
-    // Off the box first; presses of the left button and releases of the others are not picks;
-    // the first pair is redone with the middle button.
-    ui.clicks = {{-1, 100, 50},           {1, binX(12), kInBoxY},  {-1, binX(12), kInBoxY},
-                 {-2, binX(30), kInBoxY}, {-1, binX(30), kInBoxY}, {2, 0, 0},
-                 {-1, binX(12), kInBoxY}, {-1, binX(15), kInBoxY}, {-1, 0, 0}};
+    // Off the box first; a release without its press and releases of the other buttons are
+    // not picks; the first pair is redone with the middle button.
+    ui.clicks = {{-1, binX(50), kInBoxY}, {-2, binX(30), kInBoxY}};
+    left(100, 50);
+    left(binX(12), kInBoxY);
+    left(binX(30), kInBoxY);
+    ui.clicks.push_back({2, 0, 0});
+    left(binX(12), kInBoxY);
+    left(binX(15), kInBoxY);
+    left(0, 0);
     ASSERT_EQ(run({4, 2, 1}), 1); // RANGE, HIST, RED
     EXPECT_TRUE(shown("Fail. Selected point not on Histogram\nPlease re-select LOW bound\nR-Mouse "
                       "to CANCEL"));
@@ -238,7 +249,9 @@ TEST_F(HdrMenu, HistogramPicks)
 
     // The same non-empty level twice.
     ui.transcript.clear();
-    ui.clicks = {{-1, binX(40), kInBoxY}, {-1, binX(40), kInBoxY}};
+    ui.clicks.clear();
+    left(binX(40), kInBoxY);
+    left(binX(40), kInBoxY);
     EXPECT_EQ(run({4, 2, 2}), 0);
     EXPECT_EQ(ui.lastText(), "Fail: scaling range too small");
     EXPECT_EQ(gun(1).opScalCtl, 0x1401u);
@@ -248,13 +261,17 @@ TEST_F(HdrMenu, HistogramPicks)
     ui.clicks = {{3, 0, 0}};
     EXPECT_EQ(run({4, 2, 2}), 0);
     EXPECT_EQ(ui.lastText(), "Scaling not changed");
-    ui.clicks = {{-1, binX(40), kInBoxY}, {-1, binX(60), kInBoxY}, {3, 0, 0}};
+    ui.clicks.clear();
+    left(binX(40), kInBoxY);
+    left(binX(60), kInBoxY);
+    ui.clicks.push_back({3, 0, 0});
     EXPECT_EQ(run({4, 2, 2}), 0);
     EXPECT_EQ(ui.lastText(), "Cancelled");
 
     // EXTREMA from the middle button on GRAY: bins 0 and 255, one pick for all three guns.
     ui.transcript.clear();
-    ui.clicks = {{2, 0, 0}, {-2, 0, 0}, {2, 0, 0}, {-2, 0, 0}, {-1, 0, 0}};
+    ui.clicks = {{2, 0, 0}, {-2, 0, 0}, {2, 0, 0}, {-2, 0, 0}};
+    left(0, 0);
     ASSERT_EQ(run({5, 2, 0x17}), 1);
     EXPECT_EQ(ui.lastText(), "EXTREMA set from Histogram\nScaling will be clamped to EXTREMA");
     for (int g = 0; g < 3; ++g) {
@@ -272,7 +289,7 @@ TEST_F(HdrMenu, MarkOnAnImagePixel)
     ASSERT_TRUE(INIT_I_TRANSL(view.bd));
     ASSERT_GE(curTransl.mapped.x1, 30);
     surface.px[40 * std::size_t(surface.w) + 30] = 0xff405060u;
-    ui.clicks = {{-1, 30, 40}};
+    left(30, 40);
     ASSERT_EQ(run({4, 3, 5, 2, 7}), 1); // RANGE, STDEV, MARK, 2 STDEV, RGB
     const double want[3] = {100 + 0x40, 1100 + 0x50, 2100 + 0x60};
     for (int g = 0; g < 3; ++g) {
@@ -281,11 +298,11 @@ TEST_F(HdrMenu, MarkOnAnImagePixel)
         EXPECT_EQ(gun(g).width, 2);
     }
     // A level picked in the histogram serves the same way.
-    ui.clicks = {{-1, binX(7), kInBoxY}};
+    left(binX(7), kInBoxY);
     ASSERT_EQ(run({4, 3, 5, 1, 2}), 1);
     EXPECT_EQ(gun(1).mark, 1107);
 
-    ui.clicks = {{-1, 450, 10}}; // neither image nor histogram
+    left(450, 10); // neither image nor histogram
     EXPECT_EQ(run({4, 3, 5, 1, 1}), 0);
     EXPECT_EQ(ui.lastText(), "No Mapping to HDR image");
     EXPECT_EQ(gun(0).mark, want[0]);
