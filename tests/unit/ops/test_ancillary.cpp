@@ -97,7 +97,6 @@ TEST(NotYetRows, SayNotAvailableAndChangeNothing)
     };
     const Case cases[] = {
         {3, "BURN IN LUTS\nThis operation is not available yet."},
-        {4, "BUFF OPS\nThis operation is not available yet."},
         {10, "ANNOTATE\nNo annotation tools in this version."},
         {11, "EXTENSIONS\nNo extension operations are installed."},
     };

@@ -78,6 +78,43 @@ int32 menusInOnePiece()
     int32 ibuff = xDEFPUP("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|"
                           "LOAD TO|SWAP|RGB/BGR|DESTROY");
     int32 sbuff = xDEFPUP("LOAD|EXPL");
+    int32 bAlpha = xDEFPUP("ENABLE|CLEAR|EDIT  LUT|READ  LUT|RESET LUT|ASSIGN|SWAP|DESTROY|"
+                           "BURN IN|STATUS");
+    int32 bRotate = xDEFPUP("MIRROR|FLIP|ROT  90|ROT 180|ROT -90|ROT '?'|ANTI-ALIAS");
+    int32 bAlign = xDEFPUP("STATUS%x0|RGB%x7|RED%x1|GRN%x2|BLU%x4|ALPHA%x8|RESET%x10|RECTIF%x20");
+    int32 bImage = xDEFPUP("SELECT|STATUS|DELETE|RENAME");
+    int32 bChooser = xDEFPUP("iBUFF   1-4|iBUFF   5-8|iBUFF  9-12|iBUFF 13-16");
+    int32 bGroup1 = xDEFPUP("\\ 1|\\ 2|\\ 3|\\ 4");
+    int32 bGroup2 = xDEFPUP("\\ 5|\\ 6|\\ 7|\\ 8");
+    int32 bGroup3 = xDEFPUP("\\ 9|10|11|12");
+    int32 bGroup4 = xDEFPUP("13|14|15|16");
+    // STATUS chooses a group of four: the first level alone.
+    int32 bStatusChooser = xDEFPUP("iBUFF   1-4|iBUFF   5-8|iBUFF  9-12|iBUFF 13-16");
+    int32 bCropTarget = xDEFPUP("iBUFF   1-4|iBUFF   5-8|iBUFF  9-12|iBUFF 13-16|ACCUM @1|"
+                                "ACCUM @2|ACCUM @3|ACCUM @4");
+    int32 bCropGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 bCrop = xDEFPUP("CLONE|DRAW|BOX|FG AOI|DISPL");
+    int32 bJoin = xDEFPUP("LEFT|RIGHT|ABOVE|BELOW");
+    int32 bResize = xDEFPUP("SFACT|X,Y");
+    int32 bDestroy = xDEFPUP("SELECT|ALL|HERE >|< HERE");
+    int32 bPlanes = xDEFPUP("RED%x1|GRN%x2|BLU%x4");
+    int32 bOnOffRel = xDEFPUP("ON|OFF|RELEASE");
+    int32 bSbuffItems = xDEFPUP("STATUS|SCALING|RENDER|ACCESS~|INP/OUT");
+    int32 bRender = xDEFPUP("AUTOV|AOI|iBUFF|ACCUM");
+    int32 bAutov = xDEFPUP("ON|OFF");
+    int32 bAccums = xDEFPUP("ACCUM @1|ACCUM @2|ACCUM @3|ACCUM @4");
+    int32 bBands = xDEFPUP("BAND 1|BAND 2|BAND 3|BAND 4");
+    int32 bInOut = xDEFPUP("READ|WRITE|SET PATH");
+    int32 hTop = xDEFPUP("STATUS|RESET|MODE|RANGE|EXTREMA|ARCHIVE");
+    int32 hCurves = xDEFPUP("LINEAR|LOG|EXP|SINE-H|TAN-H");
+    int32 hKinds = xDEFPUP("FULL|HIST|STDEV|SENS U");
+    int32 hCentre = xDEFPUP("<-MEAN->|<-MEDIAN->|LOW ->|<-HIGH|MARK");
+    int32 hCount = xDEFPUP("1 STDEV|2 STDEV|3 STDEV|? STDEV");
+    int32 hUnits = xDEFPUP("LO-> <-HI|LO->|<-HI|<-MARK->|SET LOW|SET HIGH");
+    int32 hGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|GRAY%x17");
+    int32 hReset = xDEFPUP("3-SDEV-MED|3-SDEV-MN|FULL RNG");
+    int32 hExtrema = xDEFPUP("THIS|HIST|SENS U|CLEAR");
+    int32 hArchive = xDEFPUP("TOUCH|RESTORE|SWAP|SCRIPT");
     int32 disp = xDEFPUP("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
     int32 dsource = xDEFPUP("iBUFF|TOUCHED");
     int32 dtouch = xDEFPUP("\\ 1 |\\ 2 |\\ 3 |\\ 4 ");
@@ -111,6 +148,72 @@ int32 menusInOnePiece()
         {&main, 9, &ancil},
         {&buff, 0, &ibuff},
         {&buff, 1, &sbuff},
+        {&ibuff, 0, &bChooser},
+        {&ibuff, 1, &bImage},
+        {&ibuff, 2, &bAlpha},
+        {&ibuff, 3, &bRotate},
+        {&ibuff, 4, &bAlign},
+        {&ibuff, 5, &bCrop},
+        {&ibuff, 6, &bChooser},
+        {&ibuff, 7, &bJoin},
+        {&ibuff, 8, &bResize},
+        {&ibuff, 9, &bStatusChooser},
+        {&ibuff, 10, &bChooser},
+        {&ibuff, 11, &bChooser},
+        {&ibuff, 13, &bDestroy},
+        {&bAlpha, 5, &bPlanes},
+        {&bAlpha, 6, &bPlanes},
+        {&bRotate, 6, &bOnOffRel},
+        {&bChooser, 0, &bGroup1},
+        {&bChooser, 1, &bGroup2},
+        {&bChooser, 2, &bGroup3},
+        {&bChooser, 3, &bGroup4},
+        {&bCropTarget, 0, &bGroup1},
+        {&bCropTarget, 1, &bGroup2},
+        {&bCropTarget, 2, &bGroup3},
+        {&bCropTarget, 3, &bGroup4},
+        {&bCropTarget, 4, &bCropGuns},
+        {&bCropTarget, 5, &bCropGuns},
+        {&bCropTarget, 6, &bCropGuns},
+        {&bCropTarget, 7, &bCropGuns},
+        {&bCrop, 0, &bCropTarget},
+        {&bCrop, 1, &bCropTarget},
+        {&bCrop, 2, &bCropTarget},
+        {&bCrop, 3, &bCropTarget},
+        {&bCrop, 4, &bCropTarget},
+        {&bJoin, 0, &bChooser},
+        {&bJoin, 1, &bChooser},
+        {&bJoin, 2, &bChooser},
+        {&bJoin, 3, &bChooser},
+        {&bDestroy, 0, &bChooser},
+        {&sbuff, 0, &bSbuffItems},
+        {&sbuff, 1, &bSbuffItems},
+        {&bSbuffItems, 1, &hTop},
+        {&hTop, 1, &hReset},
+        {&hTop, 2, &hCurves},
+        {&hTop, 3, &hKinds},
+        {&hTop, 4, &hExtrema},
+        {&hTop, 5, &hArchive},
+        {&hCurves, -1, &hGuns},
+        {&hKinds, 0, &hGuns},
+        {&hKinds, 1, &hGuns},
+        {&hKinds, 2, &hCentre},
+        {&hKinds, 3, &hUnits},
+        {&hCentre, -1, &hCount},
+        {&hCount, -1, &hGuns},
+        {&hUnits, -1, &hGuns},
+        {&hExtrema, -1, &hGuns},
+        {&hExtrema, 2, &hUnits},
+        {&bSbuffItems, 2, &bRender},
+        {&bSbuffItems, 3, &bOnOffRel},
+        {&bSbuffItems, 4, &bInOut},
+        {&bRender, 0, &bAutov},
+        {&bRender, 2, &bChooser},
+        {&bRender, 3, &bAccums},
+        {&bAccums, 0, &bBands},
+        {&bAccums, 1, &bBands},
+        {&bAccums, 2, &bBands},
+        {&bAccums, 3, &bBands},
         {&zoom, 2, &zmode},
         {&zoom, 4, &dealias},
         {&save, 0, &format},
