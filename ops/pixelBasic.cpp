@@ -201,11 +201,23 @@ pixelRun pxPseudo(viewState* vs, const int32* pv, bufdes* bd)
     else
         return {};
     pixelScope s;
-    gunHist h[3];
-    if (gun < 0 || !pixelScopeOf(vs, bd, &s) || !scopeHistograms(s, bd, h))
+    if (gun < 0 || !pixelScopeOf(vs, bd, &s))
         return {};
+    // The lowest and highest occupied levels of the source gun's histogram over the scope.
+    int32 lo = 255, hi = 0;
+    {
+        scopeLines lines(s, bd);
+        if (!lines.ok())
+            return {};
+        for (int32 y = 0; y < s.rows; ++y) {
+            const int32u* px = lines.row(y);
+            if (!px)
+                return {};
+            gunLevelRange(std::span<const int32u>(px, std::size_t(s.cols)), gun, &lo, &hi);
+        }
+    }
     int32 range[2];
-    if (!pseudoRange(h[gun].lo, h[gun].hi, range))
+    if (!pseudoRange(lo, hi, range))
         return {};
     charu red[256], green[256], blue[256];
     if (PSEUDO_LUT(range, red, green, blue, 256, mode, 0, 1.0) != 0)

@@ -46,6 +46,20 @@ void greyTables(int32u* p, std::size_t n, const float (*f)[256])
     }
 }
 
+// The occupied range of one gun: a plain min and max reduction, which the vector unit takes
+// many pixels at a time (the source gun's range is all pseudo-colour needs of its histogram).
+TAV_VECTOR_CLONES void levelRange(const int32u* p, std::size_t n, int sh, int32u* lo, int32u* hi)
+{
+    int32u a = *lo, b = *hi;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int32u v = (p[i] >> sh) & 0xffu;
+        a = v < a ? v : a;
+        b = v > b ? v : b;
+    }
+    *lo = a;
+    *hi = b;
+}
+
 TAV_VECTOR_CLONES void swapRows(int32u* p, std::size_t n, int shA, int shB2)
 {
     const int d = shA - shB2; // shA > shB2
@@ -129,6 +143,16 @@ int32 paletteRows(std::span<int32u> row, int32 srcGun, const int32u pal[256])
     for (; i < n; ++i)
         p[i] = pal[(p[i] >> sh) & 0xffu];
     return PIXK_OK;
+}
+
+void gunLevelRange(std::span<const int32u> row, int32 srcGun, int32* lo, int32* hi)
+{
+    if (srcGun < 0 || srcGun > 2)
+        return;
+    int32u a = int32u(*lo < 0 ? 0 : *lo), b = int32u(*hi < 0 ? 0 : *hi);
+    levelRange(row.data(), row.size(), 8 * gunByteOfs[srcGun], &a, &b);
+    *lo = int32(a);
+    *hi = int32(b);
 }
 
 bool pseudoRange(int32 lo, int32 hi, int32 range[2])

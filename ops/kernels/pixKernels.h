@@ -44,6 +44,10 @@ void tablePalette(const charu red[256], const charu green[256], const charu blue
 /// another gun.
 int32 paletteRows(std::span<int32u> row, int32 srcGun, const int32u pal[256]);
 
+/// Folds the lowest and highest level of gun srcGun (0 red, 1 green, 2 blue) in a row into
+/// *lo and *hi (start them at 255 and 0: a row adds nothing when its levels lie within).
+void gunLevelRange(std::span<const int32u> row, int32 srcGun, int32* lo, int32* hi);
+
 /// The level range pseudo-colour is spread over, from the lowest and highest occupied levels
 /// of the source gun: false (nothing to colour) when they lie fewer than 4 levels apart. The
 /// pseudo-colour tables need 16 levels: a narrower range is widened about its middle to 16,

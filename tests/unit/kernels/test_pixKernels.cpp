@@ -117,6 +117,17 @@ TEST(Pseudo, RangeWidenedToSixteenLevels)
         EXPECT_EQ(r[0], c.wlo) << c.lo;
         EXPECT_EQ(r[1], c.whi) << c.lo;
     }
+    // The source gun's occupied range, folded row by row (a vector body and its tail).
+    std::vector<int32u> row(19, px(1, 90, 3));
+    row[17] = px(0, 7, 255);
+    int32 lo = 255, hi = 0;
+    gunLevelRange(row, 1, &lo, &hi);
+    EXPECT_EQ(lo, 7);
+    EXPECT_EQ(hi, 90);
+    row.assign(3, px(0, 201, 0));
+    gunLevelRange(row, 1, &lo, &hi);
+    EXPECT_EQ(hi, 201);
+    EXPECT_EQ(lo, 7);
     // The widened range is one the pseudo tables are built for.
     charu red[256], green[256], blue[256];
     pseudoRange(100, 105, r);
