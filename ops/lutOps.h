@@ -45,7 +45,8 @@ void lutOps(viewState* vs, const int32* pupvals, bufdes* bd);
 void LUT_COMMIT(viewState* vs, bufdes* bd, int32 gunBits, const char* name);
 
 /// RESET of the guns in gunBits (red 1, green 2, blue 4); bit 8 empties the archive as well.
-void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits);
+/// quiet: no message (an operation that resets the tables as part of its work says its own).
+void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits, bool quiet = false);
 
 /// The view as CYCLE repaints it at every step: the plain view read once, then drawn through
 /// the tables (no accumulator file read and no block allocated per step).

@@ -1,6 +1,7 @@
 #include "pixelItems.h"
 
 #include "notYet.h"
+#include "pixelBasic.h"
 
 namespace {
 
@@ -19,18 +20,18 @@ pixelRun notBuilt(viewState*, const int32* pupvals, bufdes*)
 
 // One row per item, in menu order.
 const pixelItem pixelItems[PX_ITEMS] = {
-    {nullptr, notBuilt}, // SET SCOPE
-    {nullptr, notBuilt}, // B & W
-    {nullptr, notBuilt}, // BURN IN LUTS
-    {nullptr, notBuilt}, // PSEUDOCOLOR
-    {nullptr, notBuilt}, // INFOMETRIC
-    {nullptr, notBuilt}, // CONVOLUTION
-    {nullptr, notBuilt}, // SWAP GUNS
-    {nullptr, notBuilt}, // WAVELET
-    {nullptr, notBuilt}, // MN CURV DIF
-    {nullptr, notBuilt}, // FFT
-    {nullptr, notBuilt}, // CANNY
-    {nullptr, notBuilt}, // ADAPTIVE
-    {nullptr, notBuilt}, // FRACTAL
-    {nullptr, notBuilt}, // RANDOM
+    {pxScopeMenu, pxScope},           // SET SCOPE
+    {pxBwMenu, pxBw},                 // B & W
+    {pxBurnInMenu, pxBurnIn},         // BURN IN LUTS
+    {pxPseudoMenu, pxPseudo},         // PSEUDOCOLOR
+    {pxInfometricMenu, pxInfometric}, // INFOMETRIC
+    {nullptr, notBuilt},              // CONVOLUTION
+    {pxSwapMenu, pxSwap},             // SWAP GUNS
+    {nullptr, notBuilt},              // WAVELET
+    {nullptr, pxMcd},                 // MN CURV DIF
+    {nullptr, pxFft},                 // FFT
+    {nullptr, notBuilt},              // CANNY
+    {nullptr, notBuilt},              // ADAPTIVE
+    {nullptr, notBuilt},              // FRACTAL
+    {nullptr, pxRandom},              // RANDOM
 };

@@ -74,6 +74,17 @@ int32 menusInOnePiece()
     int32 pixel = xDEFPUP("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
                           "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
                           "FRACTAL|RANDOM");
+    int32 pxScope = xDEFPUP("FG AOI|GLOBAL|STATUS");
+    int32 pxOnce = xDEFPUP("ONCE|REPEAT");
+    int32 pxBw = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 pxStandard = xDEFPUP("NTSC '53|CONTEMP");
+    int32 pxBurn = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 pxSource = xDEFPUP("RED%x1|GRN%x2|BLU%x4");
+    int32 pxStyle = xDEFPUP("NORMAL|COMB");
+    int32 pxLevels = xDEFPUP("256%i0|64%i1|32%i2|16%i3|8%i4");
+    int32 pxTeeth = xDEFPUP("16%i16| 8%i8| 4%i4");
+    int32 pxInfo = xDEFPUP("ENTROPY|ABS REDUND|REL REDUND");
+    int32 pxSwap = xDEFPUP("RED<->GRN%x3|RED<->BLU%x5|GRN<->BLU%x6");
     int32 buff = xDEFPUP("iBUFF|sBUFF~");
     int32 ibuff = xDEFPUP("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|"
                           "LOAD TO|SWAP|RGB/BGR|DESTROY");
@@ -141,6 +152,19 @@ int32 menusInOnePiece()
         {&main, 1, &aoi},
         {&main, 2, &lut},
         {&main, 3, &pixel},
+        {&pxScope, 1, &pxOnce},
+        {&pixel, 0, &pxScope},
+        {&pxBw, 0, &pxStandard},
+        {&pixel, 1, &pxBw},
+        {&pixel, 2, &pxBurn},
+        {&pxSource, 0, &pxStyle},
+        {&pxSource, 1, &pxStyle},
+        {&pxSource, 2, &pxStyle},
+        {&pxStyle, 0, &pxLevels},
+        {&pxStyle, 1, &pxTeeth},
+        {&pixel, 3, &pxSource},
+        {&pixel, 4, &pxInfo},
+        {&pixel, 6, &pxSwap},
         {&main, 4, &buff},
         {&main, 5, &disp},
         {&main, 6, &zoom},
