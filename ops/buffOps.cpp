@@ -167,6 +167,8 @@ void viewUpdate(viewState* vs, bufdes* bd, const std::string& status = {})
     bd->transl.viewH = vh;
     bd->bufCtlm |= bufVIEW_SAVED;
     vs->refresh |= RFR_VIEW | RFR_STATS;
+    const aoiRec m = globalView(vs) ? bd->fgAoi : curTransl.mapped;
+    testLog("view place %d %d %d %d %d", m.x0, m.y0, m.x1, m.y1, curTransl.zoom);
     if (!status.empty())
         ack(status);
 }
@@ -784,6 +786,13 @@ void join(viewState* vs, bufdes* bd, int32 side, int32 other)
     viewUpdate(vs, bd);
 }
 
+// The view's zoom interpolation; a mode word without one magnifies by replication.
+int32 zoomMethod(const viewState* vs)
+{
+    const int32 m = int32(vs->dmode & 0xF);
+    return m != 0 ? m : WARP_REPLICATE;
+}
+
 void resize(viewState* vs, bufdes* bd, int32 item)
 {
     uiPort& ui = viewUi();
@@ -824,7 +833,7 @@ void resize(viewState* vs, bufdes* bd, int32 item)
     std::string msg;
     int32u* out = nullptr;
     if (SAFE_MEM_REQ_SCALED(cols, rows, &msg, fx, fy))
-        out = WARP(bd->imgbuf, &cols, &rows, f, int32(vs->dmode & 0xF), &msg);
+        out = WARP(bd->imgbuf, &cols, &rows, f, zoomMethod(vs), &msg);
     ui.setCursor(1);
     if (!out) {
         ack("Buffer WARP operation Failed");
@@ -880,8 +889,8 @@ void status(viewState* vs, int32 group)
     std::string text = "             Image Buffer Info\nBuffer: ";
     text += row([&](const bufdes& b) { return num(b.bufNum); });
     text += "\nImages: " + row([&](const bufdes& b) { return num(b.numImgs); });
-    text += "\nXdimen: " + row([&](const bufdes& b) { return num(holdsImages(b) ? b.width : 0); });
-    text += "\nYdimen: " + row([&](const bufdes& b) { return num(holdsImages(b) ? b.height : 0); });
+    text += "\nXdimen: " + row([&](const bufdes& b) { return num(b.imgbuf ? b.width : 0); });
+    text += "\nYdimen: " + row([&](const bufdes& b) { return num(b.imgbuf ? b.height : 0); });
     text += "\nMbytes: " + row([&](const bufdes& b) {
                 const std::uint64_t bytes =
                     holdsImages(b) ? std::uint64_t(b.width) * std::uint64_t(b.height) * 4 : 0;
