@@ -20,6 +20,7 @@
 #include "lexical.h"
 #include "lutFile.h"
 #include "lutKernels.h"
+#include "lutOps.h"
 #include "notYet.h"
 #include "opMenu.h"
 #include "panZoom.h"
@@ -411,7 +412,11 @@ void alpha(viewState* vs, bufdes* bd, int32 item, int32 plane)
             ack((vs->dmode & modeALPHA_PASTE) ? "ALPHA not Enabled" : "ALPHA Empty");
         return;
     case AL_EDIT:
-        notYet("EDIT  LUT");
+        if (!LUT_DRAW_RAMP(vs, bd->tLut[3]))
+            return;
+        if ((vs->dmode & alphaBoth) == alphaBoth)
+            vs->refresh |= RFR_CUT | RFR_PASTE_A;
+        ack("ALPHA Display LUT set");
         return;
     case AL_READ: {
         const std::string name = trimBlanks(viewUi().ask("Enter alpha LUT file name.\n> "));

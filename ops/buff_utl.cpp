@@ -223,16 +223,17 @@ int32 JOIN_BUFFERS(viewState* vs, int32 side, int32 other)
     const int32 rc = joinedSize(side, cur->width, cur->height, o.width, o.height, &jw, &jh);
     if (rc != JOIN_OK)
         return rc;
-    const std::uint64_t curBytes = std::uint64_t(cur->width) * std::uint64_t(cur->height) * 4;
+    // The joined buffer is written into a new block, each row copied once; the current
+    // block is held until then, so the guard is asked for the whole joined size.
     const std::uint64_t joined = std::uint64_t(jw) * std::uint64_t(jh) * 4;
     std::string msg;
-    if (joined > std::uint64_t(INT32_MAX) * 4 || jw <= 0 || jh <= 0 ||
-        !SAFE_MEM_REQ(joined - curBytes, &msg))
+    if (jw <= 0 || jh <= 0 || !SAFE_MEM_REQ(joined, &msg))
         return JOIN_NO_MEMORY;
-    auto* px = static_cast<int32u*>(bigRealloc(cur->imgbuf, curBytes, joined));
+    auto* px = static_cast<int32u*>(bigAlloc(joined));
     if (!px)
         return JOIN_NO_MEMORY;
-    joinBlocks(px, cur->width, cur->height, o.imgbuf, o.width, o.height, side);
+    joinBlocks(px, cur->imgbuf, cur->width, cur->height, o.imgbuf, o.width, o.height, side);
+    bigFree(cur->imgbuf);
     cur->imgbuf = px;
     NEW_GENERATION(cur);
     cur->width = jw;

@@ -28,8 +28,8 @@ int32 joinedSize(int32 side, int32 cw, int32 ch, int32 ow, int32 oh, int32* jw, 
     }
 }
 
-void joinBlocks(int32u* block, int32 cw, int32 ch, const int32u* other, int32 ow, int32 oh,
-                int32 side)
+void joinBlocks(int32u* dst, const int32u* cur, int32 cw, int32 ch, const int32u* other, int32 ow,
+                int32 oh, int32 side)
 {
     const std::size_t cRow = std::size_t(cw) * 4, oRow = std::size_t(ow) * 4;
     switch (side) {
@@ -38,23 +38,20 @@ void joinBlocks(int32u* block, int32 cw, int32 ch, const int32u* other, int32 ow
         const std::size_t jw = std::size_t(cw) + std::size_t(ow);
         const std::size_t at = side == JOIN_LEFT ? std::size_t(ow) : 0;
         const std::size_t otherAt = side == JOIN_LEFT ? 0 : std::size_t(cw);
-        // A current row moves to a place at or after its own, so the last row goes first;
-        // rows may overlap their old place, hence memmove.
-        for (int32 y = ch - 1; y >= 0; --y) {
-            int32u* d = block + std::size_t(y) * jw;
-            std::memmove(d + at, block + std::size_t(y) * std::size_t(cw), cRow);
+        for (int32 y = 0; y < ch; ++y) {
+            int32u* d = dst + std::size_t(y) * jw;
+            std::memcpy(d + at, cur + std::size_t(y) * std::size_t(cw), cRow);
             std::memcpy(d + otherAt, other + std::size_t(y) * std::size_t(ow), oRow);
         }
         return;
     }
-    case JOIN_ABOVE: {
-        const std::size_t shift = std::size_t(oh) * std::size_t(cw);
-        std::memmove(block + shift, block, std::size_t(ch) * cRow);
-        std::memcpy(block, other, std::size_t(oh) * oRow);
+    case JOIN_ABOVE:
+        std::memcpy(dst, other, std::size_t(oh) * oRow);
+        std::memcpy(dst + std::size_t(oh) * std::size_t(ow), cur, std::size_t(ch) * cRow);
         return;
-    }
     case JOIN_BELOW:
-        std::memcpy(block + std::size_t(ch) * std::size_t(cw), other, std::size_t(oh) * oRow);
+        std::memcpy(dst, cur, std::size_t(ch) * cRow);
+        std::memcpy(dst + std::size_t(ch) * std::size_t(cw), other, std::size_t(oh) * oRow);
         return;
     default:
         return;

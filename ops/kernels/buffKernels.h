@@ -26,11 +26,10 @@ enum : int32 {
 /// Size of the joined buffer, or a JOIN_HEIGHTS / JOIN_WIDTHS status (other sides: nothing
 /// joins, JOIN_BAD_OTHER).
 int32 joinedSize(int32 side, int32 cw, int32 ch, int32 ow, int32 oh, int32* jw, int32* jh);
-/// Joins in place: block holds the current cw x ch pixels at its start and has room for the
-/// joined size; other (ow x oh) goes to the side. The current rows are moved last row first,
-/// so none is overwritten before it has moved. Sizes must have passed joinedSize.
-void joinBlocks(int32u* block, int32 cw, int32 ch, const int32u* other, int32 ow, int32 oh,
-                int32 side);
+/// Writes the joined buffer into dst (room for the joined size): the current cw x ch pixels
+/// and other (ow x oh) on its side, each row copied once. Sizes must have passed joinedSize.
+void joinBlocks(int32u* dst, const int32u* cur, int32 cw, int32 ch, const int32u* other, int32 ow,
+                int32 oh, int32 side);
 
 /// Resize outcomes; each negative one has its own message at the menu.
 enum : int32 {

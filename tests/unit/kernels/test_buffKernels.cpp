@@ -9,9 +9,9 @@
 namespace {
 
 // A w x h block whose pixel tells its source and place: tag in the top byte.
-std::vector<int32u> tagged(int32 w, int32 h, int32u tag, std::size_t room = 0)
+std::vector<int32u> tagged(int32 w, int32 h, int32u tag)
 {
-    std::vector<int32u> v(std::max(room, std::size_t(w) * std::size_t(h)), 0xDEADBEEFu);
+    std::vector<int32u> v(std::size_t(w) * std::size_t(h));
     for (int32 y = 0; y < h; ++y)
         for (int32 x = 0; x < w; ++x)
             v[std::size_t(y) * std::size_t(w) + std::size_t(x)] =
@@ -37,9 +37,10 @@ TEST(JoinBlocks, EverySideKeepsBothBuffersWhole)
         ASSERT_EQ(joinedSize(c.side, c.cw, c.ch, c.ow, c.oh, &jw, &jh), JOIN_OK);
         ASSERT_EQ(jw, c.jw);
         ASSERT_EQ(jh, c.jh);
-        std::vector<int32u> block = tagged(c.cw, c.ch, 1, std::size_t(jw) * std::size_t(jh));
+        std::vector<int32u> block(std::size_t(jw) * std::size_t(jh), 0xDEADBEEFu);
+        const std::vector<int32u> cur = tagged(c.cw, c.ch, 1);
         const std::vector<int32u> other = tagged(c.ow, c.oh, 2);
-        joinBlocks(block.data(), c.cw, c.ch, other.data(), c.ow, c.oh, c.side);
+        joinBlocks(block.data(), cur.data(), c.cw, c.ch, other.data(), c.ow, c.oh, c.side);
         for (int32 y = 0; y < jh; ++y)
             for (int32 x = 0; x < jw; ++x) {
                 const int32u p = block[std::size_t(y) * std::size_t(jw) + std::size_t(x)];
