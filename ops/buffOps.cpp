@@ -950,6 +950,14 @@ void swapBuffers(viewState* vs, shortu* curB, int32 n)
         else if (l == nb)
             l = na;
     }
+    // An accumulator that maps to either buffer follows its contents too.
+    for (int id : {SBUFF_LOADER, SBUFF_EXPLOIT}) {
+        auto& src = sbuffInstance(id).desc.srcBuf;
+        if (src == na)
+            src = std::int16_t(nb);
+        else if (src == nb)
+            src = std::int16_t(na);
+    }
     SWAP_PAN_ACCUMS(na, nb);
     takeBuffer(vs, curB, shortu(n));
     t[n].bufCtlm &= ~bufVIEW_SAVED;

@@ -151,8 +151,12 @@ TEST_F(BuffOps, DestroyRangesAndClonePairsLeaveNoStaleLink)
     EXPECT_EQ(buf(0).bufCtlm & 0x208u, 0x208u);
     ASSERT_EQ(clonePartner(view.vs.bufObjs, &buf(0)), &buf(2));
 
-    // SWAP with the clone: contents change places, the link follows them.
+    // SWAP with the clone: contents change places, the link and the accumulator's source
+    // follow them.
+    sbuffInstance(SBUFF_LOADER).desc.srcBuf = 1;
     run({IBUFF, 12, 1, 3});
+    EXPECT_EQ(sbuffInstance(SBUFF_LOADER).desc.srcBuf, 3);
+    resetSbuffs();
     EXPECT_EQ(ui.lastText(), "Buffers Swapped");
     EXPECT_EQ(view.vs.currB, 2);
     EXPECT_EQ(buf(2).bufNum, 3);
