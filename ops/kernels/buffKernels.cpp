@@ -8,6 +8,12 @@
 
 int32 joinedSize(int32 side, int32 cw, int32 ch, int32 ow, int32 oh, int32* jw, int32* jh)
 {
+    // A joined side must still be a buffer size.
+    const auto fits = [](int32 a, int32 b) { return std::int64_t(a) + b <= INT32_MAX; };
+    if ((side == JOIN_LEFT || side == JOIN_RIGHT) && ch == oh && !fits(cw, ow))
+        return JOIN_NO_MEMORY;
+    if ((side == JOIN_ABOVE || side == JOIN_BELOW) && cw == ow && !fits(ch, oh))
+        return JOIN_NO_MEMORY;
     switch (side) {
     case JOIN_LEFT:
     case JOIN_RIGHT:

@@ -24,7 +24,7 @@ enum : int32 {
 };
 
 /// Size of the joined buffer, or a JOIN_HEIGHTS / JOIN_WIDTHS status (other sides: nothing
-/// joins, JOIN_BAD_OTHER).
+/// joins, JOIN_BAD_OTHER; a joined side beyond 32 bits: JOIN_NO_MEMORY).
 int32 joinedSize(int32 side, int32 cw, int32 ch, int32 ow, int32 oh, int32* jw, int32* jh);
 /// Writes the joined buffer into dst (room for the joined size): the current cw x ch pixels
 /// and other (ow x oh) on its side, each row copied once. Sizes must have passed joinedSize.

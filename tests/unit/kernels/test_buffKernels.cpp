@@ -2,6 +2,7 @@
 // rotation angle, the crop box checks, the global view's area in the buffer and the plane work.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "buffKernels.h"
@@ -62,6 +63,8 @@ TEST(JoinBlocks, MismatchedSidesAreRefused)
     EXPECT_EQ(joinedSize(JOIN_ABOVE, 100, 50, 99, 20, &jw, &jh), JOIN_WIDTHS);
     EXPECT_EQ(joinedSize(JOIN_BELOW, 100, 50, 101, 20, &jw, &jh), JOIN_WIDTHS);
     EXPECT_EQ(joinedSize(7, 100, 50, 100, 50, &jw, &jh), JOIN_BAD_OTHER);
+    EXPECT_EQ(joinedSize(JOIN_RIGHT, INT32_MAX - 5, 1, 6, 1, &jw, &jh), JOIN_NO_MEMORY)
+        << "a width beyond 32 bits is refused, not wrapped";
 }
 
 TEST(ResizeRules, FactorsAndSizes)
