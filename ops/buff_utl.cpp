@@ -10,8 +10,10 @@
 #include "bTransl.h"
 #include "bigBlock.h"
 #include "diag.h"
+#include "folio_utl.h"
 #include "lutKernels.h"
 #include "panZoom.h"
+#include "renderPix.h"
 #include "textwin.h"
 #include "uiPort.h"
 
@@ -76,6 +78,31 @@ bool areaInBuffer(viewState* vs, bufdes* bd, const aoiRec& area, pixBox* out)
     return true;
 }
 
+// A crop to a user accumulator: the view area in the slot, its descriptor naming only the guns
+// of the band mask (red 1, green 2, blue 4) as holding a band.
+int32 cutToAccum(viewState* vs, const aoiRec& area, int slot, int32 band, bool luts)
+{
+    if (!FOLIO_CREATED(slot))
+        CLAIM_FOLIOS(1u << slot);
+    if (luts) {
+        RenderPix::setDisplayLuts(vs->dispLut);
+        RenderPix::setLutFlag(true);
+    }
+    const int32 st = CUT_ACCUM(area, slot, 0);
+    RenderPix::setLutFlag(false);
+    if (st != 0)
+        return CROP_ACCUM_FAIL;
+    if ((band & 7) == 7 || band <= 0)
+        return CROP_OK;
+    folioDesc d{};
+    if (GET_FOLIO_HEADER(slot, &d, nullptr) != 0)
+        return CROP_ACCUM_FAIL;
+    for (int g = 0; g < 3; ++g)
+        if (!(band & (1 << g)))
+            d.gunBand[g] = 0;
+    return PUT_FOLIO_HEADER(slot, &d, nullptr) == 0 ? CROP_OK : CROP_ACCUM_FAIL;
+}
+
 } // namespace
 
 bool ONE_IMAGE(bufdes* b)
@@ -125,7 +152,10 @@ int32 CROP(viewState* vs, short target, shortu mode, short band, cropBoxSize box
     if (mode & CROP_CLONE) {
         if (toAccum) {
             const aoiRec area = (vs->dmode & modeGLOBALV) ? bd->fgAoi : curTransl.mapped;
-            return CUT_ACCUM(area, target, 0) == 0 ? CROP_OK : CROP_ACCUM_FAIL;
+            const int32 rc = cutToAccum(vs, area, target, band, mode & CROP_APPLY_LUTS);
+            if (rc == CROP_OK)
+                ack(strPrintf("Area cropped to Accumulator: %d", target + 1));
+            return rc;
         }
         bufdes* c = &table[target];
         if (!CLONE_iBUFF(c, bd))
@@ -174,9 +204,9 @@ int32 CROP(viewState* vs, short target, shortu mode, short band, cropBoxSize box
     if (toAccum) {
         // The accumulator holds view pixels: the area as the view shows it.
         bigFree(px);
-        (void)band;
-        if (CUT_ACCUM(area, target, 0) != 0)
-            return CROP_ACCUM_FAIL;
+        const int32 rc = cutToAccum(vs, area, target, band, mode & CROP_APPLY_LUTS);
+        if (rc != CROP_OK)
+            return rc;
         ack(strPrintf("Area cropped to Accumulator: %d", target + 1));
         return CROP_OK;
     }

@@ -191,6 +191,14 @@ TEST_F(BuffOps, CropDisplayAndItsRefusals)
     run({IBUFF, 6, 3, 1, 3});
     EXPECT_EQ(ui.lastText(), "Crop dimension is too small");
 
+    run({IBUFF, 6, 5, 6, 1}); // DISPL -> ACCUM @2, RED (%x1)
+    EXPECT_EQ(ui.lastText(), "Area cropped to Accumulator: 2");
+    folioDesc d{};
+    ASSERT_EQ(GET_FOLIO_HEADER(1, &d, nullptr), 0);
+    EXPECT_EQ(d.cols, 40u);
+    EXPECT_EQ(d.gunBand[0], 1);
+    EXPECT_EQ(d.gunBand[1], 0);
+
     run({IBUFF, 6, 5, 1, 3}); // DISPL -> buffer 3
     EXPECT_EQ(ui.lastText(), "Area cropped to iBUFF: 3\nSELECT buffer to view");
     const bufdes& t = buf(2);
