@@ -14,3 +14,5 @@ int32 buffOpsMenu(std::vector<pupLink>& links);
 void BUFF_OPS(viewState* vs, const int32* pupvals, shortu* curB);
 /// The operation table's row: pupvals[0] is the main menu value, the rest go to BUFF_OPS.
 void buffOps(viewState* vs, const int32* pupvals, bufdes* bd);
+/// Rotation anti-aliasing off again (tests).
+void resetBuffOps();

@@ -381,6 +381,23 @@ bool drawRamp(const viewState* vs, const char* prompt, std::vector<rampPoint>& p
     return finished;
 }
 
+} // namespace
+
+bool LUT_DRAW_RAMP(const viewState* vs, charu out[256])
+{
+    std::vector<rampPoint> pts;
+    if (!drawRamp(vs,
+                  "Move cursor inside Histogram and press LEFTMOUSE.\n"
+                  "Input 2+ ENHANCEMENT RAMP segments on histogram.\n"
+                  "MIDDLEMOUSE deletes points, RIGHTMOUSE finishes.",
+                  pts))
+        return false;
+    rampLut(pts, out);
+    return true;
+}
+
+namespace {
+
 void histRamp(viewState* vs, bufdes* bd, int32 guns, bool specify)
 {
     std::vector<rampPoint> pts;

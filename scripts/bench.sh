@@ -23,5 +23,7 @@ for b in bench_readers bench_readers2 bench_load bench_hdrscale bench_hdrstats b
 done
 echo "== bulkseal beside openssl enc (whole processes, 256 MiB in /dev/shm)"
 bench/bulkseal_vs_openssl.sh build-bench/tools/bulkseal/bulkseal
+echo "== AOI and whole-buffer geometry beside OpenCV, libvips and ImageMagick"
+bench/aoi_vs_peers.sh build-bench/bench/bench_aoi
 echo "== time to first picture"
 bench/first-picture.sh build-bench/app/tav
