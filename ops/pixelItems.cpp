@@ -1,6 +1,8 @@
 #include "pixelItems.h"
 
+#include "fractalOps.h"
 #include "notYet.h"
+#include "waveletOps.h"
 
 namespace {
 
@@ -19,18 +21,18 @@ pixelRun notBuilt(viewState*, const int32* pupvals, bufdes*)
 
 // One row per item, in menu order.
 const pixelItem pixelItems[PX_ITEMS] = {
-    {nullptr, notBuilt}, // SET SCOPE
-    {nullptr, notBuilt}, // B & W
-    {nullptr, notBuilt}, // BURN IN LUTS
-    {nullptr, notBuilt}, // PSEUDOCOLOR
-    {nullptr, notBuilt}, // INFOMETRIC
-    {nullptr, notBuilt}, // CONVOLUTION
-    {nullptr, notBuilt}, // SWAP GUNS
-    {nullptr, notBuilt}, // WAVELET
-    {nullptr, notBuilt}, // MN CURV DIF
-    {nullptr, notBuilt}, // FFT
-    {nullptr, notBuilt}, // CANNY
-    {nullptr, notBuilt}, // ADAPTIVE
-    {nullptr, notBuilt}, // FRACTAL
-    {nullptr, notBuilt}, // RANDOM
+    {nullptr, notBuilt},       // SET SCOPE
+    {nullptr, notBuilt},       // B & W
+    {nullptr, notBuilt},       // BURN IN LUTS
+    {nullptr, notBuilt},       // PSEUDOCOLOR
+    {nullptr, notBuilt},       // INFOMETRIC
+    {nullptr, notBuilt},       // CONVOLUTION
+    {nullptr, notBuilt},       // SWAP GUNS
+    {waveletMenu, waveletRun}, // WAVELET
+    {nullptr, notBuilt},       // MN CURV DIF
+    {nullptr, notBuilt},       // FFT
+    {nullptr, notBuilt},       // CANNY
+    {nullptr, notBuilt},       // ADAPTIVE
+    {fractalMenu, fractalRun}, // FRACTAL
+    {nullptr, notBuilt},       // RANDOM
 };

@@ -17,7 +17,9 @@ enum : int32u {
     modeALPHA = 0x80,          ///< alpha plane display
     modeALPHA_PASTE = 0x100,   ///< with 0x80: paste the display with alpha
     modeANCIL_DISPLAY = 0x400, ///< ancillary read-outs take their pixels from the display
-    modeSTICKY = 0x800         ///< sticky menus
+    modeSTICKY = 0x800,        ///< sticky menus
+    modeSBUFF_WRITE = 0x1000,  ///< "~" operations write their HDR results to the Exploit sBUFF
+    modeAUTO_RENDER = 0x2000   ///< a scaling change renders the sBUFF at once
 };
 
 /// Ancillary word bits.
