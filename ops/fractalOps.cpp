@@ -183,6 +183,13 @@ bool pickPoint(const pixelScope& s, int32* px, int32* py)
         }
         if (x < s.area.x0 || x > s.area.x1 || y < s.area.y0 || y > s.area.y1)
             continue;
+        // The click's release is taken here: left for the viewer's menu, which pops up next,
+        // it would end that menu at once.
+        for (int32 rx = 0, ry = 0;;) {
+            const int r = ui.mouseEvent(&rx, &ry, 1);
+            if (r == -MOUSE_LEFT || r == MOUSE_REDRAW || r == MOUSE_CLOSE)
+                break;
+        }
         ui.clearMessage();
         *px = x - s.area.x0;
         *py = y - s.area.y0;

@@ -209,7 +209,7 @@ TEST_F(PixelItemOps, FractalViewerZoomsByAClickSaysCxCyDoesNotApplyAndStepsBack)
 {
     view.bd->fgAoi = aoiRec{0, 0, 255, 191};
     ui.picks = {{4, -1}, {1, 2}, {1, 4}, {2, -1}};
-    ui.clicks = {{MOUSE_LEFT, 128, 96}, {MOUSE_RIGHT, 0, 0}};
+    ui.clicks = {{MOUSE_LEFT, 128, 96}, {-MOUSE_LEFT, 128, 96}, {MOUSE_RIGHT, 0, 0}};
     run({PX_FRACTAL, 1, 1});
     EXPECT_TRUE(shown("CX / CY not relevant\nfor this fractal"));
     // Zoomed 2x at the centre, the 4x zoom cancelled, then BACK from the zoom: the start area.
@@ -218,7 +218,7 @@ TEST_F(PixelItemOps, FractalViewerZoomsByAClickSaysCxCyDoesNotApplyAndStepsBack)
 
     ui.transcript.clear();
     ui.picks = {{1, 2}};
-    ui.clicks = {{MOUSE_LEFT, 128, 96}};
+    ui.clicks = {{MOUSE_LEFT, 128, 96}, {-MOUSE_LEFT, 128, 96}};
     run({PX_FRACTAL, 1, -1}); // -previous-: the area the last viewer closed on, zoomed once
     EXPECT_DOUBLE_EQ(fractPrev.area.x0, -0.5);
     EXPECT_DOUBLE_EQ(fractPrev.area.y0, 0.0);
