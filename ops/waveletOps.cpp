@@ -34,9 +34,12 @@ enum : int32 {
     WVD_NO_MEMORY = -21 ///< the float bands were refused or not allocated
 };
 
-// Float bands of one run, cols x rows each, owned here.
+// Float bands of one run, cols x rows each: made here from the scope's guns, or as the sBUFF
+// handed them out (each released the way it was allocated).
 struct floatBands {
-    std::unique_ptr<float[]> band[SBUFF_MAX_BANDS];
+    std::unique_ptr<float[]> own[SBUFF_MAX_BANDS];
+    floatBlock held[SBUFF_MAX_BANDS];
+    float* band[SBUFF_MAX_BANDS] = {};
     int n = 0;
 };
 
@@ -58,7 +61,8 @@ int32 bandsFromScope(const pixelScope& s, bufdes* bd, int32 guns, floatBands& fb
     charu* p[3] = {};
     for (int k = 0; k < count; ++k) {
         planes[k].reset(new (std::nothrow) charu[n]);
-        fb.band[k].reset(new (std::nothrow) float[n]);
+        fb.own[k].reset(new (std::nothrow) float[n]);
+        fb.band[k] = fb.own[k].get();
         if (!planes[k] || !fb.band[k])
             return WVD_NO_MEMORY;
         p[gunOf[k]] = planes[k].get();
@@ -93,8 +97,11 @@ int32 bandsFromSbuff(floatBands& fb, aoiRec* aoi, int32* cols, int32* rows, bool
     }
     *complex = d.dType == DTYPE_COMPLEX32;
     const int step = *complex ? 2 : 1;
-    for (int b = 0; b < in.nBands; b += step)
-        fb.band[fb.n++].reset(in.block[b].release());
+    for (int b = 0; b < in.nBands; b += step) {
+        fb.held[fb.n] = std::move(in.block[b]);
+        fb.band[fb.n] = fb.held[fb.n].get();
+        ++fb.n;
+    }
     *aoi = aoiRec{int32(d.aoi[0]), int32(d.aoi[1]), int32(d.aoi[2]), int32(d.aoi[3])};
     *cols = int32(in.cols);
     *rows = int32(in.rows);
@@ -120,7 +127,7 @@ int32 showBands(const pixelScope& target, bufdes* bd, const floatBands& fb, cons
     const int shown = std::min(fb.n, 3);
     for (int k = 0; k < shown; ++k) {
         const int g = fromSbuff ? k : gunOf[k];
-        byGun[g] = fb.band[k].get();
+        byGun[g] = fb.band[k];
         statsByGun[g] = st[k];
         mask |= 1u << g;
     }
@@ -244,7 +251,7 @@ int32 WAVELET_DVR(viewState* vs, bufdes* bd, const waveletRequest& rq, int32 gun
         else
             ui.message(strPrintf("Computing Wavelet %s", gunWords[fromSbuff ? b : gunOf[b]]),
                        MSG_STANDING);
-        const std::span<float> band(fb.band[b].get(), n);
+        const std::span<float> band(fb.band[b], n);
         rc = WAVTRAN(band, cols, rows, rq);
         if (rc != WAV_OK) {
             ui.message(strPrintf("WAVTRAN() fail; error= %d", rc), MSG_ACK);
@@ -274,7 +281,7 @@ int32 WAVELET_DVR(viewState* vs, bufdes* bd, const waveletRequest& rq, int32 gun
     } else {
         const float* bands[SBUFF_MAX_BANDS] = {};
         for (int b = 0; b < fb.n; ++b)
-            bands[b] = fb.band[b].get();
+            bands[b] = fb.band[b];
         const aoiRec box = aoiDisplayBox();
         SET_ACTIVE_sBUFF(SBUFF_EXPLOIT);
         rc = WRITE_sBUFF_BANDS(bands, st, target.area, fb.n, DTYPE_FLOAT32, processTag(rq), 2,
