@@ -58,6 +58,14 @@ protected:
         return std::any_of(ui.transcript.begin(), ui.transcript.end(),
                            [&](const shownMsg& m) { return m.text == text; });
     }
+    // The statistics window's text (empty when none was shown).
+    std::string statistics() const
+    {
+        for (const shownMsg& m : ui.transcript)
+            if (m.text.rfind("    Wavelet Transform Statistics\n", 0) == 0)
+                return m.text;
+        return {};
+    }
     // One gun of the view over the FG AOI, as floats.
     std::vector<float> gunPlane(int shift) const
     {
@@ -104,8 +112,9 @@ TEST_F(PixelItemOps, WaveletPathIntoTheSbuffKeepsTheKernelsBandAndShowsItFullRan
 
     EXPECT_TRUE(shown("Computing Wavelet RED"));
     EXPECT_TRUE(shown("Wrote 1 Wavelet Bands to sBUFFER"));
-    const std::string stats = ui.transcript.back().text;
+    const std::string stats = statistics();
     EXPECT_EQ(stats.rfind("    Wavelet Transform Statistics\nLow    ", 0), 0u) << stats;
+    EXPECT_EQ(stats.find("\n\n\n"), std::string::npos);
     EXPECT_NE(stats.back(), '\n');
     // LINEAR over the full range: the lowest value black, the highest full red; green, blue
     // and everything outside the FG AOI as they were.
@@ -132,11 +141,23 @@ TEST_F(PixelItemOps, WaveletWriteProtectedShowsButLeavesTheSbuffAndUserFails)
     EXPECT_FALSE(shown("Wrote 3 Wavelet Bands to sBUFFER"));
     EXPECT_EQ(activeSbuff().desc.defined, 0);
     // Three bands: three statistics blocks.
-    const std::string stats = ui.transcript.back().text;
+    const std::string stats = statistics();
     EXPECT_EQ(std::count(stats.begin(), stats.end(), '\n'), 1 + 3 * 3 - 2) << stats;
 
     run({PX_WAVELET, WVF_USER, 1, 1, 1, WVB_LL, 1});
     EXPECT_TRUE(shown("WAVTRAN() fail; error= -3"));
+
+    // Float bands the memory guard refuses are never allocated: the refusal is shown and the
+    // view stays as it was.
+    ui.transcript.clear();
+    const std::vector<int32u> before = surface.px;
+    setFreeMemSource(scarceMemory);
+    run({PX_WAVELET, WVF_HAAR, 1, 1, 1, WVB_LL, 7});
+    setFreeMemSource(plentyOfMemory);
+    ASSERT_FALSE(ui.transcript.empty());
+    EXPECT_EQ(ui.transcript[0].flags, MSG_ACK);
+    EXPECT_FALSE(shown("Computing Wavelet RED"));
+    EXPECT_EQ(surface.px, before);
 }
 
 TEST_F(PixelItemOps, WaveletOfComplexSbuffBandsTransformsTheRealParts)
