@@ -1,7 +1,9 @@
 #include "pixelItems.h"
 
+#include "fractalOps.h"
 #include "notYet.h"
 #include "pixelBasic.h"
+#include "waveletOps.h"
 
 namespace {
 
@@ -27,11 +29,11 @@ const pixelItem pixelItems[PX_ITEMS] = {
     {pxInfometricMenu, pxInfometric}, // INFOMETRIC
     {nullptr, notBuilt},              // CONVOLUTION
     {pxSwapMenu, pxSwap},             // SWAP GUNS
-    {nullptr, notBuilt},              // WAVELET
+    {waveletMenu, waveletRun},        // WAVELET
     {nullptr, pxMcd},                 // MN CURV DIF
     {nullptr, pxFft},                 // FFT
     {nullptr, notBuilt},              // CANNY
     {nullptr, notBuilt},              // ADAPTIVE
-    {nullptr, notBuilt},              // FRACTAL
+    {fractalMenu, fractalRun},        // FRACTAL
     {nullptr, pxRandom},              // RANDOM
 };

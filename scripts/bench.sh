@@ -17,7 +17,7 @@ cmake --build build-bench -j"$(nproc)"
 
 # The in-process loads write their diagnostics to standard error at every iteration.
 for b in bench_readers bench_readers2 bench_load bench_hdrscale bench_hdrstats bench_bulkseal bench_calc \
-    bench_lut bench_pan bench_warp bench_save bench_disp bench_hdrmenu bench_pixops; do
+    bench_lut bench_pan bench_warp bench_save bench_disp bench_hdrmenu bench_pixops bench_wavfrac; do
     echo "== $b"
     build-bench/bench/$b "$@" 2>/dev/null
 done

@@ -85,6 +85,24 @@ int32 menusInOnePiece()
     int32 pxTeeth = xDEFPUP("16%i16| 8%i8| 4%i4");
     int32 pxInfo = xDEFPUP("ENTROPY|ABS REDUND|REL REDUND");
     int32 pxSwap = xDEFPUP("RED<->GRN%x3|RED<->BLU%x5|GRN<->BLU%x6");
+    int32 wFilter = xDEFPUP("DAUB|HAAR|BATH|FBI|ENTROPY|USER");
+    int32 wDisc = xDEFPUP("--------DISC|CONT");
+    int32 wSelect = xDEFPUP("LEVEL|PATH");
+    int32 wLevels = xDEFPUP("\\ 1 |\\ 2 |\\ 3 |\\ 4 |\\ 5");
+    int32 wBand = xDEFPUP("HH|HL|LH|LL");
+    int32 wGunsL = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|sBUFF%x0");
+    int32 wGunsP = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|sBUFF%x0");
+    int32 fTop = xDEFPUP("RUN|SET|STATUS");
+    int32 fTypes = xDEFPUP(" Mandelbrot|.Julia|.Barnsley 1|.Barnsley 2| Spider| ManOWar| "
+                           "Sierpinski| -previous-%i-1");
+    int32 fSet = xDEFPUP("ITERATION|AREA|LUT CYCLE|CX/CY [.]");
+    int32 fCycles = xDEFPUP("  2 %i2|  4 %i4|  8 %i8| 16 %i16|OFF %i0");
+    // Titled, so a root of its own: the fractal viewer pops it up.
+    int32 fViewer = xDEFPUP("FRACTX%t|ZOOM|BACK|LUT CYCLE|CX/CY");
+    int32 fZoom = xDEFPUP(" 2x%i2| 4x%i4| 8x%i8|16x%i16");
+    int32 fViewCycles = xDEFPUP("  2%i2|  4%i4|  8%i8| 16%i16|OFF%i0");
+    const pupLink viewer[] = {{&fViewer, 1, &fZoom}, {&fViewer, 3, &fViewCycles}};
+    xLNKPUP(2, viewer);
     int32 buff = xDEFPUP("iBUFF|sBUFF~");
     int32 ibuff = xDEFPUP("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|"
                           "LOAD TO|SWAP|RGB/BGR|DESTROY");
@@ -165,6 +183,17 @@ int32 menusInOnePiece()
         {&pixel, 3, &pxSource},
         {&pixel, 4, &pxInfo},
         {&pixel, 6, &pxSwap},
+        {&wFilter, -1, &wDisc},
+        {&wDisc, -1, &wSelect},
+        {&wSelect, 0, &wLevels},
+        {&wSelect, 1, &wGunsP},
+        {&wLevels, -1, &wBand},
+        {&wBand, -1, &wGunsL},
+        {&pixel, 7, &wFilter},
+        {&fTop, 0, &fTypes},
+        {&fTop, 1, &fSet},
+        {&fSet, 2, &fCycles},
+        {&pixel, 12, &fTop},
         {&main, 4, &buff},
         {&main, 5, &disp},
         {&main, 6, &zoom},
