@@ -129,10 +129,13 @@ int32 pixelOpsMenu(std::vector<pupLink>& links)
                          "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
                          "FRACTAL|RANDOM");
     for (int32 k = 0; k < PX_ITEMS; ++k) {
-        ids.below[k] = pixelItems[k].menu ? pixelItems[k].menu(links) : -1;
-        // Items count from 0 in the links.
+        // A sub-menu opens beside the item it hangs from, so an item's own link goes ahead of
+        // the links below it: each menu is placed after its parent. Items count from 0.
+        std::vector<pupLink> own;
+        ids.below[k] = pixelItems[k].menu ? pixelItems[k].menu(own) : -1;
         if (ids.below[k] >= 0)
             links.push_back(pupLink{&ids.top, k, &ids.below[k]});
+        links.insert(links.end(), own.begin(), own.end());
     }
     return ids.top;
 }
