@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "aoiKernels.h"
+#include "pixKernels.h"
 #include "bigBlock.h"
 #include "buffKernels.h"
 
@@ -94,7 +95,7 @@ int main(int argc, char** argv)
         else if (k == "join")
             bufferJoin(src, w, h);
         else if (k == "rgbbgr")
-            swapRedBlue(work.data(), work.size());
+            swapGuns(work.data(), work.size(), 5);
         else
             return 2;
         const double s =

@@ -24,6 +24,7 @@
 #include "lutOps.h"
 #include "opMenu.h"
 #include "panZoom.h"
+#include "pixKernels.h"
 #include "renderPix.h"
 #include "sbuffActive.h"
 #include "tavPaths.h"
@@ -966,7 +967,7 @@ void swapBuffers(viewState* vs, shortu* curB, int32 n)
 
 void rgbBgr(viewState* vs, bufdes* bd)
 {
-    swapRedBlue(bd->imgbuf, pixelCount(bd));
+    swapGuns(bd->imgbuf, pixelCount(bd), 5); // red <-> blue
     NEW_GENERATION(bd);
     bd->bufCtlm |= bufLOADED;
     emptyFolios(1u << slotGLOBALV);

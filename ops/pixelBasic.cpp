@@ -102,11 +102,11 @@ pixelRun pxScope(viewState* vs, const int32* pv, bufdes*)
             ui.message("Cancelled", MSG_BRIEF);
             break;
         }
-        if ((vs->dmode & PX_SBUFF_WRITE) &&
+        if ((vs->dmode & modeSBUFF_WRITE) &&
             ui.askYesNo("WARN: Setting GLOBAL SCOPE with sBUFF Write-Enabled.\n"
                         "      This will create huge sBUFF for very large images.\n"
                         "Do you wish to Write-Protect sBUFF? (Y|N) > ")) {
-            vs->dmode &= ~PX_SBUFF_WRITE;
+            vs->dmode &= ~modeSBUFF_WRITE;
             ui.message("sBUFF mode set to Protected.\nSee: 'BUFF OPS|sBUFF|EXPL|ACCESS|ON' to "
                        "Enable.",
                        MSG_ACK);

@@ -176,7 +176,7 @@ void PIXEL_OPS(viewState* vs, const int32* pupvals, bufdes* bd)
             vs->refresh |= RFR_VIEW | RFR_STATS;
         }
     }
-    if (r.sbuffWritten && (vs->dmode & PX_SBUFF_WRITE))
+    if (r.sbuffWritten && (vs->dmode & modeSBUFF_WRITE))
         ui.message(" Scaling Accum sBUFF modified ", MSG_BRIEF);
     testLog("pixel ops %d status %d%s", int(item), int(r.status), changed ? " changed" : "");
 }

@@ -16,8 +16,6 @@ void PIXEL_OPS(viewState* vs, const int32* pupvals, bufdes* bd);
 extern int32 pixelGlobalCount;
 /// GLOBAL kept until it is changed.
 inline constexpr int32 PX_GLOBAL_REPEAT = 32767;
-/// The Exploit sBUFF's write access in dmode (BUFF OPS sBUFF ACCESS~ switches it).
-inline constexpr int32u PX_SBUFF_WRITE = 0x1000;
 
 /// The guns (red 1, green 2, blue 4) whose transform LUT changes the pixels shown: out of the
 /// linear mask and not the identity.

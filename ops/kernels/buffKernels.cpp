@@ -143,15 +143,6 @@ bool globalAreaToBuffer(const pixBox& area, const pixBox& g, double f, int32 buf
     return true;
 }
 
-void swapRedBlue(int32u* px, std::size_t n)
-{
-    // The pixel operations' gun swap does the same; the two are to become one.
-    for (std::size_t k = 0; k < n; ++k) {
-        const int32u p = px[k];
-        px[k] = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-    }
-}
-
 void shiftPlanes(int32u* px, int32 w, int32 h, int32u byteMask, int32 dx, int32 dy)
 {
     if (w <= 0 || h <= 0 || byteMask == 0 || (dx == 0 && dy == 0))

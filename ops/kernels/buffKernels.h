@@ -64,9 +64,6 @@ constexpr int32 CROP_MIN = 16;
 bool globalAreaToBuffer(const pixBox& area, const pixBox& globalImage, double f, int32 bufW,
                         int32 bufH, pixBox* out);
 
-/// Exchanges the red and blue bytes of n pixels (green and alpha kept).
-void swapRedBlue(int32u* px, std::size_t n);
-
 /// Moves the bytes of byteMask by (dx, dy) pixels within a w x h block: each pixel takes
 /// those bytes from (x - dx, y - dy), 0 where that lies outside; other bytes stay.
 void shiftPlanes(int32u* px, int32 w, int32 h, int32u byteMask, int32 dx, int32 dy);

@@ -132,13 +132,8 @@ TEST(CropBox, GlobalViewAreaScalesBackToTheBuffer)
     EXPECT_FALSE(globalAreaToBuffer({0, 0, 5, 5}, {10, 20, 509, 269}, 0.5, 1000, 500, &out));
 }
 
-TEST(PlaneKernels, SwapAlphaShiftAndBurnIn)
+TEST(PlaneKernels, AlphaShiftAndBurnIn)
 {
-    int32u p[2] = {0xAA11BB22u, 0x01020304u};
-    swapRedBlue(p, 2);
-    EXPECT_EQ(p[0], 0xAA22BB11u) << "0xAARRGGBB -> 0xAABBGGRR";
-    EXPECT_EQ(p[1], 0x01040302u);
-
     int32u q[1] = {0x00112233u};
     alphaFromPlane(q, 1, 2);
     EXPECT_EQ(q[0], 0x22112233u);

@@ -72,11 +72,11 @@ TEST_F(PixelOps, GlobalScopeQuestionsAndCount)
     EXPECT_FALSE(view.vs.dmode & modeGLOBAL_SCOPE);
 
     // Full screen accepted, sBUFF writing switched off when asked.
-    view.vs.dmode |= PX_SBUFF_WRITE;
+    view.vs.dmode |= modeSBUFF_WRITE;
     ui.answers = {"y", "Y"};
     global(2);
     EXPECT_TRUE(view.vs.dmode & modeGLOBAL_SCOPE);
-    EXPECT_FALSE(view.vs.dmode & PX_SBUFF_WRITE);
+    EXPECT_FALSE(view.vs.dmode & modeSBUFF_WRITE);
     EXPECT_EQ(pixelGlobalCount, PX_GLOBAL_REPEAT);
     EXPECT_EQ(ui.lastText(), "      GLOBAL SCOPE enabled!\nPixel Operations Scope is entire\n"
                              "image buffer and is irreversible");
