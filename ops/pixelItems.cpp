@@ -1,5 +1,7 @@
 #include "pixelItems.h"
 
+#include "adaptiveOps.h"
+#include "cannyOps.h"
 #include "notYet.h"
 
 namespace {
@@ -29,8 +31,9 @@ const pixelItem pixelItems[PX_ITEMS] = {
     {nullptr, notBuilt}, // WAVELET
     {nullptr, notBuilt}, // MN CURV DIF
     {nullptr, notBuilt}, // FFT
-    {nullptr, notBuilt}, // CANNY
-    {nullptr, notBuilt}, // ADAPTIVE
+    // CANNY, ADAPTIVE
+    {cannyMenu, cannyRun},
+    {adaptiveMenu, adaptiveRun},
     {nullptr, notBuilt}, // FRACTAL
     {nullptr, notBuilt}, // RANDOM
 };

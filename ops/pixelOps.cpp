@@ -1,5 +1,7 @@
 #include "pixelOps.h"
 
+#include <cstddef>
+
 #include "opMenu.h"
 #include "pixelItems.h"
 
@@ -20,10 +22,12 @@ int32 pixelOpsMenu(std::vector<pupLink>& links)
                          "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
                          "FRACTAL|RANDOM");
     for (int32 k = 0; k < PX_ITEMS; ++k) {
+        const std::size_t at = links.size();
         ids.below[k] = pixelItems[k].menu ? pixelItems[k].menu(links) : -1;
-        // Items count from 0 in the links.
+        // Items count from 0 in the links. The item's link goes before its sub-menus' own: a
+        // menu's place in the tree is worked out from its parent's when it is linked.
         if (ids.below[k] >= 0)
-            links.push_back(pupLink{&ids.top, k, &ids.below[k]});
+            links.insert(links.begin() + std::ptrdiff_t(at), pupLink{&ids.top, k, &ids.below[k]});
     }
     return ids.top;
 }

@@ -74,6 +74,12 @@ int32 menusInOnePiece()
     int32 pixel = xDEFPUP("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
                           "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
                           "FRACTAL|RANDOM");
+    int32 canny = xDEFPUP("RUN|SET|STATUS");
+    int32 cannyKinds = xDEFPUP("EDGE|ORIENT|LAPLAC");
+    int32 cannyGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 cannySet = xDEFPUP("DEFAULT|SIG VAL|SIG DIAM|K|THIN|BRIGHT");
+    int32 adaptive = xDEFPUP("RUN|SET|STATUS");
+    int32 adaptiveSet = xDEFPUP("SCALE|ITERATIONS|MODE|COEFF.VAR|DEFAULT");
     int32 buff = xDEFPUP("iBUFF|sBUFF~");
     int32 ibuff = xDEFPUP("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|"
                           "LOAD TO|SWAP|RGB/BGR|DESTROY");
@@ -196,6 +202,12 @@ int32 menusInOnePiece()
         {&dgamma, 4, &dguns},
         {&dgamma, 5, &dguns},
         {&disp, 7, &dresize},
+        {&pixel, 10, &canny},
+        {&canny, 0, &cannyKinds},
+        {&cannyKinds, -1, &cannyGuns},
+        {&canny, 1, &cannySet},
+        {&pixel, 11, &adaptive},
+        {&adaptive, 1, &adaptiveSet},
     };
     return xLNKPUP(int(sizeof links / sizeof links[0]), links);
 }
