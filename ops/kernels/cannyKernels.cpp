@@ -22,26 +22,13 @@ namespace {
 constexpr double PI_CANNY = 3.14159265358979;
 
 using i64 = std::int64_t;
-typedef double v4d __attribute__((vector_size(32)));
-typedef int32 v4i __attribute__((vector_size(16)));
 
-v4d load4i(const int32* p)
-{
-    v4i v;
-    std::memcpy(&v, p, sizeof v);
-    return __builtin_convertvector(v, v4d);
-}
-void store4d(double* p, v4d v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
-// The filters folded about the centre: index i is the tap at distance i (0 = centre), with the
-// sign that multiplies the low-side minus the high-side tap for the antisymmetric D.
+// The filters folded about the centre: index i is the tap at distance i (0 = centre). For the
+// antisymmetric D it is the coefficient of the low-side tap; the high-side one has its sign
+// turned.
 struct halfFilters {
     int32 h;
     int32 g[CANNY_TERMS], d[CANNY_TERMS], dd[CANNY_TERMS];
-    double gd[CANNY_TERMS], dgd[CANNY_TERMS], ddd[CANNY_TERMS];
 };
 
 halfFilters fold(const cannyFilters& f)
@@ -52,106 +39,89 @@ halfFilters fold(const cannyFilters& f)
         hf.g[i] = f.G[f.h + i];
         hf.d[i] = f.D[f.h - i];
         hf.dd[i] = f.DD[f.h + i];
-        hf.gd[i] = hf.g[i];
-        hf.dgd[i] = hf.d[i];
-        hf.ddd[i] = hf.dd[i];
     }
     return hf;
 }
 
-// One input row, padded with h zeros on each side (pad[h + c] = row[c]), filtered horizontally
-// by G, D and DD. Taps outside the row meet the zeros of the padding.
-TAV_VECTOR_CLONES
-void filterRow(const int32* __restrict pad, int32 cols, const halfFilters& hf, int32* __restrict og,
-               int32* __restrict od, int32* __restrict odd)
+constexpr int32 BLOCK = 256; // columns summed at a time, their sums held in the first-level cache
+
+// One row (padded with h zeros on each side, pad[h + c] = row[c]) filtered horizontally by G
+// into og and by the second filter s (D with SIGN -1, DD with SIGN +1) into os. Taps outside
+// the row meet the zeros of the padding.
+template <int SIGN>
+[[gnu::always_inline]] inline void filterPair(const int32* __restrict pad, int32 cols, int32 h,
+                                              const int32* g, const int32* s, int32* __restrict og,
+                                              int32* __restrict os)
 {
-    constexpr int32 BLOCK = 256;
-    const int32 h = hf.h;
     for (int32 c0 = 0; c0 < cols; c0 += BLOCK) {
         const int32 nb = cols - c0 < BLOCK ? cols - c0 : BLOCK;
         const int32* x = pad + h + c0;
         int32* __restrict ag = og + c0;
-        int32* __restrict ad = od + c0;
-        int32* __restrict add = odd + c0;
-        const int32 g0 = hf.g[0], dd0 = hf.dd[0];
+        int32* __restrict as = os + c0;
+        const int32 g0 = g[0], s0 = s[0];
         for (int32 j = 0; j < nb; ++j) {
             ag[j] = g0 * x[j];
-            ad[j] = 0;
-            add[j] = dd0 * x[j];
+            as[j] = s0 * x[j];
         }
         for (int32 i = 1; i <= h; ++i) {
-            const int32 gi = hf.g[i], di = hf.d[i], ddi = hf.dd[i];
+            const int32 gi = g[i], si = s[i];
             const int32* lo = x - i;
             const int32* hi = x + i;
             for (int32 j = 0; j < nb; ++j) {
-                const int32 s = lo[j] + hi[j];
-                ag[j] += gi * s;
-                ad[j] += di * (lo[j] - hi[j]);
-                add[j] += ddi * s;
+                ag[j] += gi * (lo[j] + hi[j]);
+                as[j] += si * (lo[j] + SIGN * hi[j]);
             }
         }
     }
 }
 
-// The four vertical quantities of one output position row from the w ring rows (tap k of the
-// window in rows gr[k], dr[k], ddr[k], oldest first): gy = D over G, gx = G over D, gxx = G over
-// DD, gyy = DD over G. Eight columns at a time in vector registers.
 TAV_VECTOR_CLONES
-void quantityRow(const int32* const* gr, const int32* const* dr, const int32* const* ddr,
-                 int32 cols, const halfFilters& hf, double* __restrict gx, double* __restrict gy,
-                 double* __restrict gxx, double* __restrict gyy)
+void filterRow(const int32* pad, int32 cols, int32 h, const int32* g, const int32* s, bool anti,
+               int32* og, int32* os)
 {
-    const int32 h = hf.h;
-    int32 c = 0;
-    for (; c + 8 <= cols; c += 8) {
-        v4d ax[2], ay[2], axx[2], ayy[2];
-        for (int32 u = 0; u < 2; ++u) {
-            const int32 cc = c + 4 * u;
-            ax[u] = load4i(dr[h] + cc) * hf.gd[0];
-            ay[u] = v4d{0, 0, 0, 0};
-            axx[u] = load4i(ddr[h] + cc) * hf.gd[0];
-            ayy[u] = load4i(gr[h] + cc) * hf.ddd[0];
-        }
+    if (anti)
+        filterPair<-1>(pad, cols, h, g, s, og, os);
+    else
+        filterPair<1>(pad, cols, h, g, s, og, os);
+}
+
+// One vertical quantity of an output position row: the window rows r[0 .. w-1] (oldest first)
+// under the folded filter c, pairs added (SIGN +1, symmetric) or subtracted (-1). ACC is int32
+// where the run's bound shows the sums cannot wrap, else double (every partial sum an integer
+// below 2^53, hence exact).
+template <class ACC, int SIGN>
+[[gnu::always_inline]] inline void verticalSum(const int32* const* r, int32 h, const int32* c,
+                                               int32 cols, double* __restrict out)
+{
+    for (int32 c0 = 0; c0 < cols; c0 += BLOCK) {
+        const int32 nb = cols - c0 < BLOCK ? cols - c0 : BLOCK;
+        ACC acc[BLOCK];
+        const int32* mid = r[h] + c0;
+        const ACC k0 = ACC(c[0]);
+        for (int32 j = 0; j < nb; ++j)
+            acc[j] = k0 * ACC(mid[j]);
         for (int32 i = 1; i <= h; ++i) {
-            const int32 *glo = gr[h - i] + c, *ghi = gr[h + i] + c;
-            const int32 *dlo = dr[h - i] + c, *dhi = dr[h + i] + c;
-            const int32 *ddlo = ddr[h - i] + c, *ddhi = ddr[h + i] + c;
-            const double gi = hf.gd[i], di = hf.dgd[i], ddi = hf.ddd[i];
-            for (int32 u = 0; u < 2; ++u) {
-                v4i gl, gh, dl, dh, el, eh;
-                std::memcpy(&gl, glo + 4 * u, sizeof gl);
-                std::memcpy(&gh, ghi + 4 * u, sizeof gh);
-                std::memcpy(&dl, dlo + 4 * u, sizeof dl);
-                std::memcpy(&dh, dhi + 4 * u, sizeof dh);
-                std::memcpy(&el, ddlo + 4 * u, sizeof el);
-                std::memcpy(&eh, ddhi + 4 * u, sizeof eh);
-                ay[u] += __builtin_convertvector(gl - gh, v4d) * di;
-                ayy[u] += __builtin_convertvector(gl + gh, v4d) * ddi;
-                ax[u] += __builtin_convertvector(dl + dh, v4d) * gi;
-                axx[u] += __builtin_convertvector(el + eh, v4d) * gi;
-            }
+            const int32* __restrict lo = r[h - i] + c0;
+            const int32* __restrict hi = r[h + i] + c0;
+            const ACC ki = ACC(c[i]);
+            for (int32 j = 0; j < nb; ++j)
+                acc[j] += ki * ACC(lo[j] + SIGN * hi[j]);
         }
-        for (int32 u = 0; u < 2; ++u) {
-            store4d(gx + c + 4 * u, ax[u]);
-            store4d(gy + c + 4 * u, ay[u]);
-            store4d(gxx + c + 4 * u, axx[u]);
-            store4d(gyy + c + 4 * u, ayy[u]);
-        }
+        for (int32 j = 0; j < nb; ++j)
+            out[c0 + j] = double(acc[j]);
     }
-    for (; c < cols; ++c) {
-        double ax = dr[h][c] * hf.gd[0], ay = 0, axx = ddr[h][c] * hf.gd[0];
-        double ayy = gr[h][c] * hf.ddd[0];
-        for (int32 i = 1; i <= h; ++i) {
-            ay += double(gr[h - i][c] - gr[h + i][c]) * hf.dgd[i];
-            ayy += double(gr[h - i][c] + gr[h + i][c]) * hf.ddd[i];
-            ax += double(dr[h - i][c] + dr[h + i][c]) * hf.gd[i];
-            axx += double(ddr[h - i][c] + ddr[h + i][c]) * hf.gd[i];
-        }
-        gx[c] = ax;
-        gy[c] = ay;
-        gxx[c] = axx;
-        gyy[c] = ayy;
-    }
+}
+
+TAV_VECTOR_CLONES
+void verticalRow(const int32* const* r, int32 h, const int32* c, bool anti, bool narrow, int32 cols,
+                 double* out)
+{
+    if (narrow)
+        anti ? verticalSum<int32, -1>(r, h, c, cols, out)
+             : verticalSum<int32, 1>(r, h, c, cols, out);
+    else
+        anti ? verticalSum<double, -1>(r, h, c, cols, out)
+             : verticalSum<double, 1>(r, h, c, cols, out);
 }
 
 // Magnitudes sqrt(gx^2 + gy^2) of a quantity row, for the thinning of its neighbours.
@@ -187,21 +157,23 @@ void edgeRow(const double* __restrict gx, const double* __restrict gy, int32 col
 
 // Edge strength with non-maximum suppression: the centre magnitude survives only when it is
 // larger than the magnitudes interpolated on both sides along the gradient. A gradient along an
-// axis (one component 0) is not thinned. All candidate neighbours are loaded and chosen by
-// selects so that the loop has no branches to mispredict.
+// axis (one component 0) is not thinned. First every pixel is classed on the vector unit (all
+// candidate neighbours loaded, chosen by selects): 0 suppressed, 1 kept, 2 not thinned. Then
+// the few pixels that are not 0 get their level, so the divisions are spent on them alone.
+constexpr charu THIN_ZERO = 0, THIN_KEEP = 1, THIN_PLAIN = 2;
+
 TAV_VECTOR_CLONES
-void thinRow(const double* __restrict gx, const double* __restrict gy, const double* __restrict mp,
-             const double* __restrict mm, const double* __restrict mn, int32 cols, double n,
-             charu* __restrict out, int32* overflow)
+int32 thinClasses(const double* __restrict gx, const double* __restrict gy,
+                  const double* __restrict mp, const double* __restrict mm,
+                  const double* __restrict mn, int32 cols, charu* __restrict cls)
 {
     int32 bad = 0;
     for (int32 c = 1; c < cols - 1; ++c) {
         const double a = gx[c], b = gy[c];
-        const double an = a / n, bn = b / n;
-        const int32 plain = level(std::sqrt(an * an + bn * bn), 0, 255);
-        const double fa = std::fabs(a), fb = std::fabs(b);
+        const double fa = a < 0 ? -a : a, fb = b < 0 ? -b : b;
         const bool alongX = fb <= fa; // |b| <= |a|
-        const double t = alongX ? fb / fa : fa / fb;
+        const double lo = alongX ? fb : fa, hi = alongX ? fa : fb;
+        const double t = lo / hi;
         const bool same = (a > 0) == (b > 0);
         const double m1 = alongX ? mm[c + 1] : mp[c];
         const double m2 = alongX ? mm[c - 1] : mn[c];
@@ -209,14 +181,30 @@ void thinRow(const double* __restrict gx, const double* __restrict gy, const dou
         const double d2 = alongX ? (same ? mp[c - 1] : mn[c - 1]) : (same ? mn[c + 1] : mn[c - 1]);
         const double p = (1 - t) * m1 + t * d1;
         const double q = (1 - t) * m2 + t * d2;
-        const double sq = a * a + b * b;
-        bad += !(sq >= 0);
-        const double mc = std::sqrt(sq);
-        const int32 thinned = (mc > p && mc > q) ? level(mc / n, 1, 254) : 0;
-        out[c] = charu((a != 0 && b != 0) ? thinned : plain);
+        const double mc = mm[c];
+        bad += !(mc >= 0); // a squared sum that was not a number
+        const charu kept = (mc > p && mc > q) ? THIN_KEEP : THIN_ZERO;
+        cls[c] = (a != 0 && b != 0) ? kept : THIN_PLAIN;
     }
+    return bad;
+}
+
+void thinRow(const double* gx, const double* gy, const double* mp, const double* mm,
+             const double* mn, int32 cols, double n, charu* cls, charu* out, int32* overflow)
+{
+    const int32 bad = thinClasses(gx, gy, mp, mm, mn, cols, cls);
     if (overflow)
         *overflow += bad;
+    for (int32 c = 1; c < cols - 1; ++c) {
+        if (cls[c] == THIN_ZERO) {
+            out[c] = 0;
+        } else if (cls[c] == THIN_KEEP) {
+            out[c] = charu(level(mm[c] / n, 1, 254));
+        } else {
+            const double an = gx[c] / n, bn = gy[c] / n;
+            out[c] = charu(level(std::sqrt(an * an + bn * bn), 0, 255));
+        }
+    }
 }
 
 TAV_VECTOR_CLONES
@@ -322,31 +310,36 @@ int32 cannyCore(const charu* in, charu* out, int32 kind, int32 cols, int32 rows,
     if (cols <= w || rows <= w)
         return CANNY_TOO_SMALL;
     const halfFilters hf = fold(f);
-    {
-        // The 32-bit horizontal sums must not wrap (see the note at the top).
-        i64 sg = 0, sd = 0, sdd = 0;
-        for (int32 k = 0; k < w; ++k) {
-            sg += std::abs(f.G[k]);
-            sd += std::abs(f.D[k]);
-            sdd += std::abs(f.DD[k]);
-        }
-        TAV_ASSERT(2 * 255 * (sg > sd ? (sg > sdd ? sg : sdd) : (sd > sdd ? sd : sdd)) < INT32_MAX);
+    // Edge strength and orientation need gx (G down the D-filtered rows) and gy (D down the
+    // G-filtered rows); the Laplacian needs gxx (G down the DD-filtered rows) and gyy (DD down
+    // the G-filtered rows). Each run filters only for the two it needs.
+    const bool lap = kind == CANNY_LAPLAC;
+    const int32* second = lap ? hf.dd : hf.d;
+    i64 sumG = 0, sumS = 0;
+    for (int32 k = 0; k < w; ++k) {
+        sumG += std::abs(f.G[k]);
+        sumS += std::abs(lap ? f.DD[k] : f.D[k]);
     }
+    // A horizontal sum and a pair of them stay within 32 bits (see the note at the top); the
+    // vertical sums do too when 255 x both filters' magnitudes does, as at the default gain.
+    TAV_ASSERT(2 * 255 * (sumG > sumS ? sumG : sumS) < INT32_MAX);
+    const bool narrow = 255 * sumG * sumS < INT32_MAX;
 
     const std::size_t C = std::size_t(cols);
     auto pad = alloc<int32>(C + 2 * std::size_t(h));
-    auto ring = alloc<int32>(3 * std::size_t(w) * C);
+    auto ring = alloc<int32>(2 * std::size_t(w) * C);
     if (!pad || !ring)
         return CANNY_NO_RINGS;
     const bool wantMag = kind == CANNY_EDGE && thin;
-    auto qrows = alloc<double>((wantMag ? 15 : 12) * C);
-    if (!qrows)
+    auto qrows = alloc<double>((wantMag ? 9 : 6) * C);
+    auto classes = alloc<charu>(wantMag ? C : 0);
+    if (!qrows || (wantMag && !classes))
         return CANNY_NO_ROWS;
 
-    // Slot k of the horizontal rings; quantity q (gx, gy, gxx, gyy, magnitude) of slot s.
+    // Slot k of the G ring and of the second filter's ring; quantity q of slot s (0 gx or gxx,
+    // 1 gy or gyy, 2 magnitude).
     auto gRow = [&](int32 k) { return ring.get() + std::size_t(k) * C; };
-    auto dRow = [&](int32 k) { return ring.get() + (std::size_t(w) + k) * C; };
-    auto ddRow = [&](int32 k) { return ring.get() + (2 * std::size_t(w) + k) * C; };
+    auto sRow = [&](int32 k) { return ring.get() + (std::size_t(w) + k) * C; };
     auto qRow = [&](int32 q, int32 s) { return qrows.get() + std::size_t(3 * q + s) * C; };
 
     auto readRow = [&](int32 r, int32 slot) {
@@ -354,7 +347,7 @@ int32 cannyCore(const charu* in, charu* out, int32 kind, int32 cols, int32 rows,
         const charu* src = in + std::size_t(r) * C;
         for (std::size_t c = 0; c < C; ++c)
             x[c] = src[c];
-        filterRow(pad.get(), cols, hf, gRow(slot), dRow(slot), ddRow(slot));
+        filterRow(pad.get(), cols, h, hf.g, second, !lap, gRow(slot), sRow(slot));
     };
 
     for (int32 r = 0; r < w; ++r)
@@ -362,31 +355,29 @@ int32 cannyCore(const charu* in, charu* out, int32 kind, int32 cols, int32 rows,
     std::memset(out, 0, std::size_t(h + 1) * C);
 
     const int32* gw[2 * CANNY_TERMS];
-    const int32* dw[2 * CANNY_TERMS];
-    const int32* ddw[2 * CANNY_TERMS];
+    const int32* sw[2 * CANNY_TERMS];
     int32 start = 0, slot = 0;
     for (int32 r = 0; r <= rows - w; ++r) {
         for (int32 k = 0; k < w; ++k) {
             const int32 s = (start + k) % w;
             gw[k] = gRow(s);
-            dw[k] = dRow(s);
-            ddw[k] = ddRow(s);
+            sw[k] = sRow(s);
         }
-        quantityRow(gw, dw, ddw, cols, hf, qRow(0, slot), qRow(1, slot), qRow(2, slot),
-                    qRow(3, slot));
+        verticalRow(sw, h, hf.g, false, narrow, cols, qRow(0, slot));
+        verticalRow(gw, h, second, !lap, narrow, cols, qRow(1, slot));
         if (wantMag)
-            magnitudeRow(qRow(0, slot), qRow(1, slot), cols, qRow(4, slot));
+            magnitudeRow(qRow(0, slot), qRow(1, slot), cols, qRow(2, slot));
         if (r > 1) {
             const int32 mid = (slot + 2) % 3, prev = (slot + 1) % 3;
             charu* o = out + std::size_t(h + r - 1) * C;
             o[0] = o[C - 1] = 0;
             if (kind == CANNY_ORIENT)
                 orientRow(qRow(0, mid), qRow(1, mid), cols, o);
-            else if (kind == CANNY_LAPLAC)
-                laplacRow(qRow(2, mid), qRow(3, mid), cols, n, o);
+            else if (lap)
+                laplacRow(qRow(0, mid), qRow(1, mid), cols, n, o);
             else if (thin)
-                thinRow(qRow(0, mid), qRow(1, mid), qRow(4, prev), qRow(4, mid), qRow(4, slot),
-                        cols, n, o, overflow);
+                thinRow(qRow(0, mid), qRow(1, mid), qRow(2, prev), qRow(2, mid), qRow(2, slot),
+                        cols, n, classes.get(), o, overflow);
             else
                 edgeRow(qRow(0, mid), qRow(1, mid), cols, n, o);
         }
