@@ -162,30 +162,71 @@ void edgeRow(const double* __restrict gx, const double* __restrict gy, int32 col
 // the few pixels that are not 0 get their level, so the divisions are spent on them alone.
 constexpr charu THIN_ZERO = 0, THIN_KEEP = 1, THIN_PLAIN = 2;
 
+typedef double v4d __attribute__((vector_size(32)));
+typedef long long v4l __attribute__((vector_size(32)));
+
+inline v4d load4(const double* p)
+{
+    v4d v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The class of one pixel, written out for the columns the vector loop leaves over; the same
+// operations in the same order as the vector loop, lane by lane.
+inline charu thinClass(double a, double b, const double* mp, const double* mm, const double* mn,
+                       int32 c, int32* bad)
+{
+    const double fa = a < 0 ? -a : a, fb = b < 0 ? -b : b;
+    const bool alongX = fb <= fa; // |b| <= |a|
+    const double t = (alongX ? fb : fa) / (alongX ? fa : fb);
+    const bool same = (a > 0) == (b > 0);
+    const double m1 = alongX ? mm[c + 1] : mp[c];
+    const double m2 = alongX ? mm[c - 1] : mn[c];
+    const double d1 = alongX ? (same ? mn[c + 1] : mp[c + 1]) : (same ? mp[c - 1] : mp[c + 1]);
+    const double d2 = alongX ? (same ? mp[c - 1] : mn[c - 1]) : (same ? mn[c + 1] : mn[c - 1]);
+    const double p = (1 - t) * m1 + t * d1;
+    const double q = (1 - t) * m2 + t * d2;
+    const double mc = mm[c];
+    *bad += !(mc >= 0); // a squared sum that was not a number
+    if (a == 0 || b == 0)
+        return THIN_PLAIN;
+    return mc > p && mc > q ? THIN_KEEP : THIN_ZERO;
+}
+
 TAV_VECTOR_CLONES
 int32 thinClasses(const double* __restrict gx, const double* __restrict gy,
                   const double* __restrict mp, const double* __restrict mm,
                   const double* __restrict mn, int32 cols, charu* __restrict cls)
 {
     int32 bad = 0;
-    for (int32 c = 1; c < cols - 1; ++c) {
-        const double a = gx[c], b = gy[c];
-        const double fa = a < 0 ? -a : a, fb = b < 0 ? -b : b;
-        const bool alongX = fb <= fa; // |b| <= |a|
-        const double lo = alongX ? fb : fa, hi = alongX ? fa : fb;
-        const double t = lo / hi;
-        const bool same = (a > 0) == (b > 0);
-        const double m1 = alongX ? mm[c + 1] : mp[c];
-        const double m2 = alongX ? mm[c - 1] : mn[c];
-        const double d1 = alongX ? (same ? mn[c + 1] : mp[c + 1]) : (same ? mp[c - 1] : mp[c + 1]);
-        const double d2 = alongX ? (same ? mp[c - 1] : mn[c - 1]) : (same ? mn[c + 1] : mn[c - 1]);
-        const double p = (1 - t) * m1 + t * d1;
-        const double q = (1 - t) * m2 + t * d2;
-        const double mc = mm[c];
-        bad += !(mc >= 0); // a squared sum that was not a number
-        const charu kept = (mc > p && mc > q) ? THIN_KEEP : THIN_ZERO;
-        cls[c] = (a != 0 && b != 0) ? kept : THIN_PLAIN;
+    const v4d zero = {0, 0, 0, 0}, one = {1, 1, 1, 1};
+    int32 c = 1;
+    for (; c + 4 <= cols - 1; c += 4) {
+        const v4d a = load4(gx + c), b = load4(gy + c);
+        const v4d fa = a < zero ? -a : a, fb = b < zero ? -b : b;
+        const v4l alongX = fb <= fa;
+        const v4d t = (alongX ? fb : fa) / (alongX ? fa : fb);
+        const v4l same = (a > zero) == (b > zero);
+        const v4d mmL = load4(mm + c - 1), mc = load4(mm + c), mmR = load4(mm + c + 1);
+        const v4d mpL = load4(mp + c - 1), mpC = load4(mp + c), mpR = load4(mp + c + 1);
+        const v4d mnL = load4(mn + c - 1), mnC = load4(mn + c), mnR = load4(mn + c + 1);
+        const v4d m1 = alongX ? mmR : mpC;
+        const v4d m2 = alongX ? mmL : mnC;
+        const v4d d1 = alongX ? (same ? mnR : mpR) : (same ? mpL : mpR);
+        const v4d d2 = alongX ? (same ? mpL : mnL) : (same ? mnR : mnL);
+        const v4d p = (one - t) * m1 + t * d1;
+        const v4d q = (one - t) * m2 + t * d2;
+        const v4l notNumber = ~(mc >= zero);
+        const v4l kept = (mc > p) & (mc > q);
+        const v4l axis = (a == zero) | (b == zero);
+        for (int k = 0; k < 4; ++k) {
+            bad += notNumber[k] != 0;
+            cls[c + k] = axis[k] ? THIN_PLAIN : kept[k] ? THIN_KEEP : THIN_ZERO;
+        }
     }
+    for (; c < cols - 1; ++c)
+        cls[c] = thinClass(gx[c], gy[c], mp, mm, mn, c, &bad);
     return bad;
 }
 
