@@ -90,6 +90,14 @@ void filterRow(const int32* pad, int32 cols, int32 h, const int32* g, const int3
 // where the run's bound shows the sums cannot wrap, else double (every partial sum an integer
 // below 2^53, hence exact).
 template <class ACC, int SIGN>
+[[gnu::always_inline]] inline void addPair(ACC* __restrict acc, const int32* __restrict lo,
+                                           const int32* __restrict hi, ACC k, int32 nb)
+{
+    for (int32 j = 0; j < nb; ++j)
+        acc[j] += k * ACC(lo[j] + SIGN * hi[j]);
+}
+
+template <class ACC, int SIGN>
 [[gnu::always_inline]] inline void verticalSum(const int32* const* r, int32 h, const int32* c,
                                                int32 cols, double* __restrict out)
 {
@@ -100,13 +108,8 @@ template <class ACC, int SIGN>
         const ACC k0 = ACC(c[0]);
         for (int32 j = 0; j < nb; ++j)
             acc[j] = k0 * ACC(mid[j]);
-        for (int32 i = 1; i <= h; ++i) {
-            const int32* __restrict lo = r[h - i] + c0;
-            const int32* __restrict hi = r[h + i] + c0;
-            const ACC ki = ACC(c[i]);
-            for (int32 j = 0; j < nb; ++j)
-                acc[j] += ki * ACC(lo[j] + SIGN * hi[j]);
-        }
+        for (int32 i = 1; i <= h; ++i)
+            addPair<ACC, SIGN>(acc, r[h - i] + c0, r[h + i] + c0, ACC(c[i]), nb);
         for (int32 j = 0; j < nb; ++j)
             out[c0 + j] = double(acc[j]);
     }
