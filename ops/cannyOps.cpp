@@ -161,7 +161,7 @@ int32 run(viewState* vs, bufdes* bd, int32 kind, int32 guns)
     }
     const double n = cannyNorm(params.K, params.sigma, params.bright);
     busyCursor busy;
-    guns %= 8;
+    guns = guns > 0 ? guns % 8 : 0; // no gun chosen (a release on the kind) is no gun
     if (guns == 0)
         return CANNY_RUN_NO_GUNS;
 
