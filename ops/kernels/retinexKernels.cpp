@@ -35,22 +35,24 @@ recursion recursionOf(double sigma)
     return recursion{k.B, k.b1, k.b2, k.b3, 1.0 / k.b0};
 }
 
-inline v4d gather(const float* const* p, int32 k)
+// Forward then backward along the rows, sixteen at a time. The rows of a block are taken in
+// chunks of columns turned into one line of sixteen-value steps, run through the recursion and
+// turned back, so that the recursion reads and writes whole vectors. Rows past the end of the
+// plane are served by a zero row and a scratch row so that every lane does the same work.
+constexpr int32 CHUNK = 64;
+
+inline v4d load4f(const float* p)
 {
-    const v4f f = {p[0][k], p[1][k], p[2][k], p[3][k]};
+    v4f f;
+    std::memcpy(&f, p, sizeof f);
     return __builtin_convertvector(f, v4d);
 }
-inline void scatter(float* const* p, int32 k, v4d v)
+inline void store4f(float* p, v4d v)
 {
     const v4f f = __builtin_convertvector(v, v4f);
-    p[0][k] = f[0];
-    p[1][k] = f[1];
-    p[2][k] = f[2];
-    p[3][k] = f[3];
+    std::memcpy(p, &f, sizeof f);
 }
 
-// Forward then backward along the rows, sixteen at a time. Rows past the end of the plane are
-// served by a zero row and a scratch row so that every lane does the same work.
 TAV_VECTOR_CLONES
 void rowPasses(const float* src, float* dst, int32 cols, int32 rows, const recursion& f,
                const float* zeros, float* scratch)
@@ -59,6 +61,7 @@ void rowPasses(const float* src, float* dst, int32 cols, int32 rows, const recur
     const v4d B = {f.B, f.B, f.B, f.B}, b1 = {f.b1, f.b1, f.b1, f.b1};
     const v4d b2 = {f.b2, f.b2, f.b2, f.b2}, b3 = {f.b3, f.b3, f.b3, f.b3};
     const v4d ib0 = {f.ib0, f.ib0, f.ib0, f.ib0};
+    alignas(32) float line[CHUNK * ROW_LANES];
     for (int32 r0 = 0; r0 < rows; r0 += ROW_LANES) {
         const float* sp[ROW_LANES];
         float* dp[ROW_LANES];
@@ -68,29 +71,51 @@ void rowPasses(const float* src, float* dst, int32 cols, int32 rows, const recur
             dp[j] = real ? dst + std::size_t(r0 + j) * C : scratch;
         }
         v4d y1[ROW_VECS], y2[ROW_VECS], y3[ROW_VECS];
-        for (int32 v = 0; v < ROW_VECS; ++v)
-            y1[v] = y2[v] = y3[v] = gather(sp + 4 * v, 0);
-        for (int32 k = 0; k < cols; ++k) {
-            for (int32 v = 0; v < ROW_VECS; ++v) {
-                const v4d y =
-                    B * gather(sp + 4 * v, k) + (b1 * y1[v] + b2 * y2[v] + b3 * y3[v]) * ib0;
-                y3[v] = y2[v];
-                y2[v] = y1[v];
-                y1[v] = y;
-                scatter(dp + 4 * v, k, y);
-            }
+        for (int32 v = 0; v < ROW_VECS; ++v) {
+            const v4f first = {sp[4 * v][0], sp[4 * v + 1][0], sp[4 * v + 2][0], sp[4 * v + 3][0]};
+            y1[v] = y2[v] = y3[v] = __builtin_convertvector(first, v4d);
         }
-        for (int32 v = 0; v < ROW_VECS; ++v)
-            y1[v] = y2[v] = y3[v] = gather(dp + 4 * v, cols - 1);
-        for (int32 k = cols - 1; k >= 0; --k) {
-            for (int32 v = 0; v < ROW_VECS; ++v) {
-                const v4d y =
-                    B * gather(dp + 4 * v, k) + (b1 * y1[v] + b2 * y2[v] + b3 * y3[v]) * ib0;
-                y3[v] = y2[v];
-                y2[v] = y1[v];
-                y1[v] = y;
-                scatter(dp + 4 * v, k, y);
-            }
+        for (int32 k0 = 0; k0 < cols; k0 += CHUNK) {
+            const int32 nk = cols - k0 < CHUNK ? cols - k0 : CHUNK;
+            for (int32 j = 0; j < ROW_LANES; ++j)
+                for (int32 k = 0; k < nk; ++k)
+                    line[k * ROW_LANES + j] = sp[j][k0 + k];
+            for (int32 k = 0; k < nk; ++k)
+                for (int32 v = 0; v < ROW_VECS; ++v) {
+                    float* at = line + k * ROW_LANES + 4 * v;
+                    const v4d y = B * load4f(at) + (b1 * y1[v] + b2 * y2[v] + b3 * y3[v]) * ib0;
+                    y3[v] = y2[v];
+                    y2[v] = y1[v];
+                    y1[v] = y;
+                    store4f(at, y);
+                }
+            for (int32 j = 0; j < ROW_LANES; ++j)
+                for (int32 k = 0; k < nk; ++k)
+                    dp[j][k0 + k] = line[k * ROW_LANES + j];
+        }
+        for (int32 v = 0; v < ROW_VECS; ++v) {
+            const v4f last = {dp[4 * v][cols - 1], dp[4 * v + 1][cols - 1], dp[4 * v + 2][cols - 1],
+                              dp[4 * v + 3][cols - 1]};
+            y1[v] = y2[v] = y3[v] = __builtin_convertvector(last, v4d);
+        }
+        for (int32 end = cols; end > 0; end -= CHUNK) {
+            const int32 k0 = end - CHUNK > 0 ? end - CHUNK : 0;
+            const int32 nk = end - k0;
+            for (int32 j = 0; j < ROW_LANES; ++j)
+                for (int32 k = 0; k < nk; ++k)
+                    line[k * ROW_LANES + j] = dp[j][k0 + k];
+            for (int32 k = nk - 1; k >= 0; --k)
+                for (int32 v = 0; v < ROW_VECS; ++v) {
+                    float* at = line + k * ROW_LANES + 4 * v;
+                    const v4d y = B * load4f(at) + (b1 * y1[v] + b2 * y2[v] + b3 * y3[v]) * ib0;
+                    y3[v] = y2[v];
+                    y2[v] = y1[v];
+                    y1[v] = y;
+                    store4f(at, y);
+                }
+            for (int32 j = 0; j < ROW_LANES; ++j)
+                for (int32 k = 0; k < nk; ++k)
+                    dp[j][k0 + k] = line[k * ROW_LANES + j];
         }
     }
 }
