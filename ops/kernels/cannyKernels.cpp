@@ -11,9 +11,11 @@
 
 // Exactness: the horizontal rings hold 32-bit integers, which cannot overflow (255 x the sum of
 // a filter's magnitudes, twice for a pair of taps, stays far below 2^31 for every gain up to
-// thousands). The vertical quantities reach about 2e11 at K = 700 and sigma = 7, beyond 32 bits,
-// so they are summed in doubles: every product and partial sum is an integer below 2^53, hence
-// exact, and the sum does not depend on its order. Squares and magnitudes are doubles too.
+// thousands). The vertical quantities reach about 2e11 at K = 700 and sigma = 7, beyond 32 bits:
+// they are summed in 32-bit lanes only when 255 x both filters' magnitudes stays below 2^31 (as
+// at the default gain), else in doubles, where every product and partial sum is an integer
+// below 2^53, hence exact, and the sum does not depend on its order. Squares and magnitudes are
+// doubles.
 // Each filter is symmetric or antisymmetric about its centre, so taps are paired before they
 // are multiplied, which halves the multiplications.
 
