@@ -1,5 +1,7 @@
 #include "pixelItems.h"
 
+#include "adaptiveOps.h"
+#include "cannyOps.h"
 #include "fractalOps.h"
 #include "notYet.h"
 #include "pixelBasic.h"
@@ -32,8 +34,8 @@ const pixelItem pixelItems[PX_ITEMS] = {
     {waveletMenu, waveletRun},        // WAVELET
     {nullptr, pxMcd},                 // MN CURV DIF
     {nullptr, pxFft},                 // FFT
-    {nullptr, notBuilt},              // CANNY
-    {nullptr, notBuilt},              // ADAPTIVE
+    {cannyMenu, cannyRun},            // CANNY
+    {adaptiveMenu, adaptiveRun},      // ADAPTIVE
     {fractalMenu, fractalRun},        // FRACTAL
     {nullptr, pxRandom},              // RANDOM
 };

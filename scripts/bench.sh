@@ -21,6 +21,8 @@ for b in bench_readers bench_readers2 bench_load bench_hdrscale bench_hdrstats b
     echo "== $b"
     build-bench/bench/$b "$@" 2>/dev/null
 done
+echo "== bench_canny (Canny per gun beside cv2.Canny and vips canny; MSRCR beside numpy+cv2 and vips)"
+build-bench/bench/bench_canny "$@" 2>/dev/null
 echo "== bulkseal beside openssl enc (whole processes, 256 MiB in /dev/shm)"
 bench/bulkseal_vs_openssl.sh build-bench/tools/bulkseal/bulkseal
 echo "== AOI and whole-buffer geometry beside OpenCV, libvips and ImageMagick"

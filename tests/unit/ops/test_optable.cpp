@@ -92,6 +92,12 @@ int32 menusInOnePiece()
     int32 wBand = xDEFPUP("HH|HL|LH|LL");
     int32 wGunsL = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|sBUFF%x0");
     int32 wGunsP = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|sBUFF%x0");
+    int32 canny = xDEFPUP("RUN|SET|STATUS");
+    int32 cannyKinds = xDEFPUP("EDGE|ORIENT|LAPLAC");
+    int32 cannyGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 cannySet = xDEFPUP("DEFAULT|SIG VAL|SIG DIAM|K|THIN|BRIGHT");
+    int32 adaptive = xDEFPUP("RUN|SET|STATUS");
+    int32 adaptiveSet = xDEFPUP("SCALE|ITERATIONS|MODE|COEFF.VAR|DEFAULT");
     int32 fTop = xDEFPUP("RUN|SET|STATUS");
     int32 fTypes = xDEFPUP(" Mandelbrot|.Julia|.Barnsley 1|.Barnsley 2| Spider| ManOWar| "
                            "Sierpinski| -previous-%i-1");
@@ -352,6 +358,12 @@ int32 menusInOnePiece()
         {&dgamma, 4, &dguns},
         {&dgamma, 5, &dguns},
         {&disp, 7, &dresize},
+        {&pixel, 10, &canny},
+        {&canny, 0, &cannyKinds},
+        {&cannyKinds, -1, &cannyGuns},
+        {&canny, 1, &cannySet},
+        {&pixel, 11, &adaptive},
+        {&adaptive, 1, &adaptiveSet},
     };
     return xLNKPUP(int(sizeof links / sizeof links[0]), links);
 }
