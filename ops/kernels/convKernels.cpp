@@ -1,0 +1,713 @@
+#include "convKernels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include "vectorClones.h"
+
+namespace {
+
+// Guns as the pixel word holds them: red in bits 16-23, green 8-15, blue 0-7.
+constexpr int gunShift[3] = {16, 8, 0};
+
+// Sums whose every partial value stays below 2^24 are exact in single precision, and so is
+// the truncated quotient of such a sum by an integer: the common kernels run there, on the
+// vector unit. Larger sums run in 64-bit integers.
+constexpr double floatExact = 16777216.0;
+
+// Row padding (in samples) past the valid columns: the vector loops run whole blocks of 64
+// and may read and write up to one block past the last column.
+constexpr std::size_t pad = 128;
+
+template <class T> struct freeDel {
+    void operator()(T* p) const { ::operator delete[](p, std::align_val_t(64)); }
+};
+template <class T> using block = std::unique_ptr<T[], freeDel<T>>;
+
+template <class T> block<T> alloc(std::size_t n)
+{
+    void* p = ::operator new[](n * sizeof(T), std::align_val_t(64), std::nothrow);
+    if (p)
+        std::memset(p, 0, n * sizeof(T));
+    return block<T>(static_cast<T*>(p));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Row arithmetic
+
+// One gun of a BGRA row as single-precision samples.
+TAV_VECTOR_CLONES
+void gunToFloat(const int32u* px, float* out, int32 n, int shift)
+{
+    for (int32 i = 0; i < n; ++i)
+        out[i] = float((px[i] >> shift) & 0xFFu);
+}
+
+// acc[i] = sum over taps t of coef[t] x src[t][i], i < n rounded up to 64 (the rows carry the
+// padding). Eight blocks of eight samples stay in registers across all taps, so each tap costs
+// one load and one multiply-add per block.
+TAV_VECTOR_CLONES
+void tapSums(const float* const* src, const float* coef, int32 taps, float* acc, int32 n)
+{
+    typedef float v8 __attribute__((vector_size(32)));
+    for (int32 i = 0; i < n; i += 64) {
+        v8 a0 = {}, a1 = {}, a2 = {}, a3 = {}, a4 = {}, a5 = {}, a6 = {}, a7 = {};
+        for (int32 t = 0; t < taps; ++t) {
+            const float* s = src[t] + i;
+            const v8 c = {coef[t], coef[t], coef[t], coef[t], coef[t], coef[t], coef[t], coef[t]};
+            v8 x0, x1, x2, x3, x4, x5, x6, x7;
+            std::memcpy(&x0, s, 32);
+            std::memcpy(&x1, s + 8, 32);
+            std::memcpy(&x2, s + 16, 32);
+            std::memcpy(&x3, s + 24, 32);
+            std::memcpy(&x4, s + 32, 32);
+            std::memcpy(&x5, s + 40, 32);
+            std::memcpy(&x6, s + 48, 32);
+            std::memcpy(&x7, s + 56, 32);
+            a0 += c * x0;
+            a1 += c * x1;
+            a2 += c * x2;
+            a3 += c * x3;
+            a4 += c * x4;
+            a5 += c * x5;
+            a6 += c * x6;
+            a7 += c * x7;
+        }
+        std::memcpy(acc + i, &a0, 32);
+        std::memcpy(acc + i + 8, &a1, 32);
+        std::memcpy(acc + i + 16, &a2, 32);
+        std::memcpy(acc + i + 24, &a3, 32);
+        std::memcpy(acc + i + 32, &a4, 32);
+        std::memcpy(acc + i + 40, &a5, 32);
+        std::memcpy(acc + i + 48, &a6, 32);
+        std::memcpy(acc + i + 56, &a7, 32);
+    }
+}
+
+// Box sums of kx x ky samples: vertical sums of the ky rows, then kx of them side by side.
+TAV_VECTOR_CLONES
+void boxSums(const float* const* rows, int32 ky, int32 kx, float* vsum, float* acc, int32 n)
+{
+    const int32 m = n + kx - 1;
+    for (int32 i = 0; i < m; ++i)
+        vsum[i] = rows[0][i];
+    for (int32 r = 1; r < ky; ++r) {
+        const float* s = rows[r];
+        for (int32 i = 0; i < m; ++i)
+            vsum[i] += s[i];
+    }
+    for (int32 i = 0; i < n; ++i)
+        acc[i] = vsum[i];
+    for (int32 k = 1; k < kx; ++k) {
+        const float* s = vsum + k;
+        for (int32 i = 0; i < n; ++i)
+            acc[i] += s[i];
+    }
+}
+
+// S -> pixel on the single-precision path: S x kscale, truncated quotient, plus the base
+// (0, the centre, or cval held to a value that cannot change the clamped result), 0..255.
+TAV_VECTOR_CLONES
+void finishFloat(const float* acc, const float* centre, float ks, float div, bool divide, int mode,
+                 int32 cval, charu* out, int32 n)
+{
+    for (int32 i = 0; i < n; ++i) {
+        float s = acc[i] * ks;
+        if (divide)
+            s = s / div;
+        int32 q = int32(s); // toward zero
+        if (mode == 1)
+            q += int32(centre[i]);
+        else if (mode == 2)
+            q += cval;
+        out[i] = charu(q < 0 ? 0 : q > 255 ? 255 : q);
+    }
+}
+
+// Writes result bytes of the guns back into a BGRA row.
+TAV_VECTOR_CLONES
+void putGun(int32u* row, const charu* v, int32 n, int shift)
+{
+    const int32u keep = ~(0xFFu << shift);
+    for (int32 i = 0; i < n; ++i)
+        row[i] = (row[i] & keep) | (int32u(v[i]) << shift);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Medians on interleaved bytes: every byte is one gun of one pixel, the same gun of the pixels
+// beside it lies 4 bytes away.
+
+inline void sort2(charu& a, charu& b)
+{
+    const charu lo = std::min(a, b), hi = std::max(a, b);
+    a = lo;
+    b = hi;
+}
+
+inline charu med3(charu a, charu b, charu c)
+{
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+// 3 x 3: each column sorted once (lo <= mid <= hi), then the median of nine is the median of
+// the largest low, the median mid and the smallest high of three neighbouring columns.
+TAV_VECTOR_CLONES
+void median9(const charu* up, const charu* mid, const charu* dn, charu* lo, charu* md, charu* hi,
+             charu* out, int32 nb)
+{
+    // Columns from one pixel before to one after the run.
+    for (int32 j = 0; j < nb + 8; ++j) {
+        charu a = up[j - 4], b = mid[j - 4], c = dn[j - 4];
+        sort2(a, b);
+        sort2(b, c);
+        sort2(a, b);
+        lo[j] = a;
+        md[j] = b;
+        hi[j] = c;
+    }
+    for (int32 j = 0; j < nb; ++j) {
+        const charu mx = std::max(std::max(lo[j], lo[j + 4]), lo[j + 8]);
+        const charu mn = std::min(std::min(hi[j], hi[j + 4]), hi[j + 8]);
+        const charu me = med3(md[j], md[j + 4], md[j + 8]);
+        out[j] = med3(mx, me, mn);
+    }
+}
+
+// Five values: with a <= b and c <= d sorted, the smallest and largest of the four drop out
+// and the median is that of e and the two middle ones.
+inline charu med5(charu a, charu b, charu c, charu d, charu e)
+{
+    sort2(a, b);
+    sort2(c, d);
+    return med3(e, std::max(a, c), std::min(b, d));
+}
+
+TAV_VECTOR_CLONES
+void median5Plus(const charu* up, const charu* mid, const charu* dn, charu* out, int32 nb)
+{
+    for (int32 j = 0; j < nb; ++j)
+        out[j] = med5(up[j], dn[j], mid[j - 4], mid[j + 4], mid[j]);
+}
+
+TAV_VECTOR_CLONES
+void median5X(const charu* up, const charu* mid, const charu* dn, charu* out, int32 nb)
+{
+    for (int32 j = 0; j < nb; ++j)
+        out[j] = med5(up[j - 4], up[j + 4], dn[j - 4], dn[j + 4], mid[j]);
+}
+
+// The median bytes of the chosen guns into a row; alpha and the other guns stay.
+TAV_VECTOR_CLONES
+void mergeBytes(int32u* row, const int32u* med, int32u take, int32 n)
+{
+    for (int32 i = 0; i < n; ++i)
+        row[i] = (row[i] & ~take) | (med[i] & take);
+}
+
+// ---------------------------------------------------------------------------------------------
+// SOBEL on single-precision samples (exact: sums of at most nine bytes).
+
+TAV_VECTOR_CLONES
+void sobelMagnitude(const float* up, const float* mid, const float* dn, int32 scale, charu* out,
+                    int32 n)
+{
+    // value = trunc(sqrt(gx^2 + gy^2) x scale), 255 above: trunc(sqrt(N)) for
+    // N = (gx^2 + gy^2) scale^2, held at 65536 (which gives 256 and so 255).
+    const float s2 = float(std::min<std::int64_t>(std::int64_t(scale) * scale, 65536));
+    for (int32 i = 0; i < n; ++i) {
+        const float gx =
+            (up[i - 1] + mid[i - 1] + dn[i - 1]) - (up[i + 1] + mid[i + 1] + dn[i + 1]);
+        const float gy = (up[i - 1] + up[i] + up[i + 1]) - (dn[i - 1] + dn[i] + dn[i + 1]);
+        const float m = std::min(gx * gx + gy * gy, 65536.0f);
+        const float nn = std::min(m * s2, 65536.0f);
+        const int32 v = int32(std::sqrt(nn));
+        out[i] = charu(v > 255 ? 255 : v);
+    }
+}
+
+void sobelDirection(const float* up, const float* mid, const float* dn, int32 scale, charu* out,
+                    int32 n)
+{
+    const double pi2 = std::acos(0.0);
+    for (int32 i = 0; i < n; ++i) {
+        const double gx =
+            (up[i - 1] + mid[i - 1] + dn[i - 1]) - (up[i + 1] + mid[i + 1] + dn[i + 1]);
+        const double gy = (up[i - 1] + up[i] + up[i + 1]) - (dn[i - 1] + dn[i] + dn[i + 1]);
+        // A vertical gradient points straight up or down; no gradient at all is no direction.
+        double a;
+        if (gx == 0)
+            a = gy > 0 ? pi2 : gy < 0 ? -pi2 : 0.0;
+        else
+            a = std::atan(gy / gx);
+        const double v = std::trunc(128.0 + 30.0 * double(scale) * a);
+        out[i] = charu(v < 0 ? 0 : v > 255 ? 255 : int32(v));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The engine
+
+class engine {
+public:
+    engine(const convJob& j, const convWindow& w) : job_(j), w_(w) {}
+
+    int32 run()
+    {
+        const int32 rc = prepare();
+        if (rc != CONV_OK)
+            return rc;
+        const int32 first = std::max(0, w_.y0 - ry_);
+        const int32 last = std::min(w_.rows - 1, w_.y1 + ry_);
+        int32 next = first; // next window row to read
+        for (int32 y = w_.y0; y <= w_.y1; ++y) {
+            const int32 need = std::min(last, y + ry_);
+            while (next <= need) {
+                int32u* slot = raw(next);
+                if (!w_.read(next, slot))
+                    return CONV_IO;
+                if (planes_)
+                    for (int g = 0; g < 3; ++g)
+                        if (job_.params.guns & (1 << g))
+                            gunToFloat(slot, plane(g, next), w_.cols, gunShift[g]);
+                ++next;
+            }
+            int32u* o = out_.get();
+            std::memcpy(o, raw(y), std::size_t(w_.cols) * 4);
+            if (y - ry_ >= 0 && y + ry_ < w_.rows && xhi_ >= xlo_)
+                line(y, o);
+            if (!w_.write(y, o))
+                return CONV_IO;
+        }
+        return CONV_OK;
+    }
+
+private:
+    int32 prepare()
+    {
+        int32 kx = 3, ky = 3;
+        if (job_.filter == CF_KERNEL) {
+            const convKernel* k = job_.kernel;
+            if (!k || k->xs < 1 || k->ys < 1 || !(k->xs & 1) || !(k->ys & 1) ||
+                k->xs > convMaxSide || k->ys > convMaxSide ||
+                k->coef.size() != std::size_t(k->xs) * std::size_t(k->ys))
+                return CONV_BAD_ARGS;
+            kx = k->xs;
+            ky = k->ys;
+        }
+        if (w_.cols < 1 || w_.rows < 1 || w_.x0 < 0 || w_.y0 < 0 || w_.x1 >= w_.cols ||
+            w_.y1 >= w_.rows || w_.x1 < w_.x0 || w_.y1 < w_.y0 || !w_.read || !w_.write)
+            return CONV_BAD_ARGS;
+        if (w_.x1 - w_.x0 + 1 <= kx + 15)
+            return CONV_TOO_NARROW;
+        rx_ = kx / 2;
+        ry_ = ky / 2;
+        ringH_ = ky;
+        xlo_ = std::max(w_.x0, rx_);
+        xhi_ = std::min(w_.x1, w_.cols - 1 - rx_);
+        const int32 n = std::max(0, xhi_ - xlo_ + 1);
+        nPad_ = (n + 63) / 64 * 64;
+        // Raw rows carry one pixel on each side for the medians' neighbours.
+        rawStride_ = std::size_t(w_.cols) + 16;
+        rawRing_ = alloc<int32u>(rawStride_ * std::size_t(ringH_));
+        out_ = alloc<int32u>(std::size_t(w_.cols) + pad);
+        if (!rawRing_ || !out_)
+            return CONV_NO_MEM;
+        const bool median = job_.filter == CF_MEDIAN_PLUS || job_.filter == CF_MEDIAN_X ||
+                            job_.filter == CF_MEDIAN_3X3;
+        if (median) {
+            const std::size_t nb = std::size_t(n) * 4 + 16;
+            tmp8_ = alloc<charu>(nb * 4);
+            med_ = alloc<int32u>(std::size_t(n) + 4);
+            return tmp8_ && med_ ? CONV_OK : CONV_NO_MEM;
+        }
+        planeStride_ = std::size_t(w_.cols) + 2 * pad;
+        planes_ = alloc<float>(planeStride_ * std::size_t(ringH_) * 3);
+        acc_ = alloc<float>(std::size_t(nPad_) + pad);
+        bytes_ = alloc<charu>(std::size_t(nPad_) + pad);
+        if (!planes_ || !acc_ || !bytes_)
+            return CONV_NO_MEM;
+        if (job_.filter == CF_KERNEL)
+            return prepareKernel();
+        return CONV_OK;
+    }
+
+    int32 prepareKernel()
+    {
+        const convKernel& k = *job_.kernel;
+        const convParams& p = job_.params;
+        kscale_ = p.kscale > 1 ? p.kscale : 1;
+        div_ = convDivisor(k, p);
+        mode_ = p.cval <= 0 ? 0 : p.cval == 1 ? 1 : 2;
+        double absSum = 0;
+        for (std::int16_t c : k.coef)
+            absSum += std::abs(double(c));
+        const double bound = absSum * 255.0 * double(kscale_);
+        useFloat_ = bound < floatExact;
+        // A divisor past every sum the float path can hold leaves nothing but 0.
+        if (useFloat_ && double(div_) >= floatExact)
+            zeroQ_ = true;
+        // cval past 255 + the largest quotient cannot change the clamped result.
+        cvalHeld_ = int32(std::min<std::int64_t>(p.cval, std::int64_t(1) << 25));
+        // All coefficients equal but the centre: box sums, exact while a x box is.
+        const int32 ncoef = k.xs * k.ys;
+        const std::int16_t a = k.coef[0], b = k.coef[std::size_t(ncoef / 2)];
+        bool flat = !k.plus;
+        for (int32 i = 0; i < ncoef && flat; ++i)
+            flat = i == ncoef / 2 || k.coef[std::size_t(i)] == a;
+        box_ = flat && useFloat_ && ncoef > 1 &&
+               std::abs(double(a)) * ncoef * 255.0 * double(kscale_) < floatExact;
+        boxA_ = float(a);
+        boxB_ = float(b) - float(a);
+        if (box_) {
+            vsum_ = alloc<float>(std::size_t(nPad_) + std::size_t(k.xs) + pad);
+            if (!vsum_)
+                return CONV_NO_MEM;
+        }
+        for (int32 y = 0; y < k.ys; ++y)
+            for (int32 x = 0; x < k.xs; ++x) {
+                const std::int16_t c = k.coef[std::size_t(y) * std::size_t(k.xs) + std::size_t(x)];
+                if (c != 0) {
+                    tapY_.push_back(y);
+                    tapX_.push_back(x);
+                    tapC_.push_back(float(c));
+                    tapI_.push_back(c);
+                    tapSrc_.push_back(nullptr);
+                }
+            }
+        if (!useFloat_) {
+            acc64_ = alloc<std::int64_t>(std::size_t(nPad_) + pad);
+            if (!acc64_)
+                return CONV_NO_MEM;
+        }
+        return CONV_OK;
+    }
+
+    int32u* raw(int32 y) { return rawRing_.get() + rawStride_ * std::size_t(y % ringH_) + 8; }
+    float* plane(int g, int32 y)
+    {
+        return planes_.get() +
+               planeStride_ * (std::size_t(g) * std::size_t(ringH_) + std::size_t(y % ringH_)) +
+               pad;
+    }
+
+    void line(int32 y, int32u* o)
+    {
+        switch (job_.filter) {
+        case CF_KERNEL:
+            kernelLine(y, o);
+            break;
+        case CF_SOBEL_MAG:
+        case CF_SOBEL_DIR:
+            sobelLine(y, o);
+            break;
+        default:
+            medianLine(y, o);
+            break;
+        }
+    }
+
+    void kernelLine(int32 y, int32u* o)
+    {
+        const int32 n = xhi_ - xlo_ + 1;
+        const int32 ky = job_.kernel->ys, kx = job_.kernel->xs;
+        for (int g = 0; g < 3; ++g) {
+            if (!(job_.params.guns & (1 << g)))
+                continue;
+            float* acc = acc_.get();
+            const float* centre = plane(g, y) + xlo_;
+            if (zeroQ_) {
+                std::memset(acc, 0, std::size_t(n) * 4);
+                finishFloat(acc, centre, 1.0f, 1.0f, false, mode_, cvalHeld_, bytes_.get(), n);
+            } else if (useFloat_) {
+                if (box_) {
+                    const float* rows[convMaxSide];
+                    for (int32 r = 0; r < ky; ++r)
+                        rows[r] = plane(g, y - ry_ + r) + xlo_ - rx_;
+                    boxSums(rows, ky, kx, vsum_.get(), acc, n);
+                    for (int32 i = 0; i < n; ++i)
+                        acc[i] = boxA_ * acc[i] + boxB_ * centre[i];
+                } else {
+                    for (std::size_t t = 0; t < tapY_.size(); ++t)
+                        tapSrc_[t] = plane(g, y - ry_ + tapY_[t]) + xlo_ - rx_ + tapX_[t];
+                    tapSums(tapSrc_.data(), tapC_.data(), int32(tapY_.size()), acc, nPad_);
+                }
+                finishFloat(acc, centre, float(kscale_), float(div_), div_ > 1, mode_, cvalHeld_,
+                            bytes_.get(), n);
+            } else {
+                wideLine(g, y, centre, n);
+            }
+            putGun(o + xlo_, bytes_.get(), n, gunShift[g]);
+        }
+    }
+
+    // 64-bit sums for kernels whose sums leave single precision: the sum saturated when
+    // multiplied by kscale, the quotient held where it cannot change the clamped result.
+    void wideLine(int g, int32 y, const float* centre, int32 n)
+    {
+        std::int64_t* acc = acc64_.get();
+        std::fill(acc, acc + n, 0);
+        for (std::size_t t = 0; t < tapY_.size(); ++t) {
+            const float* s = plane(g, y - ry_ + tapY_[t]) + xlo_ - rx_ + tapX_[t];
+            const std::int64_t c = tapI_[t];
+            for (int32 i = 0; i < n; ++i)
+                acc[i] += c * std::int64_t(s[i]);
+        }
+        constexpr std::int64_t hold = std::int64_t(1) << 40;
+        for (int32 i = 0; i < n; ++i) {
+            std::int64_t s = acc[i];
+            if (kscale_ > 1 && __builtin_mul_overflow(s, std::int64_t(kscale_), &s))
+                s = acc[i] < 0 ? std::numeric_limits<std::int64_t>::min()
+                               : std::numeric_limits<std::int64_t>::max();
+            if (div_ > 1)
+                s /= div_;
+            s = std::clamp(s, -hold, hold);
+            if (mode_ == 1)
+                s += std::int64_t(centre[i]);
+            else if (mode_ == 2)
+                s += job_.params.cval;
+            bytes_[std::size_t(i)] = charu(std::clamp<std::int64_t>(s, 0, 255));
+        }
+    }
+
+    void sobelLine(int32 y, int32u* o)
+    {
+        const int32 n = xhi_ - xlo_ + 1;
+        const int32 scale = std::max(1, job_.scale);
+        for (int g = 0; g < 3; ++g) {
+            if (!(job_.params.guns & (1 << g)))
+                continue;
+            const float* up = plane(g, y - 1) + xlo_;
+            const float* mid = plane(g, y) + xlo_;
+            const float* dn = plane(g, y + 1) + xlo_;
+            if (job_.filter == CF_SOBEL_MAG)
+                sobelMagnitude(up, mid, dn, scale, bytes_.get(), n);
+            else
+                sobelDirection(up, mid, dn, scale, bytes_.get(), n);
+            putGun(o + xlo_, bytes_.get(), n, gunShift[g]);
+        }
+    }
+
+    void medianLine(int32 y, int32u* o)
+    {
+        const int32 n = xhi_ - xlo_ + 1;
+        const int32 nb = n * 4;
+        const auto* up = reinterpret_cast<const charu*>(raw(y - 1) + xlo_);
+        const auto* mid = reinterpret_cast<const charu*>(raw(y) + xlo_);
+        const auto* dn = reinterpret_cast<const charu*>(raw(y + 1) + xlo_);
+        auto* med = reinterpret_cast<charu*>(med_.get());
+        const std::size_t stride = std::size_t(nb) + 16;
+        if (job_.filter == CF_MEDIAN_3X3)
+            median9(up, mid, dn, tmp8_.get(), tmp8_.get() + stride, tmp8_.get() + 2 * stride, med,
+                    nb);
+        else if (job_.filter == CF_MEDIAN_PLUS)
+            median5Plus(up, mid, dn, med, nb);
+        else
+            median5X(up, mid, dn, med, nb);
+        int32u take = 0;
+        for (int g = 0; g < 3; ++g)
+            if (job_.params.guns & (1 << g))
+                take |= 0xFFu << gunShift[g];
+        mergeBytes(o + xlo_, med_.get(), take, n);
+    }
+
+    const convJob& job_;
+    const convWindow& w_;
+    int32 rx_ = 1, ry_ = 1, ringH_ = 3, xlo_ = 0, xhi_ = -1, nPad_ = 0;
+    std::size_t rawStride_ = 0, planeStride_ = 0;
+    block<int32u> rawRing_, out_, med_;
+    block<float> planes_, acc_, vsum_;
+    block<charu> bytes_, tmp8_;
+    block<std::int64_t> acc64_;
+    // Kernel
+    int32 kscale_ = 1, mode_ = 0, cvalHeld_ = 0;
+    std::int64_t div_ = 1;
+    bool useFloat_ = true, zeroQ_ = false, box_ = false;
+    float boxA_ = 0, boxB_ = 0;
+    std::vector<int32> tapY_, tapX_;
+    std::vector<float> tapC_;
+    std::vector<std::int16_t> tapI_;
+    std::vector<const float*> tapSrc_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Built-in kernels
+
+convKernel square(int32 side, std::initializer_list<int> rows)
+{
+    convKernel k;
+    k.xs = k.ys = side;
+    k.plus = false;
+    for (int v : rows)
+        k.coef.push_back(std::int16_t(v));
+    return k;
+}
+
+convKernel flatWithCentre(int32 side, int a, int b)
+{
+    convKernel k;
+    k.xs = k.ys = side;
+    k.plus = false;
+    k.coef.assign(std::size_t(side) * std::size_t(side), std::int16_t(a));
+    k.coef[k.coef.size() / 2] = std::int16_t(b);
+    return k;
+}
+
+// Top rows given (the centre row last); the rows below mirror those above.
+convKernel mirrored(int32 side, std::initializer_list<int> top)
+{
+    convKernel k;
+    k.xs = k.ys = side;
+    k.plus = false;
+    k.coef.assign(top.begin(), top.end());
+    const int32 given = int32(top.size()) / side;
+    for (int32 r = given - 2; r >= 0; --r)
+        for (int32 x = 0; x < side; ++x)
+            k.coef.push_back(k.coef[std::size_t(r) * std::size_t(side) + std::size_t(x)]);
+    return k;
+}
+
+// A 5 x 5 kernel spread over every other row and column of a 9 x 9 one.
+convKernel spread(const convKernel& k5)
+{
+    convKernel k;
+    k.xs = k.ys = 9;
+    k.plus = false;
+    k.coef.assign(81, 0);
+    for (int32 y = 0; y < 5; ++y)
+        for (int32 x = 0; x < 5; ++x)
+            k.coef[std::size_t(2 * y * 9 + 2 * x)] = k5.coef[std::size_t(y * 5 + x)];
+    return k;
+}
+
+std::vector<convKernel> makeBuiltins()
+{
+    std::vector<convKernel> v(CK_COUNT);
+    convKernel plus;
+    plus.xs = plus.ys = 3;
+    plus.plus = true;
+    plus.coef = {0, -1, 0, -1, 4, -1, 0, -1, 0};
+    v[CK_LAPLACE_PLUS] = plus;
+    v[CK_LAPLACE_3X3] = flatWithCentre(3, -1, 8);
+    v[CK_LAPLACE_5X5] = flatWithCentre(5, -1, 24);
+    v[CK_GAUSS_5X5] =
+        square(5, {1, 2, 3, 2, 1, 2, 7, 11, 7, 2, 3, 11, 17, 11, 3, 2, 7, 11, 7, 2, 1, 2, 3, 2, 1});
+    v[CK_GAUSS_9X9] =
+        mirrored(9, {0, 0, 1, 1, 1, 1, 1, 0, 0,  0, 1, 2, 3, 3, 3, 2, 1,  0,  1,  2, 3, 6, 7,
+                     6, 3, 2, 1, 1, 3, 6, 9, 11, 9, 6, 3, 1, 1, 3, 7, 11, 12, 11, 7, 3, 1});
+    v[CK_GAUSS_15X15] = mirrored(
+        15, {2,  2,  3,  4,  5,  5,  6,  6,  6,  5,  5,  4,  3,  2,  2,  2,  3,  4,  5,  7,
+             7,  8,  8,  8,  7,  7,  5,  4,  3,  2,  3,  4,  6,  7,  9,  10, 10, 11, 10, 10,
+             9,  7,  6,  4,  3,  4,  5,  7,  9,  10, 12, 13, 13, 13, 12, 10, 9,  7,  5,  4,
+             5,  7,  9,  11, 13, 14, 15, 16, 15, 14, 13, 11, 9,  7,  5,  5,  7,  10, 12, 14,
+             16, 17, 18, 17, 16, 14, 12, 10, 7,  5,  6,  8,  10, 13, 15, 17, 19, 19, 19, 17,
+             15, 13, 10, 8,  6,  6,  8,  11, 13, 16, 18, 19, 20, 19, 18, 16, 13, 11, 8,  6});
+    v[CK_GRAD_X_3X3] = square(3, {1, 0, -1, 2, 0, -2, 1, 0, -1});
+    v[CK_GRAD_X_5X5] = square(
+        5, {1, 2, 0, -2, -1, 2, 3, 0, -3, -2, 3, 4, 0, -4, -3, 2, 3, 0, -3, -2, 1, 2, 0, -2, -1});
+    v[CK_GRAD_X_9X9] = spread(v[CK_GRAD_X_5X5]);
+    v[CK_GRAD_Y_3X3] = square(3, {1, 2, 1, 0, 0, 0, -1, -2, -1});
+    v[CK_GRAD_Y_5X5] = square(
+        5, {1, 2, 3, 2, 1, 2, 3, 4, 3, 2, 0, 0, 0, 0, 0, -2, -3, -4, -3, -2, -1, -2, -3, -2, -1});
+    v[CK_GRAD_Y_9X9] = spread(v[CK_GRAD_Y_5X5]);
+    v[CK_GRAD_D_3X3] = square(3, {2, 1, 0, 1, 0, -1, 0, -1, -2});
+    v[CK_GRAD_D_5X5] = square(
+        5, {4, 3, 2, 1, 0, 3, 2, 1, 0, -1, 2, 1, 0, -1, -2, 1, 0, -1, -2, -3, 0, -1, -2, -3, -4});
+    v[CK_GRAD_D_9X9] = spread(v[CK_GRAD_D_5X5]);
+    // The third row begins with 1: the kernel sums to 2 and a flat area comes out doubled.
+    v[CK_MEX_HAT] = square(7, {0,  0, -1, -1, -1, 0,  0,  0,  -1, -3, -3, -3, -1, 0, 1, -3, 0,
+                               7,  0, -3, -1, -1, -3, 7,  24, 7,  -3, -1, -1, -3, 0, 7, 0,  -3,
+                               -1, 0, -1, -3, -3, -3, -1, 0,  0,  0,  -1, -1, -1, 0, 0});
+    v[CK_LOG] = square(
+        5, {0, -1, -2, -1, 0, -1, 0, 2, 0, -1, -2, 2, 8, 2, -2, -1, 0, 2, 0, -1, 0, -1, -2, -1, 0});
+    return v;
+}
+
+} // namespace
+
+int32 convListLength(int32 xs, int32 ys, bool plus)
+{
+    return plus ? xs + ys - 1 : xs * ys;
+}
+
+bool convKernelFromList(int32 xs, int32 ys, bool plus, std::span<const std::int16_t> list,
+                        convKernel* k)
+{
+    if (xs < 1 || ys < 1 || !(xs & 1) || !(ys & 1) || xs > convMaxSide || ys > convMaxSide ||
+        list.size() != std::size_t(convListLength(xs, ys, plus)))
+        return false;
+    k->xs = xs;
+    k->ys = ys;
+    k->plus = plus;
+    if (!plus) {
+        k->coef.assign(list.begin(), list.end());
+        return true;
+    }
+    k->coef.assign(std::size_t(xs) * std::size_t(ys), 0);
+    const int32 cx = xs / 2, cy = ys / 2;
+    std::size_t i = 0;
+    for (int32 y = 0; y < cy; ++y)
+        k->coef[std::size_t(y * xs + cx)] = list[i++];
+    for (int32 x = 0; x < xs; ++x)
+        k->coef[std::size_t(cy * xs + x)] = list[i++];
+    for (int32 y = cy + 1; y < ys; ++y)
+        k->coef[std::size_t(y * xs + cx)] = list[i++];
+    return true;
+}
+
+std::int64_t convKernelSum(const convKernel& k)
+{
+    std::int64_t s = 0;
+    for (std::int16_t c : k.coef)
+        s += c;
+    return s;
+}
+
+std::int64_t convDivisor(const convKernel& k, const convParams& p)
+{
+    if (p.csum > 1)
+        return p.csum;
+    if (p.csum == 1) {
+        const std::int64_t s = convKernelSum(k);
+        if (s > 1)
+            return s;
+    }
+    return 1;
+}
+
+const convKernel& convBuiltinKernel(convBuiltin which)
+{
+    static const std::vector<convKernel> all = makeBuiltins();
+    return all[std::size_t(which)];
+}
+
+int32 CONVOLVE(const convJob& job, const convWindow& w)
+{
+    engine e(job, w);
+    return e.run();
+}
+
+int32 convolveImage(const convJob& job, int32u* px, int32 cols, int32 rows, std::size_t stride,
+                    int32 x0, int32 y0, int32 x1, int32 y1)
+{
+    convWindow w;
+    w.cols = cols;
+    w.rows = rows;
+    w.x0 = x0;
+    w.y0 = y0;
+    w.x1 = x1;
+    w.y1 = y1;
+    w.read = [&](int32 y, int32u* dst) {
+        std::memcpy(dst, px + std::size_t(y) * stride, std::size_t(cols) * 4);
+        return true;
+    };
+    w.write = [&](int32 y, const int32u* row) {
+        std::memcpy(px + std::size_t(y) * stride + std::size_t(x0), row + x0,
+                    std::size_t(x1 - x0 + 1) * 4);
+        return true;
+    };
+    return CONVOLVE(job, w);
+}
