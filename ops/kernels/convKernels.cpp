@@ -156,18 +156,18 @@ inline charu med3(charu a, charu b, charu c)
 // 3 x 3: each column sorted once (lo <= mid <= hi), then the median of nine is the median of
 // the largest low, the median mid and the smallest high of three neighbouring columns.
 TAV_VECTOR_CLONES
-void median9(const charu* up, const charu* mid, const charu* dn, charu* lo, charu* md, charu* hi,
-             charu* out, int32 nb)
+void median9(const charu* __restrict up, const charu* __restrict mid, const charu* __restrict dn,
+             charu* __restrict lo, charu* __restrict md, charu* __restrict hi,
+             charu* __restrict out, int32 nb)
 {
     // Columns from one pixel before to one after the run.
     for (int32 j = 0; j < nb + 8; ++j) {
-        charu a = up[j - 4], b = mid[j - 4], c = dn[j - 4];
-        sort2(a, b);
-        sort2(b, c);
-        sort2(a, b);
-        lo[j] = a;
-        md[j] = b;
-        hi[j] = c;
+        const charu a = up[j - 4], b = mid[j - 4], c = dn[j - 4];
+        const charu l1 = std::min(a, b), h1 = std::max(a, b);
+        lo[j] = std::min(l1, c);
+        const charu m2 = std::max(l1, c);
+        hi[j] = std::max(h1, m2);
+        md[j] = std::min(h1, m2);
     }
     for (int32 j = 0; j < nb; ++j) {
         const charu mx = std::max(std::max(lo[j], lo[j + 4]), lo[j + 8]);
@@ -187,14 +187,16 @@ inline charu med5(charu a, charu b, charu c, charu d, charu e)
 }
 
 TAV_VECTOR_CLONES
-void median5Plus(const charu* up, const charu* mid, const charu* dn, charu* out, int32 nb)
+void median5Plus(const charu* __restrict up, const charu* __restrict mid,
+                 const charu* __restrict dn, charu* __restrict out, int32 nb)
 {
     for (int32 j = 0; j < nb; ++j)
         out[j] = med5(up[j], dn[j], mid[j - 4], mid[j + 4], mid[j]);
 }
 
 TAV_VECTOR_CLONES
-void median5X(const charu* up, const charu* mid, const charu* dn, charu* out, int32 nb)
+void median5X(const charu* __restrict up, const charu* __restrict mid, const charu* __restrict dn,
+              charu* __restrict out, int32 nb)
 {
     for (int32 j = 0; j < nb; ++j)
         out[j] = med5(up[j - 4], up[j + 4], dn[j - 4], dn[j + 4], mid[j]);
@@ -202,10 +204,11 @@ void median5X(const charu* up, const charu* mid, const charu* dn, charu* out, in
 
 // The median bytes of the chosen guns into a row; alpha and the other guns stay.
 TAV_VECTOR_CLONES
-void mergeBytes(int32u* row, const int32u* med, int32u take, int32 n)
+void mergeBytes(int32u* __restrict row, const int32u* __restrict orig, const int32u* __restrict med,
+                int32u take, int32 n)
 {
     for (int32 i = 0; i < n; ++i)
-        row[i] = (row[i] & ~take) | (med[i] & take);
+        row[i] = (orig[i] & ~take) | (med[i] & take);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -224,7 +227,7 @@ void sobelMagnitude(const float* up, const float* mid, const float* dn, int32 sc
         const float gy = (up[i - 1] + up[i] + up[i + 1]) - (dn[i - 1] + dn[i] + dn[i + 1]);
         const float m = std::min(gx * gx + gy * gy, 65536.0f);
         const float nn = std::min(m * s2, 65536.0f);
-        const int32 v = int32(std::sqrt(nn));
+        const int32 v = int32(__builtin_sqrtf(nn));
         out[i] = charu(v > 255 ? 255 : v);
     }
 }
@@ -276,9 +279,19 @@ public:
                 ++next;
             }
             int32u* o = out_.get();
-            std::memcpy(o, raw(y), std::size_t(w_.cols) * 4);
-            if (y - ry_ >= 0 && y + ry_ < w_.rows && xhi_ >= xlo_)
+            if (y - ry_ >= 0 && y + ry_ < w_.rows && xhi_ >= xlo_) {
+                // The medians write the whole run themselves; the sums change it gun by gun.
+                if (median_) {
+                    std::memcpy(o, raw(y), std::size_t(xlo_) * 4);
+                    std::memcpy(o + xhi_ + 1, raw(y) + xhi_ + 1,
+                                std::size_t(w_.cols - 1 - xhi_) * 4);
+                } else {
+                    std::memcpy(o, raw(y), std::size_t(w_.cols) * 4);
+                }
                 line(y, o);
+            } else {
+                std::memcpy(o, raw(y), std::size_t(w_.cols) * 4);
+            }
             if (!w_.write(y, o))
                 return CONV_IO;
         }
@@ -316,12 +329,11 @@ private:
         out_ = alloc<int32u>(std::size_t(w_.cols) + pad);
         if (!rawRing_ || !out_)
             return CONV_NO_MEM;
-        const bool median = job_.filter == CF_MEDIAN_PLUS || job_.filter == CF_MEDIAN_X ||
-                            job_.filter == CF_MEDIAN_3X3;
-        if (median) {
-            const std::size_t nb = std::size_t(n) * 4 + 16;
-            tmp8_ = alloc<charu>(nb * 4);
-            med_ = alloc<int32u>(std::size_t(n) + 4);
+        median_ = job_.filter == CF_MEDIAN_PLUS || job_.filter == CF_MEDIAN_X ||
+                  job_.filter == CF_MEDIAN_3X3;
+        if (median_) {
+            tmp8_ = alloc<charu>((std::size_t(chunk) * 4 + 16) * 3);
+            med_ = alloc<int32u>(std::size_t(chunk) + 4);
             return tmp8_ && med_ ? CONV_OK : CONV_NO_MEM;
         }
         planeStride_ = std::size_t(w_.cols) + 2 * pad;
@@ -491,28 +503,33 @@ private:
         }
     }
 
+    // In runs of chunk pixels, so that the sorted columns and the medians stay in the first
+    // level cache; each run's medians go straight into the output row.
     void medianLine(int32 y, int32u* o)
     {
-        const int32 n = xhi_ - xlo_ + 1;
-        const int32 nb = n * 4;
-        const auto* up = reinterpret_cast<const charu*>(raw(y - 1) + xlo_);
-        const auto* mid = reinterpret_cast<const charu*>(raw(y) + xlo_);
-        const auto* dn = reinterpret_cast<const charu*>(raw(y + 1) + xlo_);
-        auto* med = reinterpret_cast<charu*>(med_.get());
-        const std::size_t stride = std::size_t(nb) + 16;
-        if (job_.filter == CF_MEDIAN_3X3)
-            median9(up, mid, dn, tmp8_.get(), tmp8_.get() + stride, tmp8_.get() + 2 * stride, med,
-                    nb);
-        else if (job_.filter == CF_MEDIAN_PLUS)
-            median5Plus(up, mid, dn, med, nb);
-        else
-            median5X(up, mid, dn, med, nb);
         int32u take = 0;
         for (int g = 0; g < 3; ++g)
             if (job_.params.guns & (1 << g))
                 take |= 0xFFu << gunShift[g];
-        mergeBytes(o + xlo_, med_.get(), take, n);
+        const std::size_t stride = std::size_t(chunk) * 4 + 16;
+        auto* med = reinterpret_cast<charu*>(med_.get());
+        for (int32 x = xlo_; x <= xhi_; x += chunk) {
+            const int32 m = std::min(chunk, xhi_ - x + 1), nb = m * 4;
+            const auto* up = reinterpret_cast<const charu*>(raw(y - 1) + x);
+            const auto* mid = reinterpret_cast<const charu*>(raw(y) + x);
+            const auto* dn = reinterpret_cast<const charu*>(raw(y + 1) + x);
+            if (job_.filter == CF_MEDIAN_3X3)
+                median9(up, mid, dn, tmp8_.get(), tmp8_.get() + stride, tmp8_.get() + 2 * stride,
+                        med, nb);
+            else if (job_.filter == CF_MEDIAN_PLUS)
+                median5Plus(up, mid, dn, med, nb);
+            else
+                median5X(up, mid, dn, med, nb);
+            mergeBytes(o + x, raw(y) + x, med_.get(), take, m);
+        }
     }
+
+    static constexpr int32 chunk = 512;
 
     const convJob& job_;
     const convWindow& w_;
@@ -525,7 +542,7 @@ private:
     // Kernel
     int32 kscale_ = 1, mode_ = 0, cvalHeld_ = 0;
     std::int64_t div_ = 1;
-    bool useFloat_ = true, zeroQ_ = false, box_ = false;
+    bool median_ = false, useFloat_ = true, zeroQ_ = false, box_ = false;
     float boxA_ = 0, boxB_ = 0;
     std::vector<int32> tapY_, tapX_;
     std::vector<float> tapC_;
