@@ -10,19 +10,11 @@ namespace {
 
 // Menu ids of the loop in progress; the link table points at them.
 struct notYetIds {
-    int32 pixel = -1, buff = -1, ibuff = -1, sbuff = -1;
+    int32 buff = -1, ibuff = -1, sbuff = -1;
 };
 notYetIds ids;
 
 } // namespace
-
-int32 pixelOpsMenu(std::vector<pupLink>&)
-{
-    return ids.pixel =
-               defineMenu("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
-                          "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
-                          "FRACTAL|RANDOM");
-}
 
 int32 buffOpsMenu(std::vector<pupLink>& links)
 {
@@ -39,11 +31,6 @@ int32 buffOpsMenu(std::vector<pupLink>& links)
 void notYet(const char* name)
 {
     viewUi().message(std::string(name) + "\nThis operation is not available yet.", MSG_ACK);
-}
-
-void pixelOpsNotYet(viewState*, const int32*, bufdes*)
-{
-    notYet("PIXEL OPS");
 }
 
 void buffOpsNotYet(viewState*, const int32*, bufdes*)

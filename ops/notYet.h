@@ -7,14 +7,11 @@
 
 #include "exploitOp.h"
 
-/// PIXEL OPS menus.
-int32 pixelOpsMenu(std::vector<pupLink>& links);
 /// BUFF OPS menus (iBUFF and sBUFF below it).
 int32 buffOpsMenu(std::vector<pupLink>& links);
 
 /// "<name>\nThis operation is not available yet." acknowledged with a click.
 void notYet(const char* name);
-void pixelOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 /// ANNOTATE: no annotation tools in this version.
 void annotateNone(viewState* vs, const int32* pupvals, bufdes* bd);

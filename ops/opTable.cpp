@@ -6,6 +6,7 @@
 #include "dispOps.h"
 #include "lutOps.h"
 #include "notYet.h"
+#include "pixelOps.h"
 #include "saveImage.h"
 #include "zoomOps.h"
 
@@ -13,11 +14,11 @@ namespace {
 
 // Item texts keep the main menu's own spacing: the menu is drawn from them as they stand.
 constexpr exploitOp rows[] = {
-    {"AOI   OPS", aoiOpsMenu, aoiOps},           {"LUT   OPS", lutOpsMenu, lutOps},
-    {"PIXEL OPS", pixelOpsMenu, pixelOpsNotYet}, {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
-    {"DISP  OPS", dispOpsMenu, dispOps},         {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
-    {"SAVE IMAGE", saveImageMenu, saveImageOp},  {"CALCULATOR", nullptr, CALC},
-    {"ANCILLARY", ancillaryMenu, ancillary},     {"ANNOTATE", nullptr, annotateNone},
+    {"AOI   OPS", aoiOpsMenu, aoiOps},          {"LUT   OPS", lutOpsMenu, lutOps},
+    {"PIXEL OPS", pixelOpsMenu, PIXEL_OPS},     {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
+    {"DISP  OPS", dispOpsMenu, dispOps},        {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
+    {"SAVE IMAGE", saveImageMenu, saveImageOp}, {"CALCULATOR", nullptr, CALC},
+    {"ANCILLARY", ancillaryMenu, ancillary},    {"ANNOTATE", nullptr, annotateNone},
     {"EXTENSIONS", nullptr, extensionsNone},
 };
 

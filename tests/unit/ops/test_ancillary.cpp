@@ -96,7 +96,7 @@ TEST(NotYetRows, SayNotAvailableAndChangeNothing)
         const char* text;
     };
     const Case cases[] = {
-        {3, "PIXEL OPS\nThis operation is not available yet."},
+        {3, "BURN IN LUTS\nThis operation is not available yet."},
         {4, "BUFF OPS\nThis operation is not available yet."},
         {10, "ANNOTATE\nNo annotation tools in this version."},
         {11, "EXTENSIONS\nNo extension operations are installed."},
