@@ -1,5 +1,6 @@
 #include "pixelItems.h"
 
+#include "convOps.h"
 #include "notYet.h"
 
 namespace {
@@ -24,7 +25,7 @@ const pixelItem pixelItems[PX_ITEMS] = {
     {nullptr, notBuilt}, // BURN IN LUTS
     {nullptr, notBuilt}, // PSEUDOCOLOR
     {nullptr, notBuilt}, // INFOMETRIC
-    {nullptr, notBuilt}, // CONVOLUTION
+    {convolutionMenu, CONVOLUTION},
     {nullptr, notBuilt}, // SWAP GUNS
     {nullptr, notBuilt}, // WAVELET
     {nullptr, notBuilt}, // MN CURV DIF

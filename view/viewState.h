@@ -2,6 +2,8 @@
 // refresh bits. No X and no text windows here, so that operations and their tests can use it.
 #pragma once
 
+#include <string>
+
 #include "bufRecMgt.h"
 #include "tavtypes.h"
 
@@ -71,6 +73,7 @@ struct viewState {
     int32u savedDmode = 0, savedAncil = 0; ///< kept at LOADER for the next loop
     int32 savedBuf = -1;                   ///< buffer number kept at LOADER
     bool bufferDiffers = false;            ///< this loop's buffer is not the one kept at LOADER
+    std::string kpath; ///< the convolution console's kernel path (empty: the script path)
 };
 
 /// The process-wide view state.

@@ -74,6 +74,14 @@ int32 menusInOnePiece()
     int32 pixel = xDEFPUP("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
                           "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
                           "FRACTAL|RANDOM");
+    int32 cFilters = xDEFPUP("USER|SHARPEN|LAPLACIAN|GAUSSIAN|POSTERIZE|SOBEL|MEX HAT|LoG|MEDIAN");
+    int32 cLaplace = xDEFPUP("3X3 +|3X3|5X5");
+    int32 cGauss = xDEFPUP("5X5|9X9|15X15");
+    int32 cDirection = xDEFPUP("X GRAD|Y GRAD|DIAGONAL");
+    int32 cSizes = xDEFPUP("3X3|5X5|9X9");
+    int32 cSobel = xDEFPUP("MAGNITUDE|DIRECTION");
+    int32 cMedian = xDEFPUP("PLUS|X|3X3");
+    int32 cGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
     int32 buff = xDEFPUP("iBUFF|sBUFF~");
     int32 ibuff = xDEFPUP("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|"
                           "LOAD TO|SWAP|RGB/BGR|DESTROY");
@@ -109,6 +117,33 @@ int32 menusInOnePiece()
         {&main, 6, &zoom},
         {&main, 7, &save},
         {&main, 9, &ancil},
+        {&pixel, 5, &cFilters},
+        {&cFilters, 0, &cGuns},
+        {&cFilters, 1, &cLaplace},
+        {&cFilters, 2, &cLaplace},
+        {&cFilters, 3, &cGauss},
+        {&cFilters, 4, &cDirection},
+        {&cFilters, 5, &cSobel},
+        {&cFilters, 6, &cGuns},
+        {&cFilters, 7, &cGuns},
+        {&cFilters, 8, &cMedian},
+        {&cLaplace, 0, &cGuns},
+        {&cLaplace, 1, &cGuns},
+        {&cLaplace, 2, &cGuns},
+        {&cGauss, 0, &cGuns},
+        {&cGauss, 1, &cGuns},
+        {&cGauss, 2, &cGuns},
+        {&cDirection, 0, &cSizes},
+        {&cDirection, 1, &cSizes},
+        {&cDirection, 2, &cSizes},
+        {&cSizes, 0, &cGuns},
+        {&cSizes, 1, &cGuns},
+        {&cSizes, 2, &cGuns},
+        {&cSobel, 0, &cGuns},
+        {&cSobel, 1, &cGuns},
+        {&cMedian, 0, &cGuns},
+        {&cMedian, 1, &cGuns},
+        {&cMedian, 2, &cGuns},
         {&buff, 0, &ibuff},
         {&buff, 1, &sbuff},
         {&zoom, 2, &zmode},
