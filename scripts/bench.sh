@@ -23,5 +23,7 @@ for b in bench_readers bench_readers2 bench_load bench_hdrscale bench_hdrstats b
 done
 echo "== bulkseal beside openssl enc (whole processes, 256 MiB in /dev/shm)"
 bench/bulkseal_vs_openssl.sh build-bench/tools/bulkseal/bulkseal
+echo "== convolution beside cv2.filter2D, cv2.medianBlur, libvips and ImageMagick"
+bench/conv_vs_peers.sh build-bench/bench/bench_conv
 echo "== time to first picture"
 bench/first-picture.sh build-bench/app/tav
