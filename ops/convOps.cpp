@@ -87,14 +87,8 @@ int32 runOnScope(viewState* vs, bufdes* bd, const convJob& job, const char* what
     cw.x1 = w.x0 + s.cols - 1;
     cw.y1 = w.y0 + s.rows - 1;
     cw.read = [&in](int32 y, int32u* dst) { return in.read(y, dst); };
-    cw.write = [&](int32 y, const int32u* row) {
-        const int32 ay = y - w.y0;
-        int32u* o = out.row(ay);
-        if (!o)
-            return false;
-        std::memcpy(o, row + w.x0, std::size_t(s.cols) * 4);
-        return out.put(ay);
-    };
+    cw.target = [&](int32 y) { return out.row(y - w.y0); };
+    cw.commit = [&](int32 y) { return out.put(y - w.y0); };
     return CONVOLVE(job, cw);
 }
 

@@ -109,14 +109,16 @@ void boxSums(const float* const* rows, int32 ky, int32 kx, float* vsum, float* a
     }
 }
 
-// S -> pixel on the single-precision path: S x kscale, truncated quotient, plus the base
+// S -> pixel on the single-precision path (S = a x acc + b x centre: a box sum and its centre
+// weight, or the tap sums with a = 1, b = 0): S x kscale, truncated quotient, plus the base
 // (0, the centre, or cval held to a value that cannot change the clamped result), 0..255.
 TAV_VECTOR_CLONES
-void finishFloat(const float* acc, const float* centre, float ks, float div, bool divide, int mode,
-                 int32 cval, charu* out, int32 n)
+void finishFloat(const float* __restrict acc, const float* __restrict centre, float a, float b,
+                 float ks, float div, bool divide, int mode, int32 cval, charu* __restrict out,
+                 int32 n)
 {
     for (int32 i = 0; i < n; ++i) {
-        float s = acc[i] * ks;
+        float s = (a * acc[i] + b * centre[i]) * ks;
         if (divide)
             s = s / div;
         int32 q = int32(s); // toward zero
@@ -128,13 +130,14 @@ void finishFloat(const float* acc, const float* centre, float ks, float div, boo
     }
 }
 
-// Writes result bytes of the guns back into a BGRA row.
+// Result bytes of the three guns into a BGRA row: alpha and the guns in keep from the input
+// (their byte planes hold zeros).
 TAV_VECTOR_CLONES
-void putGun(int32u* row, const charu* v, int32 n, int shift)
+void packGuns(int32u* __restrict row, const int32u* __restrict in, const charu* __restrict r,
+              const charu* __restrict g, const charu* __restrict b, int32u keep, int32 n)
 {
-    const int32u keep = ~(0xFFu << shift);
     for (int32 i = 0; i < n; ++i)
-        row[i] = (row[i] & keep) | (int32u(v[i]) << shift);
+        row[i] = (in[i] & keep) | int32u(r[i]) << 16 | int32u(g[i]) << 8 | int32u(b[i]);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -278,21 +281,21 @@ public:
                             gunToFloat(slot, plane(g, next), w_.cols, gunShift[g]);
                 ++next;
             }
-            int32u* o = out_.get();
+            int32u* t = w_.target(y);
+            if (!t)
+                return CONV_IO;
+            int32u* o = t - w_.x0; // indexed by window column, x0..x1 only
+            const int32u* in = raw(y);
             if (y - ry_ >= 0 && y + ry_ < w_.rows && xhi_ >= xlo_) {
-                // The medians write the whole run themselves; the sums change it gun by gun.
-                if (median_) {
-                    std::memcpy(o, raw(y), std::size_t(xlo_) * 4);
-                    std::memcpy(o + xhi_ + 1, raw(y) + xhi_ + 1,
-                                std::size_t(w_.cols - 1 - xhi_) * 4);
-                } else {
-                    std::memcpy(o, raw(y), std::size_t(w_.cols) * 4);
-                }
+                // Columns too near the window's edge keep their pixels; the rest is written
+                // whole by the line.
+                std::memcpy(o + w_.x0, in + w_.x0, std::size_t(xlo_ - w_.x0) * 4);
+                std::memcpy(o + xhi_ + 1, in + xhi_ + 1, std::size_t(w_.x1 - xhi_) * 4);
                 line(y, o);
             } else {
-                std::memcpy(o, raw(y), std::size_t(w_.cols) * 4);
+                std::memcpy(t, in + w_.x0, std::size_t(w_.x1 - w_.x0 + 1) * 4);
             }
-            if (!w_.write(y, o))
+            if (!w_.commit(y))
                 return CONV_IO;
         }
         return CONV_OK;
@@ -312,7 +315,8 @@ private:
             ky = k->ys;
         }
         if (w_.cols < 1 || w_.rows < 1 || w_.x0 < 0 || w_.y0 < 0 || w_.x1 >= w_.cols ||
-            w_.y1 >= w_.rows || w_.x1 < w_.x0 || w_.y1 < w_.y0 || !w_.read || !w_.write)
+            w_.y1 >= w_.rows || w_.x1 < w_.x0 || w_.y1 < w_.y0 || !w_.read || !w_.target ||
+            !w_.commit)
             return CONV_BAD_ARGS;
         if (w_.x1 - w_.x0 + 1 <= kx + 15)
             return CONV_TOO_NARROW;
@@ -326,8 +330,7 @@ private:
         // Raw rows carry one pixel on each side for the medians' neighbours.
         rawStride_ = std::size_t(w_.cols) + 16;
         rawRing_ = alloc<int32u>(rawStride_ * std::size_t(ringH_));
-        out_ = alloc<int32u>(std::size_t(w_.cols) + pad);
-        if (!rawRing_ || !out_)
+        if (!rawRing_)
             return CONV_NO_MEM;
         median_ = job_.filter == CF_MEDIAN_PLUS || job_.filter == CF_MEDIAN_X ||
                   job_.filter == CF_MEDIAN_3X3;
@@ -339,7 +342,8 @@ private:
         planeStride_ = std::size_t(w_.cols) + 2 * pad;
         planes_ = alloc<float>(planeStride_ * std::size_t(ringH_) * 3);
         acc_ = alloc<float>(std::size_t(nPad_) + pad);
-        bytes_ = alloc<charu>(std::size_t(nPad_) + pad);
+        bytesStride_ = std::size_t(nPad_) + pad;
+        bytes_ = alloc<charu>(bytesStride_ * 4); // three guns, and zeros for the others
         if (!planes_ || !acc_ || !bytes_)
             return CONV_NO_MEM;
         if (job_.filter == CF_KERNEL)
@@ -422,6 +426,24 @@ private:
         }
     }
 
+    // Byte plane of gun g's results; the fourth stays zero for the guns not chosen.
+    charu* gunBytes(int g) { return bytes_.get() + bytesStride_ * std::size_t(g); }
+
+    // The chosen guns' byte planes into the row, the other guns and alpha from the input.
+    void pack(int32 y, int32u* o)
+    {
+        const int32 n = xhi_ - xlo_ + 1;
+        const charu* p[3];
+        int32u keep = 0xFF000000u;
+        for (int g = 0; g < 3; ++g) {
+            const bool on = job_.params.guns & (1 << g);
+            p[g] = on ? gunBytes(g) : gunBytes(3);
+            if (!on)
+                keep |= 0xFFu << gunShift[g];
+        }
+        packGuns(o + xlo_, raw(y) + xlo_, p[0], p[1], p[2], keep, n);
+    }
+
     void kernelLine(int32 y, int32u* o)
     {
         const int32 n = xhi_ - xlo_ + 1;
@@ -433,27 +455,29 @@ private:
             const float* centre = plane(g, y) + xlo_;
             if (zeroQ_) {
                 std::memset(acc, 0, std::size_t(n) * 4);
-                finishFloat(acc, centre, 1.0f, 1.0f, false, mode_, cvalHeld_, bytes_.get(), n);
+                finishFloat(acc, centre, 1.0f, 0.0f, 1.0f, 1.0f, false, mode_, cvalHeld_,
+                            gunBytes(g), n);
             } else if (useFloat_) {
+                float a = 1.0f, b = 0.0f;
                 if (box_) {
                     const float* rows[convMaxSide];
                     for (int32 r = 0; r < ky; ++r)
                         rows[r] = plane(g, y - ry_ + r) + xlo_ - rx_;
                     boxSums(rows, ky, kx, vsum_.get(), acc, n);
-                    for (int32 i = 0; i < n; ++i)
-                        acc[i] = boxA_ * acc[i] + boxB_ * centre[i];
+                    a = boxA_;
+                    b = boxB_;
                 } else {
                     for (std::size_t t = 0; t < tapY_.size(); ++t)
                         tapSrc_[t] = plane(g, y - ry_ + tapY_[t]) + xlo_ - rx_ + tapX_[t];
                     tapSums(tapSrc_.data(), tapC_.data(), int32(tapY_.size()), acc, nPad_);
                 }
-                finishFloat(acc, centre, float(kscale_), float(div_), div_ > 1, mode_, cvalHeld_,
-                            bytes_.get(), n);
+                finishFloat(acc, centre, a, b, float(kscale_), float(div_), div_ > 1, mode_,
+                            cvalHeld_, gunBytes(g), n);
             } else {
                 wideLine(g, y, centre, n);
             }
-            putGun(o + xlo_, bytes_.get(), n, gunShift[g]);
         }
+        pack(y, o);
     }
 
     // 64-bit sums for kernels whose sums leave single precision: the sum saturated when
@@ -481,7 +505,7 @@ private:
                 s += std::int64_t(centre[i]);
             else if (mode_ == 2)
                 s += job_.params.cval;
-            bytes_[std::size_t(i)] = charu(std::clamp<std::int64_t>(s, 0, 255));
+            gunBytes(g)[i] = charu(std::clamp<std::int64_t>(s, 0, 255));
         }
     }
 
@@ -496,11 +520,11 @@ private:
             const float* mid = plane(g, y) + xlo_;
             const float* dn = plane(g, y + 1) + xlo_;
             if (job_.filter == CF_SOBEL_MAG)
-                sobelMagnitude(up, mid, dn, scale, bytes_.get(), n);
+                sobelMagnitude(up, mid, dn, scale, gunBytes(g), n);
             else
-                sobelDirection(up, mid, dn, scale, bytes_.get(), n);
-            putGun(o + xlo_, bytes_.get(), n, gunShift[g]);
+                sobelDirection(up, mid, dn, scale, gunBytes(g), n);
         }
+        pack(y, o);
     }
 
     // In runs of chunk pixels, so that the sorted columns and the medians stay in the first
@@ -534,8 +558,8 @@ private:
     const convJob& job_;
     const convWindow& w_;
     int32 rx_ = 1, ry_ = 1, ringH_ = 3, xlo_ = 0, xhi_ = -1, nPad_ = 0;
-    std::size_t rawStride_ = 0, planeStride_ = 0;
-    block<int32u> rawRing_, out_, med_;
+    std::size_t rawStride_ = 0, planeStride_ = 0, bytesStride_ = 0;
+    block<int32u> rawRing_, med_;
     block<float> planes_, acc_, vsum_;
     block<charu> bytes_, tmp8_;
     block<std::int64_t> acc64_;
@@ -721,10 +745,7 @@ int32 convolveImage(const convJob& job, int32u* px, int32 cols, int32 rows, std:
         std::memcpy(dst, px + std::size_t(y) * stride, std::size_t(cols) * 4);
         return true;
     };
-    w.write = [&](int32 y, const int32u* row) {
-        std::memcpy(px + std::size_t(y) * stride + std::size_t(x0), row + x0,
-                    std::size_t(x1 - x0 + 1) * 4);
-        return true;
-    };
+    w.target = [&](int32 y) { return px + std::size_t(y) * stride + std::size_t(x0); };
+    w.commit = [](int32) { return true; };
     return CONVOLVE(job, w);
 }

@@ -101,8 +101,11 @@ struct convWindow {
     int32 x1 = -1, y1 = -1;
     /// Reads window row y (rows come in increasing order) into cols pixels at dst.
     std::function<bool(int32 y, int32u* dst)> read;
-    /// Takes the finished window row y of an area row (only x0..x1 differ from the input).
-    std::function<bool(int32 y, const int32u* row)> write;
+    /// Where the area part of window row y goes: x1 - x0 + 1 pixels, asked for once all the
+    /// rows it needs have been read; the engine writes the whole run. Null on failure.
+    std::function<int32u*(int32 y)> target;
+    /// Hands row y back once written; false on failure.
+    std::function<bool(int32 y)> commit;
 };
 
 /// Runs a job over a window. Pixels whose neighbourhood passes the window's edge keep their
