@@ -169,7 +169,7 @@ inline charu med3(charu a, charu b, charu c)
 TAV_VECTOR_CLONES
 void median9(const charu* __restrict up, const charu* __restrict mid, const charu* __restrict dn,
              charu* __restrict lo, charu* __restrict md, charu* __restrict hi,
-             charu* __restrict out, int32 nb)
+             const charu* __restrict keep, charu* __restrict out, int32 nb)
 {
     // Columns from one pixel before to one after the run.
     for (int32 j = 0; j < nb + 8; ++j) {
@@ -184,7 +184,7 @@ void median9(const charu* __restrict up, const charu* __restrict mid, const char
         const charu mx = std::max(std::max(lo[j], lo[j + 4]), lo[j + 8]);
         const charu mn = std::min(std::min(hi[j], hi[j + 4]), hi[j + 8]);
         const charu me = med3(md[j], md[j + 4], md[j + 8]);
-        out[j] = med3(mx, me, mn);
+        out[j] = charu((mid[j] & keep[j]) | (med3(mx, me, mn) & ~keep[j]));
     }
 }
 
@@ -199,27 +199,21 @@ inline charu med5(charu a, charu b, charu c, charu d, charu e)
 
 TAV_VECTOR_CLONES
 void median5Plus(const charu* __restrict up, const charu* __restrict mid,
-                 const charu* __restrict dn, charu* __restrict out, int32 nb)
+                 const charu* __restrict dn, const charu* __restrict keep, charu* __restrict out,
+                 int32 nb)
 {
     for (int32 j = 0; j < nb; ++j)
-        out[j] = med5(up[j], dn[j], mid[j - 4], mid[j + 4], mid[j]);
+        out[j] = charu((mid[j] & keep[j]) |
+                       (med5(up[j], dn[j], mid[j - 4], mid[j + 4], mid[j]) & ~keep[j]));
 }
 
 TAV_VECTOR_CLONES
 void median5X(const charu* __restrict up, const charu* __restrict mid, const charu* __restrict dn,
-              charu* __restrict out, int32 nb)
+              const charu* __restrict keep, charu* __restrict out, int32 nb)
 {
     for (int32 j = 0; j < nb; ++j)
-        out[j] = med5(up[j - 4], up[j + 4], dn[j - 4], dn[j + 4], mid[j]);
-}
-
-// The median bytes of the chosen guns into a row; alpha and the other guns stay.
-TAV_VECTOR_CLONES
-void mergeBytes(int32u* __restrict row, const int32u* __restrict orig, const int32u* __restrict med,
-                int32u take, int32 n)
-{
-    for (int32 i = 0; i < n; ++i)
-        row[i] = (orig[i] & ~take) | (med[i] & take);
+        out[j] = charu((mid[j] & keep[j]) |
+                       (med5(up[j - 4], up[j + 4], dn[j - 4], dn[j + 4], mid[j]) & ~keep[j]));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -344,8 +338,18 @@ private:
                   job_.filter == CF_MEDIAN_3X3;
         if (median_) {
             tmp8_ = alloc<charu>((std::size_t(chunk) * 4 + 16) * 3);
-            med_ = alloc<int32u>(std::size_t(chunk) + 4);
-            return tmp8_ && med_ ? CONV_OK : CONV_NO_MEM;
+            // Bytes that keep their input (alpha, the guns not chosen), one run's worth.
+            keep_ = alloc<charu>(std::size_t(chunk) * 4);
+            if (!tmp8_ || !keep_)
+                return CONV_NO_MEM;
+            for (int32 i = 0; i < chunk; ++i) {
+                auto* k = reinterpret_cast<int32u*>(keep_.get()) + i;
+                *k = 0xFF000000u;
+                for (int g = 0; g < 3; ++g)
+                    if (!(job_.params.guns & (1 << g)))
+                        *k |= 0xFFu << gunShift[g];
+            }
+            return CONV_OK;
         }
         planeStride_ = std::size_t(w_.cols) + 2 * pad;
         planes_ = alloc<float>(planeStride_ * std::size_t(ringH_) * 3);
@@ -577,25 +581,21 @@ private:
     // level cache; each run's medians go straight into the output row.
     void medianLine(int32 y, int32u* o)
     {
-        int32u take = 0;
-        for (int g = 0; g < 3; ++g)
-            if (job_.params.guns & (1 << g))
-                take |= 0xFFu << gunShift[g];
         const std::size_t stride = std::size_t(chunk) * 4 + 16;
-        auto* med = reinterpret_cast<charu*>(med_.get());
+        const charu* keep = keep_.get();
         for (int32 x = xlo_; x <= xhi_; x += chunk) {
             const int32 m = std::min(chunk, xhi_ - x + 1), nb = m * 4;
             const auto* up = reinterpret_cast<const charu*>(raw(y - 1) + x);
             const auto* mid = reinterpret_cast<const charu*>(raw(y) + x);
             const auto* dn = reinterpret_cast<const charu*>(raw(y + 1) + x);
+            auto* out = reinterpret_cast<charu*>(o + x);
             if (job_.filter == CF_MEDIAN_3X3)
                 median9(up, mid, dn, tmp8_.get(), tmp8_.get() + stride, tmp8_.get() + 2 * stride,
-                        med, nb);
+                        keep, out, nb);
             else if (job_.filter == CF_MEDIAN_PLUS)
-                median5Plus(up, mid, dn, med, nb);
+                median5Plus(up, mid, dn, keep, out, nb);
             else
-                median5X(up, mid, dn, med, nb);
-            mergeBytes(o + x, raw(y) + x, med_.get(), take, m);
+                median5X(up, mid, dn, keep, out, nb);
         }
     }
 
@@ -605,9 +605,9 @@ private:
     const convWindow& w_;
     int32 rx_ = 1, ry_ = 1, ringH_ = 3, xlo_ = 0, xhi_ = -1, nPad_ = 0;
     std::size_t rawStride_ = 0, planeStride_ = 0, bytesStride_ = 0;
-    block<int32u> rawRing_, med_;
+    block<int32u> rawRing_;
     block<float> planes_, acc_, vsum_;
-    block<charu> bytes_, tmp8_;
+    block<charu> bytes_, tmp8_, keep_;
     block<std::int64_t> acc64_;
     // Kernel
     int32 kscale_ = 1, mode_ = 0, cvalHeld_ = 0;
