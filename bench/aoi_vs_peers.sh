@@ -1,9 +1,12 @@
 #!/bin/bash
-# The FG AOI kernels beside their peers on the same seeded picture, in the same run, in
-# megapixels per second (median of N calls):
-#  - in process: bench_aoi against cv2.flip, cv2.rotate, cv2.warpAffine and cv2.resize of the
-#    2 x 2 corners (INTER_LINEAR) in OpenCV's Python with cv2.setNumThreads(1);
-#  - whole processes, net of a plain copy by the same tool: `vips flip|rot|rotate`
+# The FG AOI kernels, and at 4096 x 4096 the whole-buffer work of BUFF OPS (in-place MIRROR
+# and FLIP, ROT 90 / -90 / 30 degrees into a new block, JOIN RIGHT of a second buffer of the
+# same size, RGB/BGR), beside their peers on the same seeded picture, in the same run, in
+# megapixels per second of input (median of N calls):
+#  - in process: bench_aoi against cv2.flip, cv2.rotate, cv2.warpAffine, cv2.resize of the
+#    2 x 2 corners (INTER_LINEAR), cv2.hconcat and cv2.cvtColor BGRA2RGBA in OpenCV's Python
+#    with cv2.setNumThreads(1);
+#  - whole processes, net of a plain copy by the same tool: `vips flip|rot|rotate|join`
 #    (VIPS_CONCURRENCY=1) and `convert -flop|-flip|-rotate|-sparse-color Bilinear`
 #    (MAGICK_THREAD_LIMIT=1).
 #
@@ -27,6 +30,9 @@ c = a[[0, -1]][:, [0, -1]].copy()
 m = cv2.getRotationMatrix2D(((w - 1) / 2, (h - 1) / 2), -30, 1.0)
 f = {"flip_h": lambda: cv2.flip(a, 1), "flip_v": lambda: cv2.flip(a, 0),
      "rot90": lambda: cv2.rotate(a, cv2.ROTATE_90_CLOCKWISE),
+     "rotm90": lambda: cv2.rotate(a, cv2.ROTATE_90_COUNTERCLOCKWISE),
+     "hconcat": lambda: cv2.hconcat([a, a]),
+     "bgra2rgba": lambda: cv2.cvtColor(a, cv2.COLOR_BGRA2RGBA),
      "rot30": lambda: cv2.warpAffine(a, m, (w, h), flags=cv2.INTER_LINEAR),
      "corners": lambda: cv2.resize(c, (w, h), interpolation=cv2.INTER_LINEAR)}[k]
 f()
@@ -71,6 +77,14 @@ for w, h in ((1536, 1024), (4096, 4096)):
             ("FLIP", "flip", "flip_v", ["flip", v, o, "vertical"], ["-flip"]),
             ("ROT 90", "rot90", "rot90", ["rot", v, o, "d90"], ["-rotate", "90"]),
             ("ROT '?' 30", "rot30", "rot30", ["rotate", v, o, "30"], ["-rotate", "30"])]
+    if w == 4096:
+        rows += [("BUF MIRROR", "mirror", "flip_h", ["flip", v, o, "horizontal"], None),
+                 ("BUF FLIP", "flip", "flip_v", ["flip", v, o, "vertical"], None),
+                 ("BUF ROT 90", "bufrot90", "rot90", ["rot", v, o, "d90"], None),
+                 ("BUF ROT -90", "bufrotm90", "rotm90", ["rot", v, o, "d270"], None),
+                 ("BUF ROT 30", "bufrot30", "rot30", ["rotate", v, o, "30"], None),
+                 ("JOIN RIGHT", "join", "hconcat", ["join", v, v, o, "horizontal"], None),
+                 ("RGB/BGR", "rgbbgr", "bgra2rgba", None, None)]
     for name, k, ck, vargs, margs in rows:
         us = mp / ours(k, w, h)
         c = cv2t(ck, w, h)

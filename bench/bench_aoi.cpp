@@ -1,10 +1,14 @@
 // FG AOI kernels timed on a seeded picture: FILL CORNERS, X & Y, MIRROR, FLIP, ROT 90 and a
-// free turn by 30 degrees. Prints the seconds of each of N calls, one per line, so that a
-// script can put them beside the peers timed the same way in the same run.
+// free turn by 30 degrees; and the whole-buffer work of BUFF OPS: turns into a new block
+// (ROT 90, ROT -90, ROT '?' 30 with anti-aliasing into the bounding box), JOIN RIGHT of a
+// second buffer of the same size into a new block, and RGB/BGR. Prints the seconds
+// of each of N calls, one per line, so that a script can put them beside the peers timed the
+// same way in the same run.
 //
 //   bench_aoi KERNEL WIDTH HEIGHT N
 //
-// KERNEL: corners, xy, mirror, flip, rot90, rot30.
+// KERNEL: corners, xy, mirror, flip, rot90, rot30, bufrot90, bufrotm90, bufrot30, join,
+// rgbbgr.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +17,8 @@
 #include <vector>
 
 #include "aoiKernels.h"
+#include "bigBlock.h"
+#include "buffKernels.h"
 
 namespace {
 
@@ -27,12 +33,38 @@ std::vector<int32u> seeded(int32 w, int32 h)
     return px;
 }
 
+// A turn as ROTATE does it: a new block of the turned size, the old one released.
+void bufferTurn(const pixArea& a, int32 deg)
+{
+    int32 ow = a.h, oh = a.w;
+    if (deg % 90 != 0)
+        rotatedSize(a.w, a.h, deg, &ow, &oh);
+    auto* out = static_cast<int32u*>(bigAlloc(std::size_t(ow) * std::size_t(oh) * 4));
+    if (deg % 90 == 0)
+        rotateRight(a, pixArea{out, ow, oh, ow}, deg);
+    else
+        rotateAny(a, pixArea{out, ow, oh, ow}, deg, true);
+    bigFree(out);
+}
+
+// JOIN RIGHT as the buffer does it: the joined block made and filled, the current block
+// released.
+void bufferJoin(const std::vector<int32u>& px, int32 w, int32 h)
+{
+    const std::size_t bytes = std::size_t(w) * std::size_t(h) * 4;
+    auto* joined = static_cast<int32u*>(bigAlloc(bytes * 2));
+    joinBlocks(joined, px.data(), w, h, px.data(), w, h, JOIN_RIGHT);
+    bigFree(joined);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: bench_aoi corners|xy|mirror|flip|rot90|rot30 W H N\n");
+        std::fprintf(stderr,
+                     "usage: bench_aoi corners|xy|mirror|flip|rot90|rot30|bufrot90|bufrotm90|"
+                     "bufrot30|join|rgbbgr W H N\n");
         return 2;
     }
     const std::string k = argv[1];
@@ -57,6 +89,12 @@ int main(int argc, char** argv)
             rotateRight(a, pixArea{out.data(), h, w, h}, 90);
         else if (k == "rot30")
             rotateAny(a, pixArea{out.data(), w, h, w}, 30.0, true);
+        else if (k == "bufrot90" || k == "bufrotm90" || k == "bufrot30")
+            bufferTurn(a, k == "bufrot90" ? 90 : k == "bufrotm90" ? 270 : 30);
+        else if (k == "join")
+            bufferJoin(src, w, h);
+        else if (k == "rgbbgr")
+            swapRedBlue(work.data(), work.size());
         else
             return 2;
         const double s =

@@ -381,6 +381,23 @@ bool drawRamp(const viewState* vs, const char* prompt, std::vector<rampPoint>& p
     return finished;
 }
 
+} // namespace
+
+bool LUT_DRAW_RAMP(const viewState* vs, charu out[256])
+{
+    std::vector<rampPoint> pts;
+    if (!drawRamp(vs,
+                  "Move cursor inside Histogram and press LEFTMOUSE.\n"
+                  "Input 2+ ENHANCEMENT RAMP segments on histogram.\n"
+                  "MIDDLEMOUSE deletes points, RIGHTMOUSE finishes.",
+                  pts))
+        return false;
+    rampLut(pts, out);
+    return true;
+}
+
+namespace {
+
 void histRamp(viewState* vs, bufdes* bd, int32 guns, bool specify)
 {
     std::vector<rampPoint> pts;
@@ -643,21 +660,23 @@ void LUT_COMMIT(viewState* vs, bufdes* bd, int32 gunBits, const char* name)
     committed(vs, bd, gunBits, name);
 }
 
-void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits)
+void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits, bool quiet)
 {
     uiPort& ui = viewUi();
     lutOpsState& s = lutState;
     if (gunBits & 8) {
         s.writeIdx = s.curIdx = s.filled = 0;
-        ui.message("Previous LUTs buffer reset", MSG_BRIEF);
+        if (!quiet)
+            ui.message("Previous LUTs buffer reset", MSG_BRIEF);
     }
     const int32 guns = gunBits & 7;
     if (!guns)
         return;
     const int32 active = guns & ~vs->gunMask & 7;
     if (!active) {
-        ui.message(guns == 7 ? "No transform LUTS active" : "Selected LUT is already Linear",
-                   MSG_BRIEF);
+        if (!quiet)
+            ui.message(guns == 7 ? "No transform LUTS active" : "Selected LUT is already Linear",
+                       MSG_BRIEF);
         return;
     }
     for (int g = 0; g < 3; ++g)
@@ -668,7 +687,8 @@ void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits)
     vs->gunMask = charu(vs->gunMask | guns);
     vs->lutsChanged = true;
     updateColourTable(vs, bd);
-    ui.message("LUT Reset to LINEAR", MSG_BRIEF);
+    if (!quiet)
+        ui.message("LUT Reset to LINEAR", MSG_BRIEF);
 }
 
 void lutOps(viewState* vs, const int32* pv, bufdes* bd)

@@ -44,8 +44,13 @@ void lutOps(viewState* vs, const int32* pupvals, bufdes* bd);
 /// linear mask, the view is told and the setting is archived (GAMMA of DISP OPS uses it too).
 void LUT_COMMIT(viewState* vs, bufdes* bd, int32 gunBits, const char* name);
 
+/// The stretch edit: a ramp drawn on the histogram box into out (the alpha display table of
+/// BUFF OPS uses it too). False, out untouched, when the drawing was abandoned.
+bool LUT_DRAW_RAMP(const viewState* vs, charu out[256]);
+
 /// RESET of the guns in gunBits (red 1, green 2, blue 4); bit 8 empties the archive as well.
-void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits);
+/// quiet: no message (an operation that resets the tables as part of its work says its own).
+void LUT_RESET(viewState* vs, bufdes* bd, int32 gunBits, bool quiet = false);
 
 /// The view as CYCLE repaints it at every step: the plain view read once, then drawn through
 /// the tables (no accumulator file read and no block allocated per step).

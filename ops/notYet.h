@@ -1,4 +1,4 @@
-// Main menu items whose operations are not built yet: they open their sub-menus, so that the
+// Menu items whose operations are not built yet: they open their sub-menus, so that the
 // user sees what is coming, and then say plainly that the operation is not available rather
 // than pretend to act. Each is replaced by its operation's own row as that is built.
 #pragma once
@@ -7,12 +7,8 @@
 
 #include "exploitOp.h"
 
-/// BUFF OPS menus (iBUFF and sBUFF below it).
-int32 buffOpsMenu(std::vector<pupLink>& links);
-
 /// "<name>\nThis operation is not available yet." acknowledged with a click.
 void notYet(const char* name);
-void buffOpsNotYet(viewState* vs, const int32* pupvals, bufdes* bd);
 /// ANNOTATE: no annotation tools in this version.
 void annotateNone(viewState* vs, const int32* pupvals, bufdes* bd);
 /// EXTENSIONS: no extension operations are installed.

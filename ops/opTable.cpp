@@ -2,6 +2,7 @@
 
 #include "ancillary.h"
 #include "aoiOps.h"
+#include "buffOps.h"
 #include "calculator.h"
 #include "dispOps.h"
 #include "lutOps.h"
@@ -15,7 +16,7 @@ namespace {
 // Item texts keep the main menu's own spacing: the menu is drawn from them as they stand.
 constexpr exploitOp rows[] = {
     {"AOI   OPS", aoiOpsMenu, aoiOps},          {"LUT   OPS", lutOpsMenu, lutOps},
-    {"PIXEL OPS", pixelOpsMenu, PIXEL_OPS},     {"BUFF  OPS", buffOpsMenu, buffOpsNotYet},
+    {"PIXEL OPS", pixelOpsMenu, PIXEL_OPS},     {"BUFF  OPS", buffOpsMenu, buffOps},
     {"DISP  OPS", dispOpsMenu, dispOps},        {"PAN / ZOOM", zoomOpsMenu, zoom_ops},
     {"SAVE IMAGE", saveImageMenu, saveImageOp}, {"CALCULATOR", nullptr, CALC},
     {"ANCILLARY", ancillaryMenu, ancillary},    {"ANNOTATE", nullptr, annotateNone},

@@ -1,7 +1,10 @@
 #include "pixelItems.h"
 
 #include "convOps.h"
+#include "fractalOps.h"
 #include "notYet.h"
+#include "pixelBasic.h"
+#include "waveletOps.h"
 
 namespace {
 
@@ -20,18 +23,18 @@ pixelRun notBuilt(viewState*, const int32* pupvals, bufdes*)
 
 // One row per item, in menu order.
 const pixelItem pixelItems[PX_ITEMS] = {
-    {nullptr, notBuilt}, // SET SCOPE
-    {nullptr, notBuilt}, // B & W
-    {nullptr, notBuilt}, // BURN IN LUTS
-    {nullptr, notBuilt}, // PSEUDOCOLOR
-    {nullptr, notBuilt}, // INFOMETRIC
-    {convolutionMenu, CONVOLUTION},
-    {nullptr, notBuilt}, // SWAP GUNS
-    {nullptr, notBuilt}, // WAVELET
-    {nullptr, notBuilt}, // MN CURV DIF
-    {nullptr, notBuilt}, // FFT
-    {nullptr, notBuilt}, // CANNY
-    {nullptr, notBuilt}, // ADAPTIVE
-    {nullptr, notBuilt}, // FRACTAL
-    {nullptr, notBuilt}, // RANDOM
+    {pxScopeMenu, pxScope},           // SET SCOPE
+    {pxBwMenu, pxBw},                 // B & W
+    {pxBurnInMenu, pxBurnIn},         // BURN IN LUTS
+    {pxPseudoMenu, pxPseudo},         // PSEUDOCOLOR
+    {pxInfometricMenu, pxInfometric}, // INFOMETRIC
+    {convolutionMenu, CONVOLUTION},   // CONVOLUTION
+    {pxSwapMenu, pxSwap},             // SWAP GUNS
+    {waveletMenu, waveletRun},        // WAVELET
+    {nullptr, pxMcd},                 // MN CURV DIF
+    {nullptr, pxFft},                 // FFT
+    {nullptr, notBuilt},              // CANNY
+    {nullptr, notBuilt},              // ADAPTIVE
+    {fractalMenu, fractalRun},        // FRACTAL
+    {nullptr, pxRandom},              // RANDOM
 };

@@ -17,12 +17,14 @@ cmake --build build-bench -j"$(nproc)"
 
 # The in-process loads write their diagnostics to standard error at every iteration.
 for b in bench_readers bench_readers2 bench_load bench_hdrscale bench_hdrstats bench_bulkseal bench_calc \
-    bench_lut bench_pan bench_warp bench_save bench_disp; do
+    bench_lut bench_pan bench_warp bench_save bench_disp bench_hdrmenu bench_pixops bench_wavfrac; do
     echo "== $b"
     build-bench/bench/$b "$@" 2>/dev/null
 done
 echo "== bulkseal beside openssl enc (whole processes, 256 MiB in /dev/shm)"
 bench/bulkseal_vs_openssl.sh build-bench/tools/bulkseal/bulkseal
+echo "== AOI and whole-buffer geometry beside OpenCV, libvips and ImageMagick"
+bench/aoi_vs_peers.sh build-bench/bench/bench_aoi
 echo "== convolution beside cv2.filter2D, cv2.medianBlur, libvips and ImageMagick"
 bench/conv_vs_peers.sh build-bench/bench/bench_conv
 echo "== time to first picture"

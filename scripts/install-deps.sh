@@ -16,11 +16,11 @@ build_pkgs=(
 test_pkgs=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev
     clang-format netpbm imagemagick libjpeg-turbo-progs libtiff-tools libopenjp2-tools openssl
-    file binutils libcfitsio-bin webp libavif-bin
+    file binutils libcfitsio-bin webp libavif-bin python3-pywt
 )
 
 # Peers the benchmarks compare against: only scripts/bench.sh asks for them.
-bench_pkgs=(python3-opencv python3-numpy libvips-tools imagemagick)
+bench_pkgs=(python3-opencv python3-numpy python3-pywt libvips-tools imagemagick)
 
 pkgs=("${build_pkgs[@]}")
 for a in "$@"; do

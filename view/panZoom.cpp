@@ -403,6 +403,34 @@ void RESET_PAN_ACCUMS()
     emptyFolios(1u << slotGLOBALV);
 }
 
+void SWAP_PAN_ACCUMS(int32 a, int32 b)
+{
+    if (a < 1 || a > NUM_iBUFF || b < 1 || b > NUM_iBUFF || a == b)
+        return;
+    // The accumulator's content goes back to its own buffer's file first, so that both files
+    // are whole when they change places; the next MANAGE_PAN_ACCUM loads the right one.
+    if (accumBuf > 0 && perBuf[accumBuf - 1] && FOLIO_FILE(slotGLOBALV))
+        copyFile(FOLIO_FILE(slotGLOBALV), perBuf[accumBuf - 1]);
+    std::swap(perBuf[a - 1], perBuf[b - 1]);
+    accumBuf = 0;
+    emptyFolios(1u << slotGLOBALV);
+}
+
+void DROP_PAN_ACCUM(int32 bufNum)
+{
+    if (bufNum < 1 || bufNum > NUM_iBUFF)
+        return;
+    if (std::FILE* f = perBuf[bufNum - 1]) {
+        std::fflush(f);
+        if (ftruncate(fileno(f), 0) != 0)
+            std::clearerr(f);
+    }
+    if (accumBuf == bufNum) {
+        accumBuf = 0;
+        emptyFolios(1u << slotGLOBALV);
+    }
+}
+
 void releasePanAccums()
 {
     for (std::FILE*& f : perBuf)

@@ -27,6 +27,10 @@ enum : int32 { PANACC_OK = 0, PANACC_BAD_ARG = -1, PANACC_NO_FILE = -2 };
 int32 MANAGE_PAN_ACCUM(int32 bufNum);
 /// Forgets every buffer's global view (the view size changed).
 void RESET_PAN_ACCUMS();
+/// Buffers a and b (1-16) changed contents: their kept global views change places too.
+void SWAP_PAN_ACCUMS(int32 a, int32 b);
+/// Forgets the global view kept for buffer bufNum (1-16), which was released.
+void DROP_PAN_ACCUM(int32 bufNum);
 /// Closes the per-buffer files (tests; the program keeps them to the end).
 void releasePanAccums();
 

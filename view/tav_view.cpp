@@ -319,6 +319,7 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
     viewState& vs = vState;
     vs.bufObjs = table;
     vs.currB = *current;
+    vs.loadTarget = -1;
     vs.bd = b;
     vs.roamZoom = 2;
     vs.roamGuns = 7;
@@ -475,7 +476,7 @@ shortu TAV_VIEW(bufdes* table, shortu* current)
         }
         if (v == menus.loader) {
             vs.callerB = *current;
-            *current = vs.currB;
+            *current = vs.loadTarget >= 0 ? shortu(vs.loadTarget) : vs.currB;
             vs.savedDmode = vs.dmode | modeDFLT_LUTS;
             vs.savedAncil = vs.ancil;
             vs.savedBuf = vs.bd->bufNum;

@@ -19,7 +19,9 @@ enum : int32u {
     modeALPHA = 0x80,          ///< alpha plane display
     modeALPHA_PASTE = 0x100,   ///< with 0x80: paste the display with alpha
     modeANCIL_DISPLAY = 0x400, ///< ancillary read-outs take their pixels from the display
-    modeSTICKY = 0x800         ///< sticky menus
+    modeSTICKY = 0x800,        ///< sticky menus
+    modeSBUFF_WRITE = 0x1000,  ///< "~" operations write their HDR results to the Exploit sBUFF
+    modeAUTO_RENDER = 0x2000   ///< a scaling change renders the sBUFF at once
 };
 
 /// Ancillary word bits.
@@ -73,6 +75,8 @@ struct viewState {
     int32u savedDmode = 0, savedAncil = 0; ///< kept at LOADER for the next loop
     int32 savedBuf = -1;                   ///< buffer number kept at LOADER
     bool bufferDiffers = false;            ///< this loop's buffer is not the one kept at LOADER
+    int32 loadTarget = -1;                 ///< buffer the loader fills next (-1: the current)
+    std::string sbuffDir = "./";           ///< directory of sBUFF files, ending in "/"
     std::string kpath; ///< the convolution console's kernel path (empty: the script path)
 };
 

@@ -92,14 +92,13 @@ TEST(AncillaryMenu, EachPathSetsItsBitsAndSaysSo)
 TEST(NotYetRows, SayNotAvailableAndChangeNothing)
 {
     struct Case {
-        int32 value;
+        int32 value, item;
         const char* text;
     };
     const Case cases[] = {
-        {3, "BURN IN LUTS\nThis operation is not available yet."},
-        {4, "BUFF OPS\nThis operation is not available yet."},
-        {10, "ANNOTATE\nNo annotation tools in this version."},
-        {11, "EXTENSIONS\nNo extension operations are installed."},
+        {3, 10, "FFT\nThis operation is not available yet."},
+        {10, 3, "ANNOTATE\nNo annotation tools in this version."},
+        {11, 3, "EXTENSIONS\nNo extension operations are installed."},
     };
     SET_EXPLOIT_OPS(tavExploitOps());
     for (const Case& c : cases) {
@@ -109,7 +108,7 @@ TEST(NotYetRows, SayNotAvailableAndChangeNothing)
         view.vs.dmode = modeSTICKY | modeDFLT_LUTS;
         view.vs.ancil = ancHISTOGRAM;
         const int32u ctl = view.bd->bufCtlm;
-        const int32 pupvals[MAX_PUP_LEVEL] = {c.value, 3, 2};
+        const int32 pupvals[MAX_PUP_LEVEL] = {c.value, c.item, 2};
         ASSERT_TRUE(runMenuChoice(&view.vs, pupvals));
         ASSERT_EQ(ui.transcript.size(), 1u);
         EXPECT_EQ(ui.transcript[0].text, c.text);

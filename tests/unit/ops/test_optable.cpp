@@ -74,6 +74,16 @@ int32 menusInOnePiece()
     int32 pixel = xDEFPUP("SET SCOPE|B & W|BURN IN LUTS|PSEUDOCOLOR|INFOMETRIC ~|CONVOLUTION|"
                           "SWAP GUNS|WAVELET    ~|MN CURV DIF~|FFT        ~|CANNY|ADAPTIVE|"
                           "FRACTAL|RANDOM");
+    int32 pxScope = xDEFPUP("FG AOI|GLOBAL|STATUS");
+    int32 pxOnce = xDEFPUP("ONCE|REPEAT");
+    int32 pxBw = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 pxStandard = xDEFPUP("NTSC '53|CONTEMP");
+    int32 pxBurn = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 pxSource = xDEFPUP("RED%x1|GRN%x2|BLU%x4");
+    int32 pxStyle = xDEFPUP("NORMAL|COMB");
+    int32 pxLevels = xDEFPUP("256%i0|64%i1|32%i2|16%i3|8%i4");
+    int32 pxTeeth = xDEFPUP("16%i16| 8%i8| 4%i4");
+    int32 pxInfo = xDEFPUP("ENTROPY|ABS REDUND|REL REDUND");
     int32 cFilters = xDEFPUP("USER|SHARPEN|LAPLACIAN|GAUSSIAN|POSTERIZE|SOBEL|MEX HAT|LoG|MEDIAN");
     int32 cLaplace = xDEFPUP("3X3 +|3X3|5X5");
     int32 cGauss = xDEFPUP("5X5|9X9|15X15");
@@ -82,10 +92,66 @@ int32 menusInOnePiece()
     int32 cSobel = xDEFPUP("MAGNITUDE|DIRECTION");
     int32 cMedian = xDEFPUP("PLUS|X|3X3");
     int32 cGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 pxSwap = xDEFPUP("RED<->GRN%x3|RED<->BLU%x5|GRN<->BLU%x6");
+    int32 wFilter = xDEFPUP("DAUB|HAAR|BATH|FBI|ENTROPY|USER");
+    int32 wDisc = xDEFPUP("--------DISC|CONT");
+    int32 wSelect = xDEFPUP("LEVEL|PATH");
+    int32 wLevels = xDEFPUP("\\ 1 |\\ 2 |\\ 3 |\\ 4 |\\ 5");
+    int32 wBand = xDEFPUP("HH|HL|LH|LL");
+    int32 wGunsL = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|sBUFF%x0");
+    int32 wGunsP = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|sBUFF%x0");
+    int32 fTop = xDEFPUP("RUN|SET|STATUS");
+    int32 fTypes = xDEFPUP(" Mandelbrot|.Julia|.Barnsley 1|.Barnsley 2| Spider| ManOWar| "
+                           "Sierpinski| -previous-%i-1");
+    int32 fSet = xDEFPUP("ITERATION|AREA|LUT CYCLE|CX/CY [.]");
+    int32 fCycles = xDEFPUP("  2 %i2|  4 %i4|  8 %i8| 16 %i16|OFF %i0");
+    // Titled, so a root of its own: the fractal viewer pops it up.
+    int32 fViewer = xDEFPUP("FRACTX%t|ZOOM|BACK|LUT CYCLE|CX/CY");
+    int32 fZoom = xDEFPUP(" 2x%i2| 4x%i4| 8x%i8|16x%i16");
+    int32 fViewCycles = xDEFPUP("  2%i2|  4%i4|  8%i8| 16%i16|OFF%i0");
+    const pupLink viewer[] = {{&fViewer, 1, &fZoom}, {&fViewer, 3, &fViewCycles}};
+    xLNKPUP(2, viewer);
     int32 buff = xDEFPUP("iBUFF|sBUFF~");
     int32 ibuff = xDEFPUP("SELECT|IMAGE|ALPHA|ROTATE|ALIGN|CROP TO|CREATE|JOIN|RESIZE|STATUS|"
                           "LOAD TO|SWAP|RGB/BGR|DESTROY");
     int32 sbuff = xDEFPUP("LOAD|EXPL");
+    int32 bAlpha = xDEFPUP("ENABLE|CLEAR|EDIT  LUT|READ  LUT|RESET LUT|ASSIGN|SWAP|DESTROY|"
+                           "BURN IN|STATUS");
+    int32 bRotate = xDEFPUP("MIRROR|FLIP|ROT  90|ROT 180|ROT -90|ROT '?'|ANTI-ALIAS");
+    int32 bAlign = xDEFPUP("STATUS%x0|RGB%x7|RED%x1|GRN%x2|BLU%x4|ALPHA%x8|RESET%x10|RECTIF%x20");
+    int32 bImage = xDEFPUP("SELECT|STATUS|DELETE|RENAME");
+    int32 bChooser = xDEFPUP("iBUFF   1-4|iBUFF   5-8|iBUFF  9-12|iBUFF 13-16");
+    int32 bGroup1 = xDEFPUP("\\ 1|\\ 2|\\ 3|\\ 4");
+    int32 bGroup2 = xDEFPUP("\\ 5|\\ 6|\\ 7|\\ 8");
+    int32 bGroup3 = xDEFPUP("\\ 9|10|11|12");
+    int32 bGroup4 = xDEFPUP("13|14|15|16");
+    // STATUS chooses a group of four: the first level alone.
+    int32 bStatusChooser = xDEFPUP("iBUFF   1-4|iBUFF   5-8|iBUFF  9-12|iBUFF 13-16");
+    int32 bCropTarget = xDEFPUP("iBUFF   1-4|iBUFF   5-8|iBUFF  9-12|iBUFF 13-16|ACCUM @1|"
+                                "ACCUM @2|ACCUM @3|ACCUM @4");
+    int32 bCropGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
+    int32 bCrop = xDEFPUP("CLONE|DRAW|BOX|FG AOI|DISPL");
+    int32 bJoin = xDEFPUP("LEFT|RIGHT|ABOVE|BELOW");
+    int32 bResize = xDEFPUP("SFACT|X,Y");
+    int32 bDestroy = xDEFPUP("SELECT|ALL|HERE >|< HERE");
+    int32 bPlanes = xDEFPUP("RED%x1|GRN%x2|BLU%x4");
+    int32 bOnOffRel = xDEFPUP("ON|OFF|RELEASE");
+    int32 bSbuffItems = xDEFPUP("STATUS|SCALING|RENDER|ACCESS~|INP/OUT");
+    int32 bRender = xDEFPUP("AUTOV|AOI|iBUFF|ACCUM");
+    int32 bAutov = xDEFPUP("ON|OFF");
+    int32 bAccums = xDEFPUP("ACCUM @1|ACCUM @2|ACCUM @3|ACCUM @4");
+    int32 bBands = xDEFPUP("BAND 1|BAND 2|BAND 3|BAND 4");
+    int32 bInOut = xDEFPUP("READ|WRITE|SET PATH");
+    int32 hTop = xDEFPUP("STATUS|RESET|MODE|RANGE|EXTREMA|ARCHIVE");
+    int32 hCurves = xDEFPUP("LINEAR|LOG|EXP|SINE-H|TAN-H");
+    int32 hKinds = xDEFPUP("FULL|HIST|STDEV|SENS U");
+    int32 hCentre = xDEFPUP("<-MEAN->|<-MEDIAN->|LOW ->|<-HIGH|MARK");
+    int32 hCount = xDEFPUP("1 STDEV|2 STDEV|3 STDEV|? STDEV");
+    int32 hUnits = xDEFPUP("LO-> <-HI|LO->|<-HI|<-MARK->|SET LOW|SET HIGH");
+    int32 hGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4|GRAY%x17");
+    int32 hReset = xDEFPUP("3-SDEV-MED|3-SDEV-MN|FULL RNG");
+    int32 hExtrema = xDEFPUP("THIS|HIST|SENS U|CLEAR");
+    int32 hArchive = xDEFPUP("TOUCH|RESTORE|SWAP|SCRIPT");
     int32 disp = xDEFPUP("RESTORE|TOUCH|COMPOSITE|SHIFT|TILE|CLEAR|GAMMA|RESIZE");
     int32 dsource = xDEFPUP("iBUFF|TOUCHED");
     int32 dtouch = xDEFPUP("\\ 1 |\\ 2 |\\ 3 |\\ 4 ");
@@ -111,13 +177,24 @@ int32 menusInOnePiece()
     const pupLink links[] = {
         {&main, 1, &aoi},
         {&main, 2, &lut},
+        // PIXEL OPS items below the top menu first, then their own sub-menus.
         {&main, 3, &pixel},
-        {&main, 4, &buff},
-        {&main, 5, &disp},
-        {&main, 6, &zoom},
-        {&main, 7, &save},
-        {&main, 9, &ancil},
+        {&pixel, 0, &pxScope},
+        {&pixel, 1, &pxBw},
+        {&pixel, 2, &pxBurn},
+        {&pixel, 3, &pxSource},
+        {&pixel, 4, &pxInfo},
         {&pixel, 5, &cFilters},
+        {&pixel, 6, &pxSwap},
+        {&pixel, 7, &wFilter},
+        {&pixel, 12, &fTop},
+        {&pxScope, 1, &pxOnce},
+        {&pxBw, 0, &pxStandard},
+        {&pxSource, 0, &pxStyle},
+        {&pxSource, 1, &pxStyle},
+        {&pxSource, 2, &pxStyle},
+        {&pxStyle, 0, &pxLevels},
+        {&pxStyle, 1, &pxTeeth},
         {&cFilters, 0, &cGuns},
         {&cFilters, 1, &cLaplace},
         {&cFilters, 2, &cLaplace},
@@ -144,8 +221,88 @@ int32 menusInOnePiece()
         {&cMedian, 0, &cGuns},
         {&cMedian, 1, &cGuns},
         {&cMedian, 2, &cGuns},
+        {&wFilter, -1, &wDisc},
+        {&wDisc, -1, &wSelect},
+        {&wSelect, 0, &wLevels},
+        {&wSelect, 1, &wGunsP},
+        {&wLevels, -1, &wBand},
+        {&wBand, -1, &wGunsL},
+        {&fTop, 0, &fTypes},
+        {&fTop, 1, &fSet},
+        {&fSet, 2, &fCycles},
+        {&main, 4, &buff},
+        {&main, 5, &disp},
+        {&main, 6, &zoom},
+        {&main, 7, &save},
+        {&main, 9, &ancil},
         {&buff, 0, &ibuff},
         {&buff, 1, &sbuff},
+        {&ibuff, 0, &bChooser},
+        {&ibuff, 1, &bImage},
+        {&ibuff, 2, &bAlpha},
+        {&ibuff, 3, &bRotate},
+        {&ibuff, 4, &bAlign},
+        {&ibuff, 5, &bCrop},
+        {&ibuff, 6, &bChooser},
+        {&ibuff, 7, &bJoin},
+        {&ibuff, 8, &bResize},
+        {&ibuff, 9, &bStatusChooser},
+        {&ibuff, 10, &bChooser},
+        {&ibuff, 11, &bChooser},
+        {&ibuff, 13, &bDestroy},
+        {&bAlpha, 5, &bPlanes},
+        {&bAlpha, 6, &bPlanes},
+        {&bRotate, 6, &bOnOffRel},
+        {&bChooser, 0, &bGroup1},
+        {&bChooser, 1, &bGroup2},
+        {&bChooser, 2, &bGroup3},
+        {&bChooser, 3, &bGroup4},
+        {&bCropTarget, 0, &bGroup1},
+        {&bCropTarget, 1, &bGroup2},
+        {&bCropTarget, 2, &bGroup3},
+        {&bCropTarget, 3, &bGroup4},
+        {&bCropTarget, 4, &bCropGuns},
+        {&bCropTarget, 5, &bCropGuns},
+        {&bCropTarget, 6, &bCropGuns},
+        {&bCropTarget, 7, &bCropGuns},
+        {&bCrop, 0, &bCropTarget},
+        {&bCrop, 1, &bCropTarget},
+        {&bCrop, 2, &bCropTarget},
+        {&bCrop, 3, &bCropTarget},
+        {&bCrop, 4, &bCropTarget},
+        {&bJoin, 0, &bChooser},
+        {&bJoin, 1, &bChooser},
+        {&bJoin, 2, &bChooser},
+        {&bJoin, 3, &bChooser},
+        {&bDestroy, 0, &bChooser},
+        {&sbuff, 0, &bSbuffItems},
+        {&sbuff, 1, &bSbuffItems},
+        {&bSbuffItems, 1, &hTop},
+        {&hTop, 1, &hReset},
+        {&hTop, 2, &hCurves},
+        {&hTop, 3, &hKinds},
+        {&hTop, 4, &hExtrema},
+        {&hTop, 5, &hArchive},
+        {&hCurves, -1, &hGuns},
+        {&hKinds, 0, &hGuns},
+        {&hKinds, 1, &hGuns},
+        {&hKinds, 2, &hCentre},
+        {&hKinds, 3, &hUnits},
+        {&hCentre, -1, &hCount},
+        {&hCount, -1, &hGuns},
+        {&hUnits, -1, &hGuns},
+        {&hExtrema, -1, &hGuns},
+        {&hExtrema, 2, &hUnits},
+        {&bSbuffItems, 2, &bRender},
+        {&bSbuffItems, 3, &bOnOffRel},
+        {&bSbuffItems, 4, &bInOut},
+        {&bRender, 0, &bAutov},
+        {&bRender, 2, &bChooser},
+        {&bRender, 3, &bAccums},
+        {&bAccums, 0, &bBands},
+        {&bAccums, 1, &bBands},
+        {&bAccums, 2, &bBands},
+        {&bAccums, 3, &bBands},
         {&zoom, 2, &zmode},
         {&zoom, 4, &dealias},
         {&save, 0, &format},
