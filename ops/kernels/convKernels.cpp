@@ -47,6 +47,18 @@ void gunToFloat(const int32u* px, float* out, int32 n, int shift)
         out[i] = float((px[i] >> shift) & 0xFFu);
 }
 
+// All three guns of a BGRA row in one pass.
+TAV_VECTOR_CLONES
+void gunsToFloat(const int32u* __restrict px, float* __restrict r, float* __restrict g,
+                 float* __restrict b, int32 n)
+{
+    for (int32 i = 0; i < n; ++i) {
+        r[i] = float((px[i] >> 16) & 0xFFu);
+        g[i] = float((px[i] >> 8) & 0xFFu);
+        b[i] = float(px[i] & 0xFFu);
+    }
+}
+
 // acc[i] = sum over taps t of coef[t] x src[t][i], i < n rounded up to 64 (the rows carry the
 // padding). Eight blocks of eight samples stay in registers across all taps, so each tap costs
 // one load and one multiply-add per block.
@@ -277,7 +289,9 @@ public:
                 int32u* slot = raw(next);
                 if (!w_.read(next, slot))
                     return CONV_IO;
-                if (planes_)
+                if (planes_ && (job_.params.guns & 7) == 7)
+                    gunsToFloat(slot, plane(0, next), plane(1, next), plane(2, next), w_.cols);
+                else if (planes_)
                     for (int g = 0; g < 3; ++g)
                         if (job_.params.guns & (1 << g))
                             gunToFloat(slot, plane(g, next), w_.cols, gunShift[g]);
