@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "renderPix.h"
 #include "uiPort.h"
@@ -74,6 +75,74 @@ bool scopeLines::put(int32 y)
         return view_->writeNext();
     if (what_ && ((y + 1) % step_ == 0 || y + 1 == s_.rows) && y + 1 < s_.rows)
         viewUi().progress(what_, y + 1, s_.rows);
+    return true;
+}
+
+bool scopeWindowOf(const pixelScope& s, const bufdes* bd, int32 rx, int32 ry, scopeWindow* w)
+{
+    *w = scopeWindow{};
+    if (s.cols < 1 || s.rows < 1 || !bd || rx < 0 || ry < 0)
+        return false;
+    int32 lim[4] = {0, 0, bd->width - 1, bd->height - 1};
+    if (!s.global) {
+        viewSurface* v = activeSurface();
+        if (!v)
+            return false;
+        v->displayBox(lim);
+    }
+    w->outer = aoiRec{std::max(s.area.x0 - rx, lim[0]), std::max(s.area.y0 - ry, lim[1]),
+                      std::min(s.area.x1 + rx, lim[2]), std::min(s.area.y1 + ry, lim[3])};
+    w->cols = w->outer.x1 - w->outer.x0 + 1;
+    w->rows = w->outer.y1 - w->outer.y0 + 1;
+    w->x0 = s.area.x0 - w->outer.x0;
+    w->y0 = s.area.y0 - w->outer.y0;
+    return w->cols >= s.cols && w->rows >= s.rows && w->x0 >= 0 && w->y0 >= 0;
+}
+
+windowRows::windowRows(const pixelScope& s, const scopeWindow& w, bufdes* bd)
+    : w_(w), bd_(bd), global_(s.global)
+{
+    if (w_.cols < 1 || w_.rows < 1 || !bd_)
+        return;
+    if (global_) {
+        ok_ = bd_->imgbuf && w_.outer.x0 >= 0 && w_.outer.y0 >= 0 && w_.outer.x1 < bd_->width &&
+              w_.outer.y1 < bd_->height;
+        return;
+    }
+    view_ = new RenderScanL(&w_.outer, RP_VIEW);
+    int32 cw = 0, ch = 0;
+    ok_ = view_->size(&cw, &ch) && cw == w_.cols && ch == w_.rows;
+}
+
+windowRows::~windowRows()
+{
+    delete view_;
+}
+
+bool windowRows::read(int32 y, int32u* dst)
+{
+    if (!ok_ || y < 0 || y >= w_.rows)
+        return false;
+    const std::size_t n = std::size_t(w_.cols) * 4;
+    if (global_) {
+        std::memcpy(dst,
+                    bd_->imgbuf +
+                        (std::size_t(w_.outer.y0) + std::size_t(y)) * std::size_t(bd_->width) +
+                        std::size_t(w_.outer.x0),
+                    n);
+        return true;
+    }
+    // The view gives its rows in order only: rows skipped are read past.
+    const int32u* row = nullptr;
+    while (next_ <= y) {
+        row = view_->readNext();
+        ++next_;
+        if (!row)
+            return false;
+    }
+    if (!row)
+        return false;
+    std::memcpy(dst, row, n);
     return true;
 }
 

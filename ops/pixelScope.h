@@ -47,6 +47,41 @@ private:
     int32 step_ = 1;
 };
 
+/// The window an operation that reads a neighbourhood (convolution) takes around its scope:
+/// the scope grown by rx and ry on each side, within the display box for the FG AOI (the
+/// display pixels around it) or within the buffer in GLOBAL scope.
+struct scopeWindow {
+    aoiRec outer{0, 0, -1, -1}; ///< view pixels (FG AOI) or buffer pixels (GLOBAL)
+    int32 cols = 0, rows = 0;
+    int32 x0 = 0, y0 = 0; ///< the scope's top-left pixel within the window
+};
+/// The window of a scope for a reach of rx, ry pixels; false when the scope has no area.
+bool scopeWindowOf(const pixelScope& s, const bufdes* bd, int32 rx, int32 ry, scopeWindow* w);
+
+/// Rows of a scope window, read top to bottom and copied out, so that rows written back into
+/// the scope meanwhile never come back as input.
+class windowRows {
+public:
+    windowRows(const pixelScope& s, const scopeWindow& w, bufdes* bd);
+    ~windowRows();
+    windowRows(const windowRows&) = delete;
+    windowRows& operator=(const windowRows&) = delete;
+
+    /// False when the rows cannot be reached (no view, no scratch).
+    bool ok() const { return ok_; }
+    /// Copies window row y (0 = window top) into cols pixels at dst; rows are asked in
+    /// increasing order. False when the row cannot be read.
+    bool read(int32 y, int32u* dst);
+
+private:
+    scopeWindow w_;
+    bufdes* bd_;
+    bool global_ = false;
+    RenderScanL* view_ = nullptr;
+    bool ok_ = false;
+    int32 next_ = 0; ///< next window row the view gives
+};
+
 /// Gun planes of the whole scope (cols x rows bytes each, row-major): planes[g] for gun g (0
 /// red, 1 green, 2 blue) where bit 1 << g of gunMask is set (the others may be null). False
 /// when the area cannot be read.

@@ -27,5 +27,7 @@ echo "== bulkseal beside openssl enc (whole processes, 256 MiB in /dev/shm)"
 bench/bulkseal_vs_openssl.sh build-bench/tools/bulkseal/bulkseal
 echo "== AOI and whole-buffer geometry beside OpenCV, libvips and ImageMagick"
 bench/aoi_vs_peers.sh build-bench/bench/bench_aoi
+echo "== convolution beside cv2.filter2D, cv2.medianBlur, libvips and ImageMagick"
+bench/conv_vs_peers.sh build-bench/bench/bench_conv
 echo "== time to first picture"
 bench/first-picture.sh build-bench/app/tav

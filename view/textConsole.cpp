@@ -104,6 +104,18 @@ public:
         testLog("calc labels %X", unsigned(mask));
     }
 
+    void relabel(const std::vector<std::string>& labels) override
+    {
+        if (consoleId_ < 0 || hidden_) {
+            labels_ = labels;
+            return;
+        }
+        // Label windows take the width of their texts: the console is drawn again.
+        hide();
+        labels_ = labels;
+        show();
+    }
+
     void put(const std::string& text, int colour) override
     {
         testLog("calc put %s", text.c_str());

@@ -20,6 +20,9 @@ public:
                       const std::vector<std::string>& labels, int rows) = 0;
     /// Highlights the labels whose bit (1 << index) is set in mask; the others are plain.
     virtual void highlight(int32u mask) = 0;
+    /// Gives the labels new texts (a console whose labels show values), highlight kept; a
+    /// console that shows no labels may ignore it.
+    virtual void relabel(const std::vector<std::string>& labels) { (void)labels; }
     /// Writes one line of reply in a text colour (text colour table index).
     virtual void put(const std::string& text, int colour) = 0;
     /// Reads one line typed after the prompt, at most maxChars characters; empty when nothing

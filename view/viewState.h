@@ -77,6 +77,7 @@ struct viewState {
     bool bufferDiffers = false;            ///< this loop's buffer is not the one kept at LOADER
     int32 loadTarget = -1;                 ///< buffer the loader fills next (-1: the current)
     std::string sbuffDir = "./";           ///< directory of sBUFF files, ending in "/"
+    std::string kpath; ///< the convolution console's kernel path (empty: the script path)
 };
 
 /// The process-wide view state.

@@ -32,6 +32,11 @@ void consoleScript::highlight(int32u mask)
     lit = mask;
 }
 
+void consoleScript::relabel(const std::vector<std::string>& l)
+{
+    labels = l;
+}
+
 void consoleScript::put(const std::string& text, int colour)
 {
     output.push_back(text);

@@ -35,6 +35,7 @@ public:
     bool open(const std::vector<std::string>& header, const std::vector<std::string>& labels,
               int rows) override;
     void highlight(int32u mask) override;
+    void relabel(const std::vector<std::string>& labels) override;
     void put(const std::string& text, int colour) override;
     std::string get(const std::string& prompt, std::size_t maxChars) override;
     void hide() override;

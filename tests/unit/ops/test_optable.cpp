@@ -84,6 +84,14 @@ int32 menusInOnePiece()
     int32 pxLevels = xDEFPUP("256%i0|64%i1|32%i2|16%i3|8%i4");
     int32 pxTeeth = xDEFPUP("16%i16| 8%i8| 4%i4");
     int32 pxInfo = xDEFPUP("ENTROPY|ABS REDUND|REL REDUND");
+    int32 cFilters = xDEFPUP("USER|SHARPEN|LAPLACIAN|GAUSSIAN|POSTERIZE|SOBEL|MEX HAT|LoG|MEDIAN");
+    int32 cLaplace = xDEFPUP("3X3 +|3X3|5X5");
+    int32 cGauss = xDEFPUP("5X5|9X9|15X15");
+    int32 cDirection = xDEFPUP("X GRAD|Y GRAD|DIAGONAL");
+    int32 cSizes = xDEFPUP("3X3|5X5|9X9");
+    int32 cSobel = xDEFPUP("MAGNITUDE|DIRECTION");
+    int32 cMedian = xDEFPUP("PLUS|X|3X3");
+    int32 cGuns = xDEFPUP("RGB%x7|RED%x1|GRN%x2|BLU%x4");
     int32 pxSwap = xDEFPUP("RED<->GRN%x3|RED<->BLU%x5|GRN<->BLU%x6");
     int32 wFilter = xDEFPUP("DAUB|HAAR|BATH|FBI|ENTROPY|USER");
     int32 wDisc = xDEFPUP("--------DISC|CONT");
@@ -190,6 +198,33 @@ int32 menusInOnePiece()
         {&pixel, 4, &pxInfo},
         {&pixel, 6, &pxSwap},
         {&pixel, 7, &wFilter},
+        {&pixel, 5, &cFilters},
+        {&cFilters, 0, &cGuns},
+        {&cFilters, 1, &cLaplace},
+        {&cFilters, 2, &cLaplace},
+        {&cFilters, 3, &cGauss},
+        {&cFilters, 4, &cDirection},
+        {&cFilters, 5, &cSobel},
+        {&cFilters, 6, &cGuns},
+        {&cFilters, 7, &cGuns},
+        {&cFilters, 8, &cMedian},
+        {&cLaplace, 0, &cGuns},
+        {&cLaplace, 1, &cGuns},
+        {&cLaplace, 2, &cGuns},
+        {&cGauss, 0, &cGuns},
+        {&cGauss, 1, &cGuns},
+        {&cGauss, 2, &cGuns},
+        {&cDirection, 0, &cSizes},
+        {&cDirection, 1, &cSizes},
+        {&cDirection, 2, &cSizes},
+        {&cSizes, 0, &cGuns},
+        {&cSizes, 1, &cGuns},
+        {&cSizes, 2, &cGuns},
+        {&cSobel, 0, &cGuns},
+        {&cSobel, 1, &cGuns},
+        {&cMedian, 0, &cGuns},
+        {&cMedian, 1, &cGuns},
+        {&cMedian, 2, &cGuns},
         {&wFilter, -1, &wDisc},
         {&wDisc, -1, &wSelect},
         {&wSelect, 0, &wLevels},
