@@ -18,6 +18,15 @@ inline bool isBlankChar(char c)
     return c == ' ' || c == '\t';
 }
 
+/// The text without the blanks, carriage returns and newlines around it.
+inline std::string trimBlanks(const std::string& s)
+{
+    const std::size_t a = s.find_first_not_of(" \t\r\n");
+    if (a == std::string::npos)
+        return {};
+    return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
+}
+
 /// Value of a hexadecimal digit (either case), or -1 for any other character.
 inline int hexDigit(char c)
 {

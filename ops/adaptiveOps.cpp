@@ -33,14 +33,6 @@ void ack(const std::string& s)
     viewUi().message(s, MSG_ACK);
 }
 
-std::string trimmed(const std::string& s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
 void outOfRange()
 {
     ack("Entered value is out of range\nInput ignored");
@@ -48,7 +40,7 @@ void outOfRange()
 
 void setInt(const std::string& prompt, int32 lo, int32 hi, int32* value)
 {
-    const std::string a = trimmed(viewUi().ask(prompt));
+    const std::string a = trimBlanks(viewUi().ask(prompt));
     int32 v = 0;
     if (!toInt32(a.c_str(), v)) {
         ack("Invalid input...");
@@ -63,7 +55,7 @@ void setInt(const std::string& prompt, int32 lo, int32 hi, int32* value)
 
 void setMode()
 {
-    const std::string a = trimmed(viewUi().ask(
+    const std::string a = trimBlanks(viewUi().ask(
         strPrintf("Enter value for Adaptiv MODE\nType: UNIFORM, LOW or HIGH\nCurrent= %s  > ",
                   modeNames[params.mode])));
     for (int32 m = 0; m < 3; ++m)
@@ -76,7 +68,7 @@ void setMode()
 
 void setVariance()
 {
-    const std::string a = trimmed(viewUi().ask(
+    const std::string a = trimBlanks(viewUi().ask(
         strPrintf("Enter value for VARIANCE\nMinimum=0.0, Maximum=4.0\nCurrent= %4.2f  > ",
                   params.variance)));
     double v = 0;

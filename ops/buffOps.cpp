@@ -91,15 +91,6 @@ void brief(const std::string& s)
     viewUi().message(s, MSG_BRIEF);
 }
 
-std::string trimBlanks(const std::string& s)
-{
-    const std::size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos)
-        return {};
-    const std::size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
-}
-
 bool globalView(const viewState* vs)
 {
     return vs->dmode & modeGLOBALV;

@@ -49,27 +49,6 @@ struct session {
     sessionChanges changed;
 };
 
-// The console off the view while the pixels under it are read or written; back on leaving.
-class consoleAside {
-public:
-    consoleAside(consolePort& c, bool on) : c_(c), on_(on)
-    {
-        if (on_)
-            c_.hide();
-    }
-    ~consoleAside()
-    {
-        if (on_)
-            c_.show();
-    }
-    consoleAside(const consoleAside&) = delete;
-    consoleAside& operator=(const consoleAside&) = delete;
-
-private:
-    consolePort& c_;
-    bool on_;
-};
-
 void say(session& s, const std::string& text)
 {
     s.con.put(text, colourText);

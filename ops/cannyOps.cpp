@@ -33,14 +33,6 @@ void ack(const std::string& s)
     viewUi().message(s, MSG_ACK);
 }
 
-std::string trimmed(const std::string& s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return {};
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
 bool sigmaOk(double s)
 {
     return s >= CANNY_SIGMA_MIN && s <= CANNY_SIGMA_MAX;
@@ -56,7 +48,7 @@ void showStatus()
 // restores the default; anything else that is not a sigma in range is refused.
 void setSigma(const std::string& prompt, bool diameter)
 {
-    const std::string a = trimmed(viewUi().ask(prompt));
+    const std::string a = trimBlanks(viewUi().ask(prompt));
     if (a.empty()) {
         params.sigma = CANNY_SIGMA_DEF;
         return;
@@ -75,7 +67,7 @@ void setSigma(const std::string& prompt, bool diameter)
 
 void setK()
 {
-    const std::string a = trimmed(viewUi().ask("Enter value for 'K'\n[200 <= K <= 700]\n> "));
+    const std::string a = trimBlanks(viewUi().ask("Enter value for 'K'\n[200 <= K <= 700]\n> "));
     if (a.empty()) {
         params.K = CANNY_K_DEF;
         return;
@@ -91,7 +83,7 @@ void setK()
 // False when the answer was empty: nothing changes and no status follows.
 bool setThin()
 {
-    const std::string a = trimmed(viewUi().ask("Thin Edge Boundaries?\nY / N ? > "));
+    const std::string a = trimBlanks(viewUi().ask("Thin Edge Boundaries?\nY / N ? > "));
     if (a.empty())
         return false;
     params.thin = a[0] == 'Y' || a[0] == 'y';
@@ -100,7 +92,7 @@ bool setThin()
 
 bool setBright()
 {
-    const std::string a = trimmed(viewUi().ask("Enter output brightness;\n[1 <= BR <= 8]\n> "));
+    const std::string a = trimBlanks(viewUi().ask("Enter output brightness;\n[1 <= BR <= 8]\n> "));
     if (a.empty())
         return false;
     double b = 0;

@@ -226,27 +226,6 @@ bool isDirectory(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The console off the view while the pixels under it are read or written.
-class consoleAside {
-public:
-    consoleAside(consolePort& c, bool on) : c_(c), on_(on)
-    {
-        if (on_)
-            c_.hide();
-    }
-    ~consoleAside()
-    {
-        if (on_)
-            c_.show();
-    }
-    consoleAside(const consoleAside&) = delete;
-    consoleAside& operator=(const consoleAside&) = delete;
-
-private:
-    consolePort& c_;
-    bool on_;
-};
-
 struct session {
     viewState* vs;
     bufdes* bd;

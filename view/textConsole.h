@@ -37,6 +37,28 @@ public:
     virtual void close() = 0;
 };
 
+/// The console off the view while the pixels under it are read or written (when on is set);
+/// back on leaving the scope.
+class consoleAside {
+public:
+    consoleAside(consolePort& c, bool on) : c_(c), on_(on)
+    {
+        if (on_)
+            c_.hide();
+    }
+    ~consoleAside()
+    {
+        if (on_)
+            c_.show();
+    }
+    consoleAside(const consoleAside&) = delete;
+    consoleAside& operator=(const consoleAside&) = delete;
+
+private:
+    consolePort& c_;
+    bool on_;
+};
+
 /// The console in use: the installed one, else the text windows'.
 consolePort& viewConsole();
 /// Installs a console (tests); nullptr goes back to the text windows.

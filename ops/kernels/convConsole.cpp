@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "lexical.h"
+
 namespace {
 
 constexpr const char* errorTexts[] = {
@@ -39,14 +41,6 @@ std::string upper(std::string t)
     for (char& c : t)
         c = char(std::toupper(static_cast<unsigned char>(c)));
     return t;
-}
-
-std::string trim(const std::string& t)
-{
-    const std::size_t a = t.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos)
-        return {};
-    return t.substr(a, t.find_last_not_of(" \t\r\n") - a + 1);
 }
 
 // The tokens of a value list: separated by blanks, commas and "=".
@@ -116,7 +110,7 @@ parsed parse(const std::string& line)
     } else if (i < line.size() && (line[i] == '.' || line[i] == ',')) {
         ++i;
     }
-    p.rest = trim(line.substr(i));
+    p.rest = trimBlanks(line.substr(i));
     return p;
 }
 
@@ -156,13 +150,13 @@ std::string fileLine(const std::string& l)
     std::string t = l;
     if (!t.empty() && t.back() == '\r')
         t.pop_back();
-    const std::string lead = trim(t);
+    const std::string lead = trimBlanks(t);
     if (lead.empty() || lead[0] == '#')
         return {};
     const std::size_t c = t.find(" #");
     if (c != std::string::npos)
         t.erase(c);
-    return trim(t);
+    return trimBlanks(t);
 }
 
 } // namespace
@@ -373,7 +367,7 @@ void convConsole::command(const std::string& line, convReply& r)
             return;
         }
         const bool plus = v[i] == '+';
-        const std::string ytext = trim(v.substr(i + 1));
+        const std::string ytext = trimBlanks(v.substr(i + 1));
         int32 y = x;
         if (!ytext.empty()) {
             std::size_t k = 0;
@@ -454,7 +448,8 @@ void convConsole::command(const std::string& line, convReply& r)
         file_ = std::move(lines);
         fileOpen_ = true;
         r.lines.push_back({"Convolution definitions loaded", false});
-        const std::string after = end == std::string::npos ? "" : trim(p.rest.substr(end + 1));
+        const std::string after =
+            end == std::string::npos ? "" : trimBlanks(p.rest.substr(end + 1));
         if (after.empty())
             return;
         const parsed t = parse(after);

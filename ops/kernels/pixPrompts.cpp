@@ -4,20 +4,10 @@
 
 namespace {
 
-// The answer without the blanks and the newline around it.
-std::string trimmed(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = s.find_last_not_of(" \t\r\n");
-    return s.substr(first, last - first + 1);
-}
-
 // A signed decimal integer within 32 bits; hexadecimal and decimal points are refused.
 bool decimalInt(const std::string& answer, int32* v)
 {
-    const std::string t = trimmed(answer);
+    const std::string t = trimBlanks(answer);
     return !t.empty() && NUMCLASS(t.c_str()) == 1 && toInt32(t.c_str(), *v);
 }
 
