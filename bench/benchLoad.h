@@ -65,6 +65,16 @@ inline std::size_t readFileBytes(const std::string& path)
     return total;
 }
 
+/// Writes n bytes to a new file; false when any step fails.
+inline bool writeFile(const std::string& path, const void* data, std::size_t n)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(data, 1, n, f) == n;
+    return std::fclose(f) == 0 && ok;
+}
+
 inline bool fileExists(const std::string& p)
 {
     std::FILE* f = std::fopen(p.c_str(), "rb");

@@ -31,6 +31,8 @@
 
 namespace {
 
+using benchload::writeFile;
+
 struct picSize {
     int32 w, h;
 };
@@ -75,15 +77,6 @@ const lutSet& tables()
         made = true;
     }
     return t;
-}
-
-bool writeFile(const std::string& path, const void* data, std::size_t n)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(data, 1, n, f) == n;
-    return std::fclose(f) == 0 && ok;
 }
 
 // The raw picture and tables each side reads, made once per size. Raw bytes are B, G, R, A;

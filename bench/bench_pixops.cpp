@@ -35,6 +35,7 @@ namespace {
 using benchload::kPixels;
 using benchload::kSide;
 using benchload::rate;
+using benchload::writeFile;
 
 const std::string& dir()
 {
@@ -49,15 +50,6 @@ std::vector<int32u> picture()
     for (int32u& p : px)
         p = int32u(rng());
     return px;
-}
-
-bool writeFile(const std::string& path, const void* data, std::size_t n)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(data, 1, n, f) == n;
-    return std::fclose(f) == 0 && ok;
 }
 
 class silentUi final : public uiPort {
