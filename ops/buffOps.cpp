@@ -326,17 +326,22 @@ void imageRename(bufdes* bd)
         ack("Rename canceled");
         return;
     }
-    struct stat st {};
+    struct stat st {
+    }, from{};
     if (::stat(to.c_str(), &st) == 0) {
+        // The image's own file under its own name: deleting "the other" file would delete it.
+        if (::stat(path.c_str(), &from) == 0 && from.st_dev == st.st_dev &&
+            from.st_ino == st.st_ino) {
+            ack("Rename canceled");
+            return;
+        }
         if (!ui.askYesNo(
                 strPrintf("File:\n  %s\nalready exists. Delete?\nConfirm [Y/N]?", to.c_str()))) {
             ack("Rename canceled");
             return;
         }
-        if (std::remove(to.c_str()) != 0) {
-            ack(strPrintf("DELETE FAIL:  %s\nCheck file permissions.", to.c_str()));
-            return;
-        }
+        // rename replaces the existing file in one step: removed first, a rename that then
+        // failed would have lost it and left the image under its old name only.
     }
     if (std::rename(path.c_str(), to.c_str()) != 0) {
         ack(strPrintf("RENAME FAIL:\n  %s\n\nCheck file permissions.", to.c_str()));

@@ -273,6 +273,17 @@ TEST_F(BuffOps, RenameKeepsTheExtensionAndStaysInTheDirectory)
     EXPECT_EQ(std::string(f.path), (dir / "new.png").string());
     EXPECT_TRUE(std::filesystem::exists(dir / "new.png"));
     EXPECT_FALSE(std::filesystem::exists(dir / "old.png"));
+    // Its own name again, "delete" confirmed: the file is kept, not deleted as "the other".
+    ui.answers = {"new", "y"};
+    run({IBUFF, 2, 4});
+    EXPECT_EQ(ui.lastText(), "Rename canceled");
+    EXPECT_TRUE(std::filesystem::exists(dir / "new.png"));
+    // An existing other file is replaced once confirmed.
+    std::ofstream(dir / "other.png") << "yy";
+    ui.answers = {"other", "y"};
+    run({IBUFF, 2, 4});
+    EXPECT_EQ(std::filesystem::file_size(dir / "other.png"), 1u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.png"));
     std::filesystem::remove_all(dir);
 }
 
