@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs the benchmark peers (OpenCV for Python, NumPy, libvips' tools, ImageMagick), builds
-# the benchmark programs and runs them: our loads beside the peers on the same seeded plasma
-# picture, both sides timed the same way (in process, and as whole processes), the HDR render
-# and the HDR statistics passes beside the same peers on a seeded float plasma band, the
-# calculator's lines beside numpy, libvips and ImageMagick -fx, the LUT table pass beside
-# cv2.LUT, libvips and ImageMagick, a pan step on a memory view, then the time to first picture of tav on a private Xvfb. Run as root or with sudo. The test command never
-# installs these.
+# Installs the benchmark peers (OpenCV for Python, NumPy, pywt, libvips' tools, ImageMagick),
+# builds the benchmark programs and runs them, both sides timed the same way (in process, and
+# as whole processes) on the same seeded pictures: the loads, the HDR render and statistics
+# passes, the calculator, the LUT table pass, a pan step, WARP, saving, the display and pixel
+# operations, the HDR scaling menu's re-render, wavelets and the Mandelbrot set, Canny and the
+# retinex, bulkseal beside openssl, the AOI and whole-buffer geometry, the convolution engine,
+# then the time to first picture of tav on a private Xvfb. Run as root or with sudo. The test
+# command never installs these.
 #   scripts/bench.sh [google-benchmark options...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
