@@ -28,11 +28,6 @@ enum : int32 { S_SCALE = 1, S_ITERATIONS, S_MODE, S_VARIANCE, S_DEFAULT };
 
 const char* const modeNames[3] = {"UNIFORM", "LOW", "HIGH"};
 
-void ack(const std::string& s)
-{
-    viewUi().message(s, MSG_ACK);
-}
-
 void outOfRange()
 {
     ack("Entered value is out of range\nInput ignored");

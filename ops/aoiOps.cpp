@@ -71,15 +71,6 @@ bool same(const aoiRec& a, const aoiRec& b)
     return a.x0 == b.x0 && a.y0 == b.y0 && a.x1 == b.x1 && a.y1 == b.y1;
 }
 
-void ack(const std::string& s)
-{
-    viewUi().message(s, MSG_ACK);
-}
-void brief(const std::string& s)
-{
-    viewUi().message(s, MSG_BRIEF);
-}
-
 bool globalView(const viewState* vs)
 {
     return vs->dmode & modeGLOBALV;

@@ -81,16 +81,6 @@ enum : int32 {
 };
 enum : int32 { ON = 1, OFF, RELEASE };
 
-void ack(const std::string& s)
-{
-    viewUi().message(s, MSG_ACK);
-}
-
-void brief(const std::string& s)
-{
-    viewUi().message(s, MSG_BRIEF);
-}
-
 bool globalView(const viewState* vs)
 {
     return vs->dmode & modeGLOBALV;

@@ -19,11 +19,6 @@
 
 namespace {
 
-void ack(const std::string& s)
-{
-    viewUi().message(s, MSG_ACK);
-}
-
 bool emptyBuffer(const bufdes& b)
 {
     return b.numImgs < 1 && !b.imgbuf;

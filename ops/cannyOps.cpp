@@ -28,11 +28,6 @@ int32 overflowCount = 0;
 enum : int32 { C_RUN = 1, C_SET, C_STATUS };
 enum : int32 { S_DEFAULT = 1, S_SIG_VAL, S_SIG_DIAM, S_K, S_THIN, S_BRIGHT };
 
-void ack(const std::string& s)
-{
-    viewUi().message(s, MSG_ACK);
-}
-
 bool sigmaOk(double s)
 {
     return s >= CANNY_SIGMA_MIN && s <= CANNY_SIGMA_MAX;

@@ -47,11 +47,6 @@ outcome byResult(int rc)
     return rc == 1 ? outcome::changed : outcome::unchanged;
 }
 
-void ack(const std::string& text)
-{
-    viewUi().message(text, MSG_ACK);
-}
-
 bool onGun(int32u mask, int g)
 {
     return (mask & (1u << g)) != 0;

@@ -111,3 +111,13 @@ void showSevere(const std::string& text)
 {
     viewUi().message(text, MSG_ACK);
 }
+
+void ack(const std::string& text)
+{
+    viewUi().message(text, MSG_ACK);
+}
+
+void brief(const std::string& text)
+{
+    viewUi().message(text, MSG_BRIEF);
+}

@@ -46,6 +46,11 @@ uiPort& viewUi();
 /// Installs a port (tests); nullptr goes back to the text windows.
 void setViewUi(uiPort* port);
 
+/// A message acknowledged with a click, in the port in use.
+void ack(const std::string& text);
+/// A brief note (MSG_BRIEF), in the port in use.
+void brief(const std::string& text);
+
 /// Memory guard for a width x height pixel block asked for inside the view: a refusal is shown
 /// in the view's message box (as well as on standard error). True when the request is safe.
 bool viewMemOk(std::int64_t width, std::int64_t height);
