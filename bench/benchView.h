@@ -4,11 +4,31 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "textwin.h"
+#include "uiPort.h"
 #include "viewSurface.h"
 
 namespace benchload {
+
+// The user of a benchmark: reads no message, answers every mouse wait with one event (the
+// window's close by default, the right button where that ends the operation's wait).
+class silentUi final : public uiPort {
+public:
+    explicit silentUi(int mouse = MOUSE_CLOSE) : mouse_(mouse) {}
+    std::string message(const std::string&, int32) override { return {}; }
+    void clearMessage() override {}
+    int mouseEvent(int32*, int32*, int) override { return mouse_; }
+    void pointer(int32* x, int32* y) override { *x = *y = 0; }
+    void setCursor(int) override {}
+    void progress(const std::string&, int32, int32) override {}
+    void setMenuFast(bool) override {}
+
+private:
+    int mouse_;
+};
 
 class memView final : public viewSurface {
 public:

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "benchLoad.h"
+#include "benchView.h"
 #include "bufRecMgt.h"
 #include "calculator.h"
 #include "folio_utl.h"
@@ -62,18 +63,6 @@ const std::string& ppm()
     static const std::string p = benchload::plasmaPpm(dir() + "/plasma.ppm");
     return p;
 }
-
-// Nobody watches: messages and the cursor go nowhere.
-class silentUi final : public uiPort {
-public:
-    std::string message(const std::string&, int32) override { return {}; }
-    void clearMessage() override {}
-    int mouseEvent(int32*, int32*, int) override { return MOUSE_CLOSE; }
-    void pointer(int32* x, int32* y) override { *x = *y = 0; }
-    void setCursor(int) override {}
-    void progress(const std::string&, int32, int32) override {}
-    void setMenuFast(bool) override {}
-};
 
 // A console on which one line is typed, then the empty line that leaves.
 class oneLine final : public consolePort {
@@ -150,7 +139,7 @@ bufdes* buffer()
 
 void runCalc(const std::string& line)
 {
-    static silentUi ui;
+    static benchload::silentUi ui;
     oneLine con(line);
     setViewUi(&ui);
     setViewConsole(&con);

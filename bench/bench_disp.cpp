@@ -25,22 +25,10 @@ namespace {
 
 constexpr int32 kW = 1536, kH = 1024;
 
-// The user as a benchmark sees it: every message goes unread.
-class quietUi final : public uiPort {
-public:
-    std::string message(const std::string&, int32) override { return {}; }
-    void clearMessage() override {}
-    int mouseEvent(int32*, int32*, int) override { return MOUSE_RIGHT; }
-    void pointer(int32* x, int32* y) override { *x = *y = 0; }
-    void setCursor(int) override {}
-    void progress(const std::string&, int32, int32) override {}
-    void setMenuFast(bool) override {}
-};
-
 // A buffer twice the view with the view on it, as the exploitation loop hands it over.
 struct displayed {
     benchload::memView view{kW, kH};
-    quietUi ui;
+    benchload::silentUi ui{MOUSE_RIGHT};
     displayed()
     {
         // The view shows seeded pixels.

@@ -31,18 +31,6 @@ namespace {
 using benchload::kSide;
 constexpr int kBands = 3;
 
-// The user of a benchmark: sees nothing, answers nothing.
-class silentUi final : public uiPort {
-public:
-    std::string message(const std::string&, int32) override { return {}; }
-    void clearMessage() override {}
-    int mouseEvent(int32*, int32*, int) override { return 3; }
-    void pointer(int32* x, int32* y) override { *x = *y = 0; }
-    void setCursor(int) override {}
-    void progress(const std::string&, int32, int32) override {}
-    void setMenuFast(bool) override {}
-};
-
 // Sample (x, y) of band b: the plasma, upside down for band 1, mirrored for band 2.
 float sampleOf(const std::vector<float>& p, int b, int x, int y)
 {
@@ -55,7 +43,7 @@ float sampleOf(const std::vector<float>& p, int b, int x, int y)
 bool scene()
 {
     static const bool ok = [] {
-        static silentUi ui;
+        static benchload::silentUi ui{MOUSE_RIGHT};
         setViewUi(&ui);
         static benchload::memView view(1024, 768);
         setViewSurface(&view);

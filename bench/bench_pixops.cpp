@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "benchLoad.h"
+#include "benchView.h"
 #include "bufRecMgt.h"
 #include "pixelItems.h"
 #include "pixelOps.h"
@@ -51,17 +52,6 @@ std::vector<int32u> picture()
         p = int32u(rng());
     return px;
 }
-
-class silentUi final : public uiPort {
-public:
-    std::string message(const std::string&, int32) override { return {}; }
-    void clearMessage() override {}
-    int mouseEvent(int32*, int32*, int) override { return MOUSE_CLOSE; }
-    void pointer(int32* x, int32* y) override { *x = *y = 0; }
-    void setCursor(int) override {}
-    void progress(const std::string&, int32, int32) override {}
-    void setMenuFast(bool) override {}
-};
 
 // Buffer 1 holding the picture, current in the view state, GLOBAL scope.
 bufdes* buffer()
@@ -101,7 +91,7 @@ const charu (&tables())[3][256]
 // before each run (the run resets them), outside the timing.
 void ours(benchmark::State& state, int32 item, int32 a, int32 b, int32 c)
 {
-    static silentUi ui;
+    static benchload::silentUi ui;
     bufdes* bd = buffer();
     setViewUi(&ui);
     const int32 pv[MAX_PUP_LEVEL] = {3, item, a, b, c};
