@@ -75,23 +75,33 @@ void rowPasses(const float* src, float* dst, int32 cols, int32 rows, const recur
             const v4f first = {sp[4 * v][0], sp[4 * v + 1][0], sp[4 * v + 2][0], sp[4 * v + 3][0]};
             y1[v] = y2[v] = y3[v] = __builtin_convertvector(first, v4d);
         }
-        for (int32 k0 = 0; k0 < cols; k0 += CHUNK) {
-            const int32 nk = cols - k0 < CHUNK ? cols - k0 : CHUNK;
+        // A chunk of the lanes' rows turned into vector-wide steps, and back into dp.
+        const auto gather = [&](const float* const* from, int32 k0, int32 nk) {
             for (int32 j = 0; j < ROW_LANES; ++j)
                 for (int32 k = 0; k < nk; ++k)
-                    line[k * ROW_LANES + j] = sp[j][k0 + k];
-            for (int32 k = 0; k < nk; ++k)
-                for (int32 v = 0; v < ROW_VECS; ++v) {
-                    float* at = line + k * ROW_LANES + 4 * v;
-                    const v4d y = B * load4f(at) + (b1 * y1[v] + b2 * y2[v] + b3 * y3[v]) * ib0;
-                    y3[v] = y2[v];
-                    y2[v] = y1[v];
-                    y1[v] = y;
-                    store4f(at, y);
-                }
+                    line[k * ROW_LANES + j] = from[j][k0 + k];
+        };
+        const auto scatter = [&](int32 k0, int32 nk) {
             for (int32 j = 0; j < ROW_LANES; ++j)
                 for (int32 k = 0; k < nk; ++k)
                     dp[j][k0 + k] = line[k * ROW_LANES + j];
+        };
+        const auto step = [&](int32 k) {
+            for (int32 v = 0; v < ROW_VECS; ++v) {
+                float* at = line + k * ROW_LANES + 4 * v;
+                const v4d y = B * load4f(at) + (b1 * y1[v] + b2 * y2[v] + b3 * y3[v]) * ib0;
+                y3[v] = y2[v];
+                y2[v] = y1[v];
+                y1[v] = y;
+                store4f(at, y);
+            }
+        };
+        for (int32 k0 = 0; k0 < cols; k0 += CHUNK) {
+            const int32 nk = cols - k0 < CHUNK ? cols - k0 : CHUNK;
+            gather(sp, k0, nk);
+            for (int32 k = 0; k < nk; ++k)
+                step(k);
+            scatter(k0, nk);
         }
         for (int32 v = 0; v < ROW_VECS; ++v) {
             const v4f last = {dp[4 * v][cols - 1], dp[4 * v + 1][cols - 1], dp[4 * v + 2][cols - 1],
@@ -101,21 +111,10 @@ void rowPasses(const float* src, float* dst, int32 cols, int32 rows, const recur
         for (int32 end = cols; end > 0; end -= CHUNK) {
             const int32 k0 = end - CHUNK > 0 ? end - CHUNK : 0;
             const int32 nk = end - k0;
-            for (int32 j = 0; j < ROW_LANES; ++j)
-                for (int32 k = 0; k < nk; ++k)
-                    line[k * ROW_LANES + j] = dp[j][k0 + k];
+            gather(dp, k0, nk);
             for (int32 k = nk - 1; k >= 0; --k)
-                for (int32 v = 0; v < ROW_VECS; ++v) {
-                    float* at = line + k * ROW_LANES + 4 * v;
-                    const v4d y = B * load4f(at) + (b1 * y1[v] + b2 * y2[v] + b3 * y3[v]) * ib0;
-                    y3[v] = y2[v];
-                    y2[v] = y1[v];
-                    y1[v] = y;
-                    store4f(at, y);
-                }
-            for (int32 j = 0; j < ROW_LANES; ++j)
-                for (int32 k = 0; k < nk; ++k)
-                    dp[j][k0 + k] = line[k * ROW_LANES + j];
+                step(k);
+            scatter(k0, nk);
         }
     }
 }
