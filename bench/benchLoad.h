@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -63,6 +64,25 @@ inline std::size_t readFileBytes(const std::string& path)
         total += n;
     std::fclose(f);
     return total;
+}
+
+/// n pixels from a seeded generator: the same picture on every run and for every side.
+inline std::vector<int32u> seededPixels(std::size_t n, std::uint32_t seed)
+{
+    std::vector<int32u> px(n);
+    std::mt19937 rng(seed);
+    for (int32u& p : px)
+        p = int32u(rng());
+    return px;
+}
+
+/// Three 256-entry tables from a seeded generator.
+inline void seededTables(charu (&t)[3][256], std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    for (auto& g : t)
+        for (auto& v : g)
+            v = charu(rng());
 }
 
 /// Writes n bytes to a new file; false when any step fails.

@@ -51,10 +51,7 @@ const std::vector<int32u>& picture(int32 side)
     static std::vector<int32u> pics[2];
     std::vector<int32u>& p = pics[side == 2048];
     if (p.empty()) {
-        p.resize(std::size_t(side) * std::size_t(side));
-        std::mt19937 rng(20261207);
-        for (int32u& v : p)
-            v = int32u(rng());
+        p = benchload::seededPixels(std::size_t(side) * std::size_t(side), 20261207);
     }
     return p;
 }

@@ -19,7 +19,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -58,11 +57,7 @@ void rate(benchmark::State& state, const picSize& s)
 // Seeded pixels and tables, the same for every side.
 std::vector<int32u> picture(const picSize& s)
 {
-    std::vector<int32u> px(std::size_t(s.w) * std::size_t(s.h));
-    std::mt19937 rng(17);
-    for (int32u& p : px)
-        p = int32u(rng());
-    return px;
+    return benchload::seededPixels(std::size_t(s.w) * std::size_t(s.h), 17);
 }
 
 const lutSet& tables()
@@ -70,10 +65,7 @@ const lutSet& tables()
     static lutSet t;
     static bool made = false;
     if (!made) {
-        std::mt19937 rng(15);
-        for (auto& g : t)
-            for (auto& v : g)
-                v = charu(rng());
+        benchload::seededTables(t, 15);
         made = true;
     }
     return t;

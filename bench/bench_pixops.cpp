@@ -19,7 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -46,11 +45,7 @@ const std::string& dir()
 
 std::vector<int32u> picture()
 {
-    std::vector<int32u> px(std::size_t(kSide) * kSide);
-    std::mt19937 rng(21);
-    for (int32u& p : px)
-        p = int32u(rng());
-    return px;
+    return benchload::seededPixels(std::size_t(kSide) * kSide, 21);
 }
 
 // Buffer 1 holding the picture, current in the view state, GLOBAL scope.
@@ -78,10 +73,7 @@ const charu (&tables())[3][256]
     static charu t[3][256];
     static bool made = false;
     if (!made) {
-        std::mt19937 rng(15);
-        for (auto& g : t)
-            for (auto& v : g)
-                v = charu(rng());
+        benchload::seededTables(t, 15);
         made = true;
     }
     return t;
