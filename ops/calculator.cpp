@@ -195,14 +195,7 @@ void ancilCommand(session& s)
         return;
     }
     say(s, "Roam/Stats on. Middle/Rightmouse to resume.");
-    for (;;) {
-        int32 x = 0, y = 0;
-        const int code = s.ui.mouseEvent(&x, &y, 0);
-        if (code == MOUSE_MIDDLE || code == MOUSE_RIGHT || code == MOUSE_CLOSE || code == 0)
-            break;
-        // The roam window and the statistics follow the pointer as in the main wait.
-        ROAM_EVENT(s.vs, code, x, y);
-    }
+    ROAM_UNTIL_RESUME(s.vs);
     say(s, "Roam/Stats off.");
 }
 

@@ -9,6 +9,7 @@
 #include "diag.h"
 #include "emuOvl.h"
 #include "textwin.h"
+#include "uiPort.h"
 #include "viewSurface.h"
 
 namespace {
@@ -389,4 +390,15 @@ void DRAW_STATS(const viewState* vs, const std::vector<std::string>& lines)
 const viewHist& roamAreaHist()
 {
     return roam.area;
+}
+
+void ROAM_UNTIL_RESUME(viewState* vs)
+{
+    for (;;) {
+        int32 x = 0, y = 0;
+        const int code = viewUi().mouseEvent(&x, &y, 0);
+        if (code == MOUSE_MIDDLE || code == MOUSE_RIGHT || code == MOUSE_CLOSE || code == 0)
+            return;
+        ROAM_EVENT(vs, code, x, y);
+    }
 }

@@ -25,6 +25,9 @@ void ROAM_UPDATE(const viewState* vs, int32 px, int32 py);
 /// one while the left button is held), a left press doubles the roam zoom (16 goes back to 2).
 /// True when the window or the statistics were updated.
 bool ROAM_EVENT(viewState* vs, int code, int32 x, int32 y);
+/// Roams with the pointer (the roam window and the statistics follow it, as in the main wait)
+/// until the middle or right button, the window's close, or an interrupted wait.
+void ROAM_UNTIL_RESUME(viewState* vs);
 
 /// Roam geometry as set up: magnification, step and source size (tests).
 struct roamGeom {
