@@ -23,23 +23,6 @@ struct basicIds {
 };
 basicIds ids;
 
-// Every row of the scope through f(row span); false when the scope cannot be reached.
-template <class F> bool eachScopeRow(const pixelScope& s, bufdes* bd, const char* what, F f)
-{
-    scopeLines lines(s, bd, what);
-    if (!lines.ok())
-        return false;
-    for (int32 y = 0; y < s.rows; ++y) {
-        int32u* px = lines.row(y);
-        if (!px)
-            return false;
-        f(std::span<int32u>(px, std::size_t(s.cols)));
-        if (!lines.put(y))
-            return false;
-    }
-    return true;
-}
-
 // The three guns' histograms over the scope.
 bool scopeHistograms(const pixelScope& s, bufdes* bd, gunHist h[3])
 {

@@ -94,18 +94,11 @@ bool burnInScope(const viewState* vs, bufdes* bd, int32 guns, const char* what)
             t[g][v] = bd->tLut[g][v];
     lutPass pass;
     prepareLutPass(t, pass, guns & 7);
-    scopeLines lines(s, bd, what);
-    if (!lines.ok())
-        return false;
-    for (int32 y = 0; y < s.rows; ++y) {
-        int32u* px = lines.row(y);
-        if (!px)
-            return y > 0;
-        lutRows(std::span<int32u>(px, std::size_t(s.cols)), pass);
-        if (!lines.put(y))
-            return true;
-    }
-    return true;
+    // Rows already changed count as a change even when a later row fails.
+    int32 touched = 0;
+    eachScopeRow(
+        s, bd, what, [&](std::span<int32u> row) { lutRows(row, pass); }, &touched);
+    return touched > 0;
 }
 
 void resetLutsQuietly(viewState* vs, bufdes* bd, int32 guns)

@@ -3,6 +3,9 @@
 // through the buffer's own rows in GLOBAL scope, so every operation treats both alike.
 #pragma once
 
+#include <cstddef>
+#include <span>
+
 #include "bufRecMgt.h"
 #include "tavtypes.h"
 #include "viewState.h"
@@ -81,6 +84,30 @@ private:
     bool ok_ = false;
     int32 next_ = 0; ///< next window row the view gives
 };
+
+/// Every row of the scope through f(std::span<int32u> row), each put back in turn (`what` titles
+/// the GLOBAL progress indicator). False when a row could not be read or put back; *touched
+/// (may be null) counts the rows f changed.
+template <class F>
+bool eachScopeRow(const pixelScope& s, bufdes* bd, const char* what, F f, int32* touched = nullptr)
+{
+    scopeLines lines(s, bd, what);
+    int32 done = 0;
+    bool ok = lines.ok();
+    for (int32 y = 0; ok && y < s.rows; ++y) {
+        int32u* px = lines.row(y);
+        if (!px) {
+            ok = false;
+            break;
+        }
+        f(std::span<int32u>(px, std::size_t(s.cols)));
+        ++done;
+        ok = lines.put(y);
+    }
+    if (touched)
+        *touched = done;
+    return ok;
+}
 
 /// Gun planes of the whole scope (cols x rows bytes each, row-major): planes[g] for gun g (0
 /// red, 1 green, 2 blue) where bit 1 << g of gunMask is set (the others may be null). False
